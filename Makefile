@@ -1,0 +1,34 @@
+# Front door: `make run` scans the bundled sample, `make test` runs every test.
+BUILD ?= build
+SAN_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build build-sanitize run test test-sanitize ci clean
+
+all: build
+
+deps:
+	@bash scripts/setup-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+build-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Sanitize -DQUENLOW_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(SAN_BUILD) -j $(JOBS)
+
+run: build
+	@$(BUILD)/tools/quenlow-make-sample $(BUILD)/sample/sample.mdf
+	@$(BUILD)/cli/quenlow info $(BUILD)/sample/sample.mdf
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: build-sanitize
+	@cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+ci: test test-sanitize
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,33 @@
+// quenlow: recovers SQL Server databases from their data files, from the command line.
+
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    using namespace quenlow::cli;
+    CLI::App app{
+        "Velmor Quenlow: reads a SQL Server database from its data files alone (the .mdf primary file\n"
+        "and the .ndf secondary files beside it), page by page, without a server. The files are only\n"
+        "ever read.\n\n"
+        "Exit status: 0 success, 1 the database could not be opened or read, 2 usage error.",
+        "quenlow"};
+    app.require_subcommand(1);
+
+    InfoOptions info;
+    auto* info_cmd = app.add_subcommand(
+        "info",
+        "Open a primary data file, settle where its pages start and map every page to its owning object;\n"
+        "print the file's geometry, a histogram of page types, the page maps and the secondary files found.");
+    info_cmd->add_option("FILE", info.file, "Primary data file (.mdf)")->required();
+    info_cmd->add_flag("--json", info.json, "Print the summary as JSON");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+    if (*info_cmd) return run_info(info);
+    return kExitUsage;
+}

@@ -1,0 +1,275 @@
+#include "engine/pages/opened_database.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace quenlow {
+
+namespace L = page_layout;
+
+namespace {
+
+constexpr std::size_t kChunkPages = 128;  // 1 MiB per read in the mapping pass
+
+// The three header fields the mapping pass needs.
+struct HeaderKey {
+    std::int32_t object_id;
+    std::uint32_t type;
+    std::uint16_t file_id;
+};
+
+HeaderKey header_key(const std::byte* page) {
+    return {load_le<std::int32_t>(page + L::kObjectId), load_le<std::uint8_t>(page + L::kType),
+            load_le<std::uint16_t>(page + L::kFileId)};
+}
+
+// System object ids whose pages are mapped from secondary files.
+bool is_secondary_system_object(std::int32_t id) {
+    static constexpr std::array<std::int32_t, 13> kIds = {3, 4, 5, 7, 8, 13, 34, 41, 50, 54, 55, 60, 74};
+    return std::find(kIds.begin(), kIds.end(), id) != kIds.end();
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+bool ends_with_ndf(const std::string& name) {
+    return name.size() > 4 && lower(name.substr(name.size() - 4)) == ".ndf";
+}
+
+// Folder of a path including its final separator; empty for a bare file name.
+std::string folder_of(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The base name of a physical file name recorded by the server (a Windows path, sometimes a Unix one):
+// between the last separator and the last dot.
+std::string listed_base_name(const std::string& physical) {
+    auto sep = physical.find_last_of("\\/");
+    std::string name = sep == std::string::npos ? physical : physical.substr(sep + 1);
+    auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+std::unique_ptr<OpenedDatabase> OpenedDatabase::open(const std::string& path, bool advanced, Context context,
+                                                     const CatalogBuilder& build_catalog) {
+    std::unique_ptr<OpenedDatabase> db(new OpenedDatabase(path, advanced, context));
+    auto reader = context.files.open_read_only(path);
+    if (!reader) {
+        db->open_ = false;
+        context.events.fatal_error(kFileCannotBeOpen);
+    } else {
+        db->primary_.reader = std::move(reader);
+        db->primary_.set_geometry();
+        if (db->primary_.length < kPageSize) {
+            db->open_ = false;
+            context.events.fatal_error(kFileNotValid);
+        } else {
+            run_corruption_check(db->primary_, context.state, context.events);
+            if (!db->map_primary()) {
+                db->open_ = false;
+                context.events.fatal_error(kFileNotValid);
+            }
+        }
+    }
+    context.state.stop.store(false);
+    if (db->open_ && build_catalog) db->catalog_ = build_catalog(*db);
+    return db;
+}
+
+// Reads pages [first, first + count) of a file in one call into out; pages the read did not reach are
+// zero. A failed read falls back to one read per page, and a page that still fails is zero and reported.
+namespace {
+template <typename OnError>
+void read_chunk(const DataFile& file, std::uint64_t first, std::size_t count, std::vector<std::byte>& out,
+                OnError on_error) {
+    std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count * kPageSize), std::byte{0});
+    std::span<std::byte> all(out.data(), count * kPageSize);
+    if (file.reader->read_at(file.leading_offset + first * kPageSize, all)) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::span<std::byte> one(out.data() + i * kPageSize, kPageSize);
+        if (!file.reader->read_at(file.leading_offset + (first + i) * kPageSize, one)) {
+            std::fill(one.begin(), one.end(), std::byte{0});
+            on_error(first + i);
+        }
+    }
+}
+}  // namespace
+
+bool OpenedDatabase::map_primary() {
+    const std::uint64_t n = primary_.page_count;
+    auto& events = context_.events;
+    events.progress_range(0, static_cast<std::int64_t>(n));
+    events.progress_position(0);
+    events.status_text("Mapping Database Objects...........");
+    const std::uint64_t step = progress_step(n);
+    std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    auto on_error = [&](std::uint64_t page) {
+        if (reported_read_errors_.emplace(kPrimaryFileId, page).second)
+            events.status_text(fmt::format("Read error in {} at page {}; the page is read as zeros.",
+                                           primary_.path, page));
+    };
+    for (std::uint64_t first = 0; first < n && !context_.state.stop_requested(); first += kChunkPages) {
+        std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPages, n - first));
+        read_chunk(primary_, first, count, chunk, on_error);
+        for (std::size_t k = 0; k < count; ++k) {
+            if (context_.state.stop_requested()) break;
+            const std::uint64_t i = first + k;
+            HeaderKey key = header_key(chunk.data() + k * kPageSize);
+            PageMapEntry entry{key.file_id, static_cast<std::uint32_t>(i), key.type};
+            ++histogram_[key.type & 0xFF];
+            if (key.object_id <= 100) system_pages_.append(key.object_id, entry);
+            if (key.object_id > 0) {
+                if (key.type == kPageTypeData) data_pages_.append(key.object_id, entry);
+                else if (key.type == kPageTypeIam) iam_pages_.append(key.object_id, entry);
+            }
+            if ((i + 1) % step == 0) events.progress_position(static_cast<std::int64_t>(i + 1));
+        }
+    }
+    events.progress_position(static_cast<std::int64_t>(n));
+    events.status_text("Mapping of Database Objects has been done ......................");
+    return !system_pages_.empty();
+}
+
+std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t listed_file_id,
+                                            PageMap& system, PageMap& data) {
+    const std::uint64_t m = file.page_count;
+    auto& events = context_.events;
+    events.progress_range(0, static_cast<std::int64_t>(m));
+    events.progress_position(0);
+    const std::uint64_t step = progress_step(m);
+    std::uint16_t found_id = 0;
+    std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    auto on_error = [&](std::uint64_t page) {
+        events.status_text(
+            fmt::format("Read error in {} at page {}; the page is read as zeros.", file.path, page));
+    };
+    for (std::uint64_t first = 0; first < m && !context_.state.stop_requested(); first += kChunkPages) {
+        std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPages, m - first));
+        read_chunk(file, first, count, chunk, on_error);
+        for (std::size_t k = 0; k < count; ++k) {
+            if (context_.state.stop_requested()) break;
+            const std::uint64_t i = first + k;
+            HeaderKey key = header_key(chunk.data() + k * kPageSize);
+            std::uint16_t id = listed_file_id != 0 ? listed_file_id : key.file_id;
+            PageMapEntry entry{id, static_cast<std::uint32_t>(i), key.type};
+            if (is_secondary_system_object(key.object_id)) system.append(key.object_id, entry);
+            if (key.object_id > 0 && key.type == kPageTypeData) {
+                data.append(key.object_id, entry);
+                if (found_id == 0 && key.file_id > 1) found_id = key.file_id;
+            }
+            if ((i + 1) % step == 0) events.progress_position(static_cast<std::int64_t>(i + 1));
+        }
+    }
+    events.progress_position(static_cast<std::int64_t>(m));
+    return found_id;
+}
+
+void OpenedDatabase::add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data) {
+    system_pages_.merge(system);
+    data_pages_.merge(data);
+    auto id = static_cast<std::uint16_t>(info.file_id);
+    secondary_.emplace(id, std::move(info));
+}
+
+void OpenedDatabase::find_secondary_files(std::vector<DatabaseFileRow>& file_list) {
+    const std::string folder = folder_of(primary_.path);
+    auto& fs = context_.files;
+    if (!file_list.empty()) {
+        for (const DatabaseFileRow& row : file_list) {
+            if (context_.state.stop_requested()) break;
+            if (row.file_id <= 1 || secondary_.count(row.file_id)) continue;
+            const std::string wanted = listed_base_name(row.physical_name) + ".ndf";
+            std::string path = folder + wanted;
+            auto reader = fs.open_read_only(path);
+            if (!reader) {
+                for (const auto& e : fs.list_folder(folder.empty() ? "." : folder)) {
+                    if (!e.is_directory && lower(e.name) == lower(wanted)) {
+                        path = folder + e.name;
+                        reader = fs.open_read_only(path);
+                        break;
+                    }
+                }
+            }
+            if (!reader) continue;
+            SecondaryFileInfo info{row.status, row.file_id, row.logical_name, {}};
+            info.file.path = path;
+            info.file.reader = std::move(reader);
+            info.file.set_geometry();
+            PageMap system, data;
+            map_secondary(info.file, row.file_id, system, data);
+            add_secondary(std::move(info), system, data);
+        }
+        return;
+    }
+    std::vector<DirectoryEntry> entries = fs.list_folder(folder.empty() ? "." : folder);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+    for (const auto& e : entries) {
+        if (context_.state.stop_requested()) break;
+        if (e.is_directory || !ends_with_ndf(e.name)) continue;
+        SecondaryFileInfo info;
+        info.file.path = folder + e.name;
+        info.file.reader = fs.open_read_only(info.file.path);
+        if (!info.file.reader) continue;
+        info.file.set_geometry();
+        run_corruption_check(info.file, context_.state, context_.events);
+        PageMap system, data;
+        std::uint16_t id = map_secondary(info.file, 0, system, data);
+        // A file that names no file id of its own, or one already taken, would alias another file's
+        // pages: leave it out, with its map entries.
+        if (id == 0 || secondary_.count(id)) continue;
+        info.file_id = id;
+        file_list.push_back({0, id, std::string(), info.file.path});
+        add_secondary(std::move(info), system, data);
+    }
+}
+
+std::optional<PageBuffer> OpenedDatabase::read_at(const DataFile& file, std::uint16_t file_id,
+                                                  std::uint64_t page_index) {
+    if (!file.reader) return std::nullopt;
+    const std::uint64_t pos = page_index * kPageSize + file.leading_offset;
+    if (pos > file.length) return std::nullopt;
+    PageBuffer buffer(kPageBufferSize, std::byte{0});
+    if (!file.reader->read_at(pos, std::span<std::byte>(buffer.data(), kPageSize))) {
+        std::fill(buffer.begin(), buffer.end(), std::byte{0});
+        if (reported_read_errors_.emplace(file_id, page_index).second)
+            context_.events.status_text(fmt::format("Read error in {} at page {}; the page is read as zeros.",
+                                                    file.path, page_index));
+    }
+    return buffer;
+}
+
+std::optional<PageBuffer> OpenedDatabase::read_raw_page(PageAddress address) {
+    if (address.page_id <= 0) return std::nullopt;
+    const DataFile* file = nullptr;
+    if (address.file_id == kPrimaryFileId) {
+        file = &primary_;
+    } else if (address.file_id != 0) {
+        auto it = secondary_.find(address.file_id);
+        if (it != secondary_.end() && !it->second.file.path.empty()) file = &it->second.file;
+    }
+    if (file == nullptr) return std::nullopt;
+    const auto page = static_cast<std::uint64_t>(address.page_id);
+    if (page >= file->page_count) return std::nullopt;
+    return read_at(*file, address.file_id, page);
+}
+
+std::optional<CPage_Header> OpenedDatabase::read_page_header(PageAddress address) {
+    auto buffer = read_raw_page(address);
+    if (!buffer) return std::nullopt;
+    return CPage_Header(std::span<std::byte>(buffer->data(), kPageSize));
+}
+
+std::optional<PageBuffer> OpenedDatabase::read_primary_physical(std::uint64_t index) {
+    if (index >= primary_.page_count) return std::nullopt;
+    return read_at(primary_, kPrimaryFileId, index);
+}
+
+}  // namespace quenlow
