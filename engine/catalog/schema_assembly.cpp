@@ -15,12 +15,12 @@
 
 #include "engine/catalog/definition_bytes.h"
 #include "engine/catalog/type_codes.h"
+#include "engine/pages/page_header.h"
 
 namespace quenlow {
 
 namespace {
 
-constexpr std::uint32_t kPageTypeDataPage = 1;
 constexpr std::uint8_t kInRowDataUnit = 1;
 
 std::uint32_t masked(std::int32_t id) {
@@ -106,7 +106,7 @@ AllocationUnitRow choose_allocation_unit(const SystemCatalog& catalog, std::int6
     if (!is_zero(unit.first_page) || !is_zero(unit.root_page) || !is_zero(unit.first_iam_page)) {
         const auto entries = catalog.database().data_pages().lookup(unit.object_number());
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            if (it->page_type == kPageTypeDataPage) {
+            if (it->page_type == kPageTypeData) {
                 unit.first_page = it->address();
                 break;
             }
@@ -117,7 +117,7 @@ AllocationUnitRow choose_allocation_unit(const SystemCatalog& catalog, std::int6
 
 void append_data_pages(SystemCatalog& catalog, std::int32_t object_number) {
     for (const PageMapEntry& e : catalog.database().data_pages().lookup(object_number))
-        if (e.page_type == kPageTypeDataPage) catalog.current_data_pages.push_back(e.address());
+        if (e.page_type == kPageTypeData) catalog.current_data_pages.push_back(e.address());
 }
 
 // Rowset, allocation unit, every rowset and allocation unit of the table, and its data pages.
