@@ -93,9 +93,8 @@ struct IamHeader {
     std::uint16_t index_id = 0;
     std::uint8_t page_count = 0;
     PageAddress start_page{kPrimaryFileId, 0};
+    // Addresses not read stay file 1, page 0.
     std::array<PageAddress, allocation_layout::kIamSinglePageCount> single_pages{};
-
-    IamHeader() { single_pages.fill(PageAddress{kPrimaryFileId, 0}); }
 };
 
 class IamPage final : public ExtentAllocationMap {
