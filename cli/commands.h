@@ -2,6 +2,7 @@
 // The commands of the `quenlow` front end. Each parses nothing itself: it takes its options, makes one
 // application call and prints the result. Return value: the process exit status.
 
+#include <cstdint>
 #include <string>
 
 namespace quenlow::cli {
@@ -15,5 +16,14 @@ struct InfoOptions {
     bool json = false;
 };
 int run_info(const InfoOptions& options);
+
+struct PageOptions {
+    std::string file;
+    std::int32_t page_id = 0;
+    std::uint16_t file_id = 1;
+    bool records = false;
+    bool json = false;
+};
+int run_page(const PageOptions& options);
 
 }  // namespace quenlow::cli
