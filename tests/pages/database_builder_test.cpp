@@ -17,6 +17,7 @@
 #include "engine/pages/file_reader.h"
 #include "engine/pages/opened_database.h"
 #include "engine/pages/page_header.h"
+#include "tests/support/record_encoder.h"
 #include "tests/support/sample_database.h"
 
 namespace quenlow::testing {
@@ -599,6 +600,80 @@ TEST(DatabaseBuilder, RefusesSpecsItCannotWrite) {
         c.mutate(db);
         EXPECT_THROW(build_database(db), std::invalid_argument) << c.what;
     }
+}
+
+TEST(DatabaseBuilder, RecordLayoutPacksBitsAndNumbersVariableColumnsNegatively) {
+    TableSpec t;
+    for (int i = 0; i < 9; ++i) t.add_column("b" + std::to_string(i), SqlType::Bit);
+    t.add_column("v1", SqlType::VarChar, 10, true);
+    t.add_column("n", SqlType::Int);
+    t.add_column("v2", SqlType::NVarChar, 10, true);
+    const RecordLayout layout = make_record_layout(t.columns);
+    ASSERT_EQ(layout.columns.size(), 12u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(layout.columns[static_cast<std::size_t>(i)].leaf_offset, 4) << i;
+        EXPECT_EQ(layout.columns[static_cast<std::size_t>(i)].bit_position, i);
+    }
+    EXPECT_EQ(layout.columns[8].leaf_offset, 5);  // the ninth bit starts a new byte
+    EXPECT_EQ(layout.columns[8].bit_position, 0);
+    EXPECT_EQ(layout.columns[9].leaf_offset, -1);
+    EXPECT_EQ(layout.columns[10].leaf_offset, 6);
+    EXPECT_EQ(layout.columns[11].leaf_offset, -2);
+    EXPECT_EQ(layout.fixed_length, 6);
+
+    std::vector<Value> row(12, Value::boolean(true));
+    row[9] = Value::text("abc");
+    row[10] = Value::integer(5);
+    row[11] = Value::null();
+    auto bytes = encode_record(layout, t.columns, row);
+    Bytes page(kPageSize);
+    std::copy(bytes.begin(), bytes.end(), page.begin() + 96);
+    auto r = decode(ByteSpan(page), 96);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(le<std::uint8_t>(r->fixed, 0), 0xFF);
+    EXPECT_EQ(le<std::uint8_t>(r->fixed, 1), 0x01);
+    EXPECT_EQ(r->column_count, 12);
+    EXPECT_TRUE(r->is_null(11));
+    ASSERT_EQ(r->variable.size(), 1u);  // the trailing NULL is left out
+    EXPECT_EQ(ascii(r->variable[0]), "abc");
+}
+
+// The identity text as a catalog reader makes it from the second variable column of a column row.
+std::string identity_text(ByteSpan v) {
+    std::uint64_t a = le<std::uint32_t>(v, 4), b = le<std::uint32_t>(v, 8);
+    if (v.size() >= 24 && le<std::uint32_t>(v, 4) == 0 && le<std::uint32_t>(v, 0) != 0) {
+        a = le<std::uint64_t>(v, 8);
+        b = le<std::uint64_t>(v, 16);
+    }
+    return "identity(" + std::to_string(b) + "," + std::to_string(a) + ")";
+}
+
+TEST(DatabaseBuilder, ExplicitIdsVersionsAndIdentityValuesReachTheCatalog) {
+    DatabaseSpec db;
+    db.version = 706;
+    db.create_version = 661;
+    auto& t = db.add_table("Counters");
+    t.object_id = 555;
+    t.add_column("Small", SqlType::Int).with_identity(100, 5);
+    t.add_column("Big", SqlType::BigInt);
+    t.add_row({Value::integer(100), Value::integer(1)});
+    auto& u = db.add_table("Big");
+    u.add_column("Id", SqlType::BigInt).with_identity(7000000000LL, 3);
+    u.add_row({Value::integer(7000000000LL)});
+    const BuiltDatabase built = build_database_image(db);
+    EXPECT_EQ(built.object_id("Counters"), 555);
+    EXPECT_EQ(le<std::uint16_t>(page_of(built.image, 9), 100), 706);
+    EXPECT_EQ(le<std::uint16_t>(page_of(built.image, 9), 102), 661);
+    Opened opened(built.image);
+    std::map<std::int32_t, std::string> identities;  // object id -> identity text
+    for (const Record& r : system_rows(*opened.db, built.image, 41)) {
+        if (le<std::int32_t>(r.fixed, 23) != 5) continue;
+        ASSERT_EQ(r.variable.size(), 2u);
+        identities[le<std::int32_t>(r.fixed, 0)] = identity_text(r.variable[1]);
+    }
+    EXPECT_EQ(identities[555], "identity(100,5)");
+    EXPECT_EQ(identities[built.object_id("Big")], "identity(7000000000,3)");
+    EXPECT_EQ(identities.size(), 2u);
 }
 
 TEST(DatabaseBuilder, TornPageProtectionIsUndoneByTheTornBitRepair) {
