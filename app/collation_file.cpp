@@ -85,3 +85,11 @@ std::string running_executable_path() {
 }
 
 }  // namespace quenlow
+
+namespace quenlow {
+
+CollationTable load_shipped_collations() {
+    return load_collation_file(collation_file_path(running_executable_path()));
+}
+
+}  // namespace quenlow

@@ -45,3 +45,10 @@ std::string collation_file_path(const std::string& executable_path);
 std::string running_executable_path();
 
 }  // namespace quenlow
+
+namespace quenlow {
+
+// The collation table shipped beside the running program ("collation.txt"); empty when it is missing.
+CollationTable load_shipped_collations();
+
+}  // namespace quenlow

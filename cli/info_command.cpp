@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "app/collation_file.h"
 #include "app/database_info.h"
 #include "cli/commands.h"
 #include "cli/terminal_events.h"
@@ -111,6 +112,7 @@ void print_text(const DatabaseInfo& info) {
 
 int run_info(const InfoOptions& options) {
     ApplicationState app;
+    app.engine.collations = load_shipped_collations();
     PosixFileSystem files;
     TerminalEvents events(TerminalEvents::stderr_is_terminal());
     DatabaseInfo info = collect_database_info(options.file, app, events, files);

@@ -133,8 +133,15 @@ std::optional<std::int64_t> find_collation_key(const CollationTable& table, std:
     return std::nullopt;
 }
 
-CBootPage::CBootPage(PageBuffer buffer) : buffer_(std::move(buffer)) {
-    if (buffer_.size() < kPageSize) return;
+namespace {
+// A buffer shorter than a page carries no boot record: it is read as a page of zeros.
+PageBuffer whole_page_or_zeros(PageBuffer buffer) {
+    if (buffer.size() < kPageSize) buffer.clear();
+    return buffer;
+}
+}  // namespace
+
+CBootPage::CBootPage(PageBuffer buffer) : PrimaryRecordPage(whole_page_or_zeros(std::move(buffer))) {
     const ByteSpan page(buffer_.data(), kPageSize);
     version = load_le_or<std::uint16_t>(page, B::kVersion);
     create_version = load_le_or<std::uint16_t>(page, B::kCreateVersion);

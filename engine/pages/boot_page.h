@@ -34,6 +34,7 @@
 #include "engine/pages/data_file.h"
 #include "engine/pages/page_address.h"
 #include "engine/pages/page_header.h"
+#include "engine/pages/record_page.h"
 
 namespace quenlow {
 
@@ -78,14 +79,14 @@ std::string cp1252_to_utf8(std::string_view text);
 // The collation key under which id is found: the id widened with its sign first, then its low 16 bits.
 std::optional<std::int64_t> find_collation_key(const CollationTable& table, std::int32_t id);
 
-class CBootPage {
+class CBootPage final : public PrimaryRecordPage {
   public:
-    // Takes a page buffer as read (8192 bytes and a terminator); a shorter buffer leaves every field empty.
+    // Takes a page buffer as read (8192 bytes and a terminator); a shorter buffer reads as zeros, leaving every field empty.
+    // The boot record is read directly at its fixed offsets: no header, slot array or record list.
     explicit CBootPage(PageBuffer buffer);
 
     // The boot record's data from byte 100 to the end of the page.
     ByteSpan record_data() const;
-    const CPage_Header& header() const { return header_; }
 
     // Writes the version text and, when the collation is found in the state's table (automatic choice:
     // by the id read here; manual choice: by the chosen key), the collation fields. An automatic id that
@@ -103,11 +104,6 @@ class CBootPage {
     std::uint32_t kept_132 = 0;
     std::uint16_t kept_408 = 0;
     std::int32_t collation_id = 0;
-
-  private:
-    // The boot page is read directly at its fixed offsets; the header stays empty.
-    CPage_Header header_;
-    PageBuffer buffer_;
 };
 
 // What reading the boot page found, for displays.

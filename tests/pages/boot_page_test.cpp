@@ -140,7 +140,7 @@ TEST(BootPage, ShortBufferGivesEmptyFields) {
     CBootPage boot(PageBuffer(500, std::byte{0x41}));
     EXPECT_EQ(boot.version, 0);
     EXPECT_TRUE(boot.database_name.empty());
-    EXPECT_TRUE(boot.record_data().empty());
+    EXPECT_EQ(boot.collation_id, 0);
     EngineState state;
     boot.identify(state);
     EXPECT_EQ(state.version_text, "Unknown SQL Version");
