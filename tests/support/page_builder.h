@@ -49,14 +49,14 @@ struct PageSpec {
     std::uint16_t min_len = 0;
     PageAddress next_page{0, 0};
     // Unset: the number of slots added to the builder.
-    std::optional<std::int16_t> slot_count;
+    std::optional<std::int16_t> slot_count{};
     std::int32_t object_id = 0;
     // Unset: the gap between the end of the records and the start of the slot array.
-    std::optional<std::uint16_t> free_count;
+    std::optional<std::uint16_t> free_count{};
     // Unset: the offset just after the last record.
-    std::optional<std::uint16_t> free_data;
+    std::optional<std::uint16_t> free_data{};
     // Unset: 0 for a lone page, the page's position when added to a DataFileBuilder.
-    std::optional<std::int32_t> page_id;
+    std::optional<std::int32_t> page_id{};
     std::uint16_t file_id = 1;
     std::uint16_t reserved_count = 0;
     std::int32_t lsn_first = 0;
