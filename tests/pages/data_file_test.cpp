@@ -169,6 +169,18 @@ TEST(CorruptionCheck, ReadErrorCountsAsNoMatch) {
     EXPECT_TRUE(r->events.fatal_errors().empty());
 }
 
+TEST(CorruptionCheck, HeaderThatCannotBeReadWholeIsNoMatch) {
+    // The file was cut while open: pass A's first look (page 0 at the remainder) gets nothing, which
+    // must not pass for a page id of 0.
+    Bytes image = aligned_pages(2);
+    testing::append_bytes(image, 100);
+    EngineState state;
+    auto r = check(image, state, [](testing::FaultyFileSystem& fs, testing::RecordingEvents&) {
+        fs.cut_data_at("/f", 100 + 20);
+    });
+    EXPECT_EQ(r->file.leading_offset, 0u);
+}
+
 TEST(CorruptionCheck, ReportsStartProgressAndEndInOrder) {
     auto r = check(aligned_pages(16));
     EXPECT_EQ(r->events.calls(), (std::vector<std::string>{kCheckStart, "range 0..16", "position 0",

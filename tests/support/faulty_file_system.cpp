@@ -17,8 +17,13 @@ class FaultyReader final : public FileReader {
     std::optional<std::size_t> read_at(std::uint64_t offset, std::span<std::byte> out) override {
         auto& faults = state_->faults[path_];
         faults.reads.push_back(offset);
-        for (std::uint64_t bad : faults.fail_offsets)
-            if (bad >= offset && bad - offset < out.size()) return std::nullopt;
+        for (std::uint64_t bad : faults.fail_offsets) {
+            if (bad >= offset && bad - offset < out.size()) {
+                // A read can fail after part of it arrived: leave noise where the caller hoped for data.
+                std::fill(out.begin(), out.end(), std::byte{0xEE});
+                return std::nullopt;
+            }
+        }
         if (faults.cut_at) {
             if (offset >= *faults.cut_at) return 0;
             out = out.first(

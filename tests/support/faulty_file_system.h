@@ -20,7 +20,8 @@ class FaultyFileSystem final : public FileSystem {
     explicit FaultyFileSystem(FileSystem& inner);
 
     void refuse_open(const std::string& path);
-    // Reads of path that cover any of these byte offsets report an error.
+    // Reads of path that cover any of these byte offsets report an error, after scribbling over the
+    // caller's buffer as a read that failed half-way may.
     void fail_reads_at(const std::string& path, std::vector<std::uint64_t> offsets);
     // Reads of path return no byte at or past size, while the reader keeps reporting its full length.
     void cut_data_at(const std::string& path, std::uint64_t size);
