@@ -45,7 +45,8 @@ std::optional<std::size_t> MemoryFileReader::read_at(std::uint64_t offset, std::
     }
     if (offset >= bytes_->size()) return 0;
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_->size() - offset));
-    std::memcpy(out.data(), bytes_->data() + offset, n);
+    // An empty span may carry a null pointer, which memcpy must not see even for zero bytes.
+    if (n != 0) std::memcpy(out.data(), bytes_->data() + offset, n);
     return n;
 }
 

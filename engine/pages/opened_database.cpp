@@ -170,7 +170,8 @@ bool OpenedDatabase::map_primary() {
 }
 
 std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t listed_file_id,
-                                            PageMap& system, PageMap& data) {
+                                            PageMap& system, PageMap& data,
+                                            std::vector<std::uint64_t>& read_errors) {
     const std::uint64_t m = file.page_count;
     auto& events = context_.events;
     events.progress_range(0, static_cast<std::int64_t>(m));
@@ -180,6 +181,7 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
     std::vector<std::byte> chunk(kChunkPages * kPageSize);
     EntryCollector system_lists, data_lists;
     auto on_error = [&](std::uint64_t page) {
+        read_errors.push_back(page);
         events.status_text(
             fmt::format("Read error in {} at page {}; the page is read as zeros.", file.path, page));
     };
@@ -206,10 +208,13 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
     return found_id;
 }
 
-void OpenedDatabase::add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data) {
+void OpenedDatabase::add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data,
+                                   const std::vector<std::uint64_t>& read_errors) {
     system_pages_.merge(system);
     data_pages_.merge(data);
     auto id = static_cast<std::uint16_t>(info.file_id);
+    // Already told while mapping: later reads of these pages stay quiet.
+    for (std::uint64_t page : read_errors) reported_read_errors_.emplace(id, page);
     secondary_.emplace(id, std::move(info));
 }
 
@@ -238,8 +243,9 @@ void OpenedDatabase::find_secondary_files(std::vector<DatabaseFileRow>& file_lis
             info.file.reader = std::move(reader);
             info.file.set_geometry();
             PageMap system, data;
-            map_secondary(info.file, row.file_id, system, data);
-            add_secondary(std::move(info), system, data);
+            std::vector<std::uint64_t> read_errors;
+            map_secondary(info.file, row.file_id, system, data, read_errors);
+            add_secondary(std::move(info), system, data, read_errors);
         }
         return;
     }
@@ -256,13 +262,14 @@ void OpenedDatabase::find_secondary_files(std::vector<DatabaseFileRow>& file_lis
         info.file.set_geometry();
         run_corruption_check(info.file, context_.state, context_.events);
         PageMap system, data;
-        std::uint16_t id = map_secondary(info.file, 0, system, data);
+        std::vector<std::uint64_t> read_errors;
+        std::uint16_t id = map_secondary(info.file, 0, system, data, read_errors);
         // A file that names no file id of its own, or one already taken, would alias another file's
         // pages: leave it out, with its map entries.
         if (id == 0 || secondary_.count(id)) continue;
         info.file_id = id;
         file_list.push_back({0, id, std::string(), info.file.path});
-        add_secondary(std::move(info), system, data);
+        add_secondary(std::move(info), system, data, read_errors);
     }
 }
 

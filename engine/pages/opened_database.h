@@ -108,10 +108,12 @@ private:
 
     bool map_primary();
     // Maps a secondary file into maps; returns the first data page file id above 1 (0 when none).
+    // Pages that could not be read are reported and listed in read_errors.
     std::uint16_t map_secondary(const DataFile& file, std::uint16_t listed_file_id, PageMap& system,
-                                PageMap& data);
+                                PageMap& data, std::vector<std::uint64_t>& read_errors);
     std::optional<PageBuffer> read_at(const DataFile& file, std::uint16_t file_id, std::uint64_t page_index);
-    void add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data);
+    void add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data,
+                       const std::vector<std::uint64_t>& read_errors);
 
     Context context_;
     bool advanced_;

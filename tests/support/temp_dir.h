@@ -1,0 +1,25 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it when the object
+// goes away.
+
+#include <filesystem>
+#include <string>
+
+namespace quenlow::testing {
+
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // path() / name as a string.
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace quenlow::testing
