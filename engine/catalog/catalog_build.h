@@ -26,14 +26,15 @@
 #include <memory>
 
 #include "engine/catalog/system_catalog.h"
+#include "engine/pages/boot_page.h"
 #include "engine/pages/opened_database.h"
 
 namespace quenlow {
 
 struct CatalogBuildOptions {
     // Reads the boot page of the database: sets its name and writes version and collation into the
-    // engine state. Nothing is read when empty.
-    std::function<void(OpenedDatabase&)> read_boot_page;
+    // engine state. Tests may replace it; nothing is read when it is empty.
+    std::function<void(OpenedDatabase&)> read_boot_page = [](OpenedDatabase& db) { quenlow::read_boot_page(db); };
 };
 
 std::unique_ptr<SystemCatalog> build_catalog(OpenedDatabase& database, const CatalogBuildOptions& options);

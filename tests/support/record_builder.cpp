@@ -9,13 +9,6 @@ namespace quenlow::testing {
 
 namespace L = page_layout;
 
-Bytes bytes_of(std::initializer_list<int> values) {
-    Bytes out;
-    out.reserve(values.size());
-    for (int v : values) out.push_back(static_cast<std::byte>(v));
-    return out;
-}
-
 Bytes repeat_byte(std::uint8_t value, std::size_t count) {
     return Bytes(count, std::byte{value});
 }

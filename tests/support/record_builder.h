@@ -15,12 +15,11 @@
 #include "engine/pages/file_reader.h"
 #include "engine/pages/opened_database.h"
 #include "engine/pages/page_address.h"
+#include "tests/support/page_builder.h"
 
 namespace quenlow::testing {
 
-using Bytes = std::vector<std::byte>;
-
-Bytes bytes_of(std::initializer_list<int> values);
+// Bytes and bytes_of come from the page builder.
 Bytes repeat_byte(std::uint8_t value, std::size_t count);
 void put_u8(Bytes& bytes, std::size_t offset, std::uint8_t value);
 void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value);
