@@ -1,0 +1,1 @@
+#include "engine/values/value_info.h"
