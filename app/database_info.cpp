@@ -30,8 +30,8 @@ DatabaseInfo collect_database_info(const std::string& path, ApplicationState& ap
     info.iam_map_pages = db->iam_pages().entry_count();
     for (const auto& [id, list] : db->system_pages().lists()) info.system_objects[id] = list.size();
     for (const auto& [id, sf] : db->secondary_files())
-        info.secondary_files.push_back(
-            {id, sf.file.path, sf.file.length, sf.file.page_count, sf.file.leading_offset});
+        info.secondary_files.push_back({id, sf.file.path, sf.file.length, sf.file.page_count,
+                                        sf.file.leading_offset});
     return info;
 }
 
