@@ -29,11 +29,11 @@ struct DatabaseInfo {
     std::uint64_t page_count = 0;
     std::uint64_t leading_offset = 0;
     std::uint64_t extent_count = 0;
-    std::map<std::uint32_t, std::uint64_t> page_types;  // page type -> pages of the primary file
+    std::map<std::uint32_t, std::uint64_t> page_types;        // page type -> pages of the primary file
     std::size_t system_map_objects = 0, system_map_pages = 0;
     std::size_t data_map_objects = 0, data_map_pages = 0;
     std::size_t iam_map_objects = 0, iam_map_pages = 0;
-    std::map<std::int32_t, std::size_t> system_objects;  // object id -> pages in the system map
+    std::map<std::int32_t, std::size_t> system_objects;      // object id -> pages in the system map
     std::vector<FileSummary> secondary_files;
 };
 
