@@ -4,6 +4,7 @@
 // mirror calls, so a test can check that the front end sees what the model holds.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -27,6 +28,8 @@ class FakeFrontEnd final : public FrontEnd {
     // ---- what the test prepares ----
     std::optional<OpenChoices> dialog_result;
     std::deque<bool> answers;  // answers to yes/no questions, in order; Yes when the queue is empty
+    // Runs when a question is asked, before it is answered (the user's think time).
+    std::function<void()> before_answer;
 
     // ---- what the test reads ----
     std::vector<std::string> calls() const {
@@ -92,6 +95,7 @@ class FakeFrontEnd final : public FrontEnd {
         boxes_.push_back({icon, std::string(caption), std::string(text)});
     }
     bool ask_yes_no(BoxIcon icon, std::string_view caption, std::string_view text) override {
+        if (before_answer) before_answer();
         std::lock_guard lock(mutex_);
         bool yes = true;
         if (!answers.empty()) {
