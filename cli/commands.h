@@ -2,6 +2,7 @@
 // The commands of the `quenlow` front end. Each parses nothing itself: it takes its options, makes one
 // application call and prints the result. Return value: the process exit status.
 
+#include <optional>
 #include <string>
 
 namespace quenlow::cli {
@@ -15,5 +16,18 @@ struct InfoOptions {
     bool json = false;
 };
 int run_info(const InfoOptions& options);
+
+struct ScanOptions {
+    std::string file;
+    std::string mode = "standard";  // "standard" or "advanced"
+    bool deleted = false;
+    bool advanced_deleted = false;
+    std::string collation = "auto";  // "auto" or a collation name from collation.txt
+    std::optional<std::string> log_dir;
+    bool sql2000 = false;
+    bool json = false;
+};
+// Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
+int run_scan(const ScanOptions& options);
 
 }  // namespace quenlow::cli
