@@ -11,6 +11,11 @@ DatabaseInfo collect_database_info(const std::string& path, ApplicationState& ap
     auto db = OpenedDatabase::open(path, false, {app.engine, events, files});
     if (!db->is_open()) return info;
     info.opened = true;
+    info.boot = read_boot_page(*db);
+    if (info.boot.collation_found) {
+        info.collation_name = app.engine.collation_name;
+        info.code_page = app.engine.code_page;
+    }
     std::vector<DatabaseFileRow> file_list;
     db->find_secondary_files(file_list);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/application_state.h"
+#include "engine/pages/boot_page.h"
 #include "engine/pages/engine_events.h"
 #include "engine/pages/file_reader.h"
 
@@ -35,9 +36,16 @@ struct DatabaseInfo {
     std::size_t iam_map_objects = 0, iam_map_pages = 0;
     std::map<std::int32_t, std::size_t> system_objects;      // object id -> pages in the system map
     std::vector<FileSummary> secondary_files;
+
+    // Identification from the boot page; collation name and code page only when the collation was found in
+    // the application's collation table.
+    BootPageSummary boot;
+    std::string collation_name;
+    std::int32_t code_page = 0;
 };
 
-// Opens the database at path (no catalog), searches its folder for secondary files and summarises.
+// Opens the database at path (no catalog), reads its boot page, searches its folder for secondary files
+// and summarises.
 DatabaseInfo collect_database_info(const std::string& path, ApplicationState& app, EngineEvents& events,
                                    FileSystem& files);
 

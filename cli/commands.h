@@ -2,6 +2,7 @@
 // The commands of the `quenlow` front end. Each parses nothing itself: it takes its options, makes one
 // application call and prints the result. Return value: the process exit status.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -29,5 +30,13 @@ struct ScanOptions {
 };
 // Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
 int run_scan(const ScanOptions& options);
+struct PageOptions {
+    std::string file;
+    std::int32_t page_id = 0;
+    std::uint16_t file_id = 1;
+    bool records = false;
+    bool json = false;
+};
+int run_page(const PageOptions& options);
 
 }  // namespace quenlow::cli

@@ -13,6 +13,53 @@ namespace quenlow::cli {
 
 namespace {
 
+// Version texts begin with a space; displays trim it.
+std::string trimmed_version_text(const std::string& text) {
+    auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+nlohmann::json boot_json(const DatabaseInfo& info) {
+    const BootPageSummary& b = info.boot;
+    if (!b.found) return {{"found", false}, {"page_shift", b.page_shift}};
+    return {
+        {"found", true},
+        {"physical_page", b.physical_page},
+        {"page_shift", b.page_shift},
+        {"version", b.version},
+        {"version_text", b.version_text},
+        {"create_version", b.create_version},
+        {"create_version_text", std::string(sql_version_text(b.create_version))},
+        {"database_name", b.database_name},
+        {"full_database_name", b.full_database_name},
+        {"collation_id", b.collation_id},
+        {"stored_collation_id", b.raw_collation_id},
+        {"collation_found", b.collation_found},
+        {"collation_name", b.collation_found ? nlohmann::json(info.collation_name) : nlohmann::json()},
+        {"code_page", b.collation_found ? nlohmann::json(info.code_page) : nlohmann::json()},
+    };
+}
+
+void print_boot(const DatabaseInfo& info) {
+    const BootPageSummary& b = info.boot;
+    if (!b.found) {
+        fmt::print("Boot page:       not found (page shift {} puts it outside the file)\n", b.page_shift);
+        return;
+    }
+    fmt::print("Boot page:       physical page {} (page shift {})\n", b.physical_page, b.page_shift);
+    fmt::print("Version:         {} ({})\n", b.version, trimmed_version_text(b.version_text));
+    fmt::print("Create version:  {} ({})\n", b.create_version,
+               trimmed_version_text(std::string(sql_version_text(b.create_version))));
+    fmt::print("Database name:   {}\n", b.database_name);
+    if (b.full_database_name != b.database_name) fmt::print("Full name:       {}\n", b.full_database_name);
+    if (b.collation_found)
+        fmt::print("Collation:       {} (id {}, code page {})\n", info.collation_name, b.collation_id,
+                   info.code_page);
+    else
+        fmt::print("Collation:       (unknown) (id {}, stored as 0x{:08X})\n", b.collation_id,
+                   static_cast<std::uint32_t>(b.raw_collation_id));
+}
+
 nlohmann::json to_json(const DatabaseInfo& info) {
     nlohmann::json j;
     j["file"] = info.path;
@@ -20,6 +67,7 @@ nlohmann::json to_json(const DatabaseInfo& info) {
     j["page_count"] = info.page_count;
     j["leading_offset"] = info.leading_offset;
     j["extent_count"] = info.extent_count;
+    j["boot"] = boot_json(info);
     auto& types = j["page_types"] = nlohmann::json::array();
     for (const auto& [type, count] : info.page_types)
         types.push_back({{"type", type}, {"name", page_type_name(type)}, {"pages", count}});
@@ -43,6 +91,7 @@ void print_text(const DatabaseInfo& info) {
     fmt::print("Pages:           {}\n", info.page_count);
     fmt::print("Leading offset:  {}\n", info.leading_offset);
     fmt::print("Extents:         {}\n", info.extent_count);
+    print_boot(info);
     fmt::print("\nPage types:\n");
     for (const auto& [type, count] : info.page_types)
         fmt::print("  {:>3}  {:<18} {:>10}\n", type, page_type_name(type), count);
@@ -70,8 +119,10 @@ int run_info(const InfoOptions& options) {
         fmt::print(stderr, "{}\n", events.last_fatal_error());
         return kExitFailed;
     }
-    if (options.json) std::cout << to_json(info).dump(2) << '\n';
-    else print_text(info);
+    if (options.json)
+        std::cout << to_json(info).dump(2) << '\n';
+    else
+        print_text(info);
     return kExitOk;
 }
 

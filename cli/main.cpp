@@ -49,6 +49,20 @@ int main(int argc, char** argv) {
     scan_cmd->add_flag("--json", scan.json,
                        "Print {file, version, collation, database_name, log_file, tree} as JSON; every tree\n"
                        "item is {text, bold, data, children}; tree is null when none was built");
+    PageOptions page;
+    auto* page_cmd = app.add_subcommand(
+        "page",
+        "Print one page of a data file field by field: every header field, the slot array and, with\n"
+        "--records, each record's status bytes, fixed part, column count, null bitmap, variable-column\n"
+        "offsets and bytes. Records are decoded independently of the recovery engine.");
+    page_cmd->add_option("FILE", page.file, "Primary data file (.mdf)")->required();
+    page_cmd->add_option("PAGE", page.page_id, "Page id (1 or more)")->required();
+    page_cmd
+        ->add_option("--file-id", page.file_id,
+                     "File id of the page; 2 and up are the .ndf files beside FILE")
+        ->check(CLI::Range(1, 65535));
+    page_cmd->add_flag("--records", page.records, "Decode every record the slot array names");
+    page_cmd->add_flag("--json", page.json, "Print the page as JSON");
 
     try {
         app.parse(argc, argv);
@@ -58,5 +72,6 @@ int main(int argc, char** argv) {
     }
     if (*info_cmd) return run_info(info);
     if (*scan_cmd) return run_scan(scan);
+    if (*page_cmd) return run_page(page);
     return kExitUsage;
 }

@@ -7,4 +7,9 @@ void SystemCatalog::clear() {
     *this = std::move(empty);
 }
 
+const CatalogIndex& SystemCatalog::index() const {
+    index_.refresh(*this);
+    return index_;
+}
+
 }  // namespace quenlow

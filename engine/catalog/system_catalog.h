@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalog/catalog_index.h"
 #include "engine/catalog/catalog_model.h"
 #include "engine/pages/opened_database.h"
 
@@ -58,8 +59,14 @@ public:
     // Empties every list; the object stays usable.
     void clear();
 
+    // Lookup tables over the raw lists, brought up to date with their lengths on every call.
+    const CatalogIndex& index() const;
+    // Needed only after raw rows were edited in place.
+    void invalidate_index() const { index_.invalidate(); }
+
 private:
     OpenedDatabase* database_;
+    mutable CatalogIndex index_;
 };
 
 // Reads the system base tables of an opened (and mapped) database: boot page, file list and secondary

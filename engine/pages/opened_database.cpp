@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 namespace quenlow {
 
@@ -24,6 +25,31 @@ HeaderKey header_key(const std::byte* page) {
     return {load_le<std::int32_t>(page + L::kObjectId), load_le<std::uint8_t>(page + L::kType),
             load_le<std::uint16_t>(page + L::kFileId)};
 }
+
+// Gathers map entries by object id during a pass over a file and hands every object's list to a PageMap
+// at the end. A pass meets objects in no useful order; walking the ordered map once per page costs
+// about as much as reading the page, a hash lookup (usually skipped: neighbouring pages tend to share
+// their object) does not.
+class EntryCollector {
+public:
+    void add(std::int32_t object_id, const PageMapEntry& entry) {
+        if (last_ == nullptr || object_id != last_id_) {
+            last_ = &lists_[object_id];
+            last_id_ = object_id;
+        }
+        last_->push_back(entry);
+    }
+    void move_into(PageMap& map) {
+        for (auto& [id, list] : lists_) map.append(id, std::move(list));
+        lists_.clear();
+        last_ = nullptr;
+    }
+
+private:
+    std::unordered_map<std::int32_t, std::vector<PageMapEntry>> lists_;
+    std::int32_t last_id_ = 0;
+    std::vector<PageMapEntry>* last_ = nullptr;  // element pointers survive rehashing
+};
 
 // System object ids whose pages are mapped from secondary files.
 bool is_secondary_system_object(std::int32_t id) {
@@ -89,9 +115,11 @@ namespace {
 template <typename OnError>
 void read_chunk(const DataFile& file, std::uint64_t first, std::size_t count, std::vector<std::byte>& out,
                 OnError on_error) {
-    std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count * kPageSize), std::byte{0});
     std::span<std::byte> all(out.data(), count * kPageSize);
-    if (file.reader->read_at(file.leading_offset + first * kPageSize, all)) return;
+    if (auto got = file.reader->read_at(file.leading_offset + first * kPageSize, all)) {
+        std::fill(all.begin() + static_cast<std::ptrdiff_t>(*got), all.end(), std::byte{0});
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         std::span<std::byte> one(out.data() + i * kPageSize, kPageSize);
         if (!file.reader->read_at(file.leading_offset + (first + i) * kPageSize, one)) {
@@ -110,6 +138,7 @@ bool OpenedDatabase::map_primary() {
     events.status_text("Mapping Database Objects...........");
     const std::uint64_t step = progress_step(n);
     std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    EntryCollector system, data, iam;
     auto on_error = [&](std::uint64_t page) {
         if (reported_read_errors_.emplace(kPrimaryFileId, page).second)
             events.status_text(fmt::format("Read error in {} at page {}; the page is read as zeros.",
@@ -124,14 +153,17 @@ bool OpenedDatabase::map_primary() {
             HeaderKey key = header_key(chunk.data() + k * kPageSize);
             PageMapEntry entry{key.file_id, static_cast<std::uint32_t>(i), key.type};
             ++histogram_[key.type & 0xFF];
-            if (key.object_id <= 100) system_pages_.append(key.object_id, entry);
+            if (key.object_id <= 100) system.add(key.object_id, entry);
             if (key.object_id > 0) {
-                if (key.type == kPageTypeData) data_pages_.append(key.object_id, entry);
-                else if (key.type == kPageTypeIam) iam_pages_.append(key.object_id, entry);
+                if (key.type == kPageTypeData) data.add(key.object_id, entry);
+                else if (key.type == kPageTypeIam) iam.add(key.object_id, entry);
             }
             if ((i + 1) % step == 0) events.progress_position(static_cast<std::int64_t>(i + 1));
         }
     }
+    system.move_into(system_pages_);
+    data.move_into(data_pages_);
+    iam.move_into(iam_pages_);
     events.progress_position(static_cast<std::int64_t>(n));
     events.status_text("Mapping of Database Objects has been done ......................");
     return !system_pages_.empty();
@@ -146,6 +178,7 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
     const std::uint64_t step = progress_step(m);
     std::uint16_t found_id = 0;
     std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    EntryCollector system_lists, data_lists;
     auto on_error = [&](std::uint64_t page) {
         events.status_text(
             fmt::format("Read error in {} at page {}; the page is read as zeros.", file.path, page));
@@ -159,14 +192,16 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
             HeaderKey key = header_key(chunk.data() + k * kPageSize);
             std::uint16_t id = listed_file_id != 0 ? listed_file_id : key.file_id;
             PageMapEntry entry{id, static_cast<std::uint32_t>(i), key.type};
-            if (is_secondary_system_object(key.object_id)) system.append(key.object_id, entry);
+            if (is_secondary_system_object(key.object_id)) system_lists.add(key.object_id, entry);
             if (key.object_id > 0 && key.type == kPageTypeData) {
-                data.append(key.object_id, entry);
+                data_lists.add(key.object_id, entry);
                 if (found_id == 0 && key.file_id > 1) found_id = key.file_id;
             }
             if ((i + 1) % step == 0) events.progress_position(static_cast<std::int64_t>(i + 1));
         }
     }
+    system_lists.move_into(system);
+    data_lists.move_into(data);
     events.progress_position(static_cast<std::int64_t>(m));
     return found_id;
 }

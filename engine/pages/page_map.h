@@ -15,6 +15,12 @@ public:
     using Lists = std::map<std::int32_t, std::vector<PageMapEntry>>;
 
     void append(std::int32_t object_id, const PageMapEntry& entry) { lists_[object_id].push_back(entry); }
+    // Appends a run of entries of one object, in order.
+    void append(std::int32_t object_id, std::vector<PageMapEntry>&& entries) {
+        auto& mine = lists_[object_id];
+        if (mine.empty()) mine = std::move(entries);
+        else mine.insert(mine.end(), entries.begin(), entries.end());
+    }
     void merge(const PageMap& other) {
         for (const auto& [id, list] : other.lists_) {
             auto& mine = lists_[id];

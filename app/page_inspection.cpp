@@ -1,0 +1,526 @@
+#include "app/page_inspection.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "engine/pages/opened_database.h"
+#include "engine/pages/page_header.h"
+
+namespace quenlow {
+
+namespace L = page_layout;
+
+namespace {
+
+constexpr const char* kOutOfPage = "(out of page)";
+// Bytes shown when a record's length cannot be settled.
+constexpr std::size_t kUnknownLengthWindow = 64;
+constexpr std::size_t kVersioningTagSize = 14;
+constexpr std::size_t kStubSize = 9;
+constexpr unsigned kMaxPlausibleColumns = 1024;
+// Flag bit 0x0200: the word at offset 60 holds a page checksum instead of torn bits.
+constexpr std::uint16_t kChecksumPresent = 0x0200;
+
+// ---- header ---------------------------------------------------------------------------------------------
+
+enum class Shape { kUnsigned, kSigned, kHex };
+
+struct HeaderFieldSpec {
+    std::size_t offset;
+    std::size_t size;
+    const char* name;
+    Shape shape;
+};
+
+constexpr HeaderFieldSpec kHeaderFields[] = {
+    {L::kHeaderVersion, 1, "header version", Shape::kUnsigned},
+    {L::kType, 1, "page type", Shape::kUnsigned},
+    {L::kTypeFlagBits, 1, "type flag bits", Shape::kHex},
+    {L::kLevel, 1, "level", Shape::kUnsigned},
+    {L::kFlagBits, 2, "flag bits", Shape::kHex},
+    {L::kIndexId, 2, "index id", Shape::kUnsigned},
+    {L::kPrevPageId, 4, "previous page id", Shape::kSigned},
+    {L::kPrevFileId, 2, "previous page file id", Shape::kUnsigned},
+    {L::kMinLen, 2, "minimum record length", Shape::kUnsigned},
+    {L::kNextPageId, 4, "next page id", Shape::kSigned},
+    {L::kNextFileId, 2, "next page file id", Shape::kUnsigned},
+    {L::kSlotCount, 2, "slot count", Shape::kSigned},
+    {L::kObjectId, 4, "object id", Shape::kSigned},
+    {L::kFreeCount, 2, "free count", Shape::kUnsigned},
+    {L::kFreeData, 2, "free data offset", Shape::kUnsigned},
+    {L::kPageId, 4, "page id", Shape::kSigned},
+    {L::kFileId, 2, "file id", Shape::kUnsigned},
+    {L::kReservedCount, 2, "reserved count", Shape::kUnsigned},
+    {L::kLsn1, 4, "LSN, first part", Shape::kSigned},
+    {L::kLsn2, 4, "LSN, second part", Shape::kSigned},
+    {L::kLsn3, 2, "LSN, third part", Shape::kSigned},
+    {L::kXactReserved, 2, "transaction reserved count", Shape::kUnsigned},
+    {L::kXactLow, 4, "transaction id, low part", Shape::kSigned},
+    {L::kXactHigh, 2, "transaction id, high part", Shape::kSigned},
+    {L::kGhostCount, 2, "ghost record count", Shape::kSigned},
+    {L::kTornBits, 4, "torn bits", Shape::kHex},
+};
+
+std::int64_t load_signed(const std::byte* p, std::size_t size) {
+    switch (size) {
+        case 1:
+            return load_le<std::int8_t>(p);
+        case 2:
+            return load_le<std::int16_t>(p);
+        default:
+            return load_le<std::int32_t>(p);
+    }
+}
+
+std::uint64_t load_unsigned(const std::byte* p, std::size_t size) {
+    switch (size) {
+        case 1:
+            return load_le<std::uint8_t>(p);
+        case 2:
+            return load_le<std::uint16_t>(p);
+        default:
+            return load_le<std::uint32_t>(p);
+    }
+}
+
+std::string header_value(ByteSpan page, const HeaderFieldSpec& f, PageAddress address) {
+    const std::byte* p = page.data() + f.offset;
+    std::string text;
+    switch (f.shape) {
+        case Shape::kSigned:
+            text = fmt::format("{}", load_signed(p, f.size));
+            break;
+        case Shape::kUnsigned:
+            text = fmt::format("{}", load_unsigned(p, f.size));
+            break;
+        case Shape::kHex:
+            text = fmt::format("0x{:0{}X}", load_unsigned(p, f.size), 2 * f.size);
+            break;
+    }
+    const std::uint64_t raw = load_unsigned(p, f.size);
+    if (f.offset == L::kType) text += " (" + page_type_name(static_cast<std::uint32_t>(raw)) + ")";
+    if (f.offset == L::kTypeFlagBits && (raw & 0x80) != 0) text += " (compression information)";
+    if (f.offset == L::kFlagBits && (raw & L::kTornBitsPresent) != 0) text += " (torn bits present)";
+    if (f.offset == L::kFlagBits && (raw & kChecksumPresent) != 0) text += " (page checksum)";
+    if (f.offset == L::kTornBits) {
+        const auto flags = load_le<std::uint16_t>(page.data() + L::kFlagBits);
+        if ((flags & L::kTornBitsPresent) == 0 && (flags & kChecksumPresent) != 0)
+            text += " (holds the checksum)";
+    }
+    if (f.offset == L::kPageId) {
+        const std::int64_t claimed = load_signed(p, f.size);
+        if (claimed == address.page_id)
+            text += " (matches the address)";
+        else
+            text += fmt::format(" (read at {}: page shift {})", address.page_id, claimed - address.page_id);
+    }
+    return text;
+}
+
+std::string address_text(std::uint16_t file_id, std::int32_t page_id) {
+    return fmt::format("{}:{}", file_id, page_id);
+}
+
+std::vector<InspectedField> inspect_header(ByteSpan page, PageAddress address) {
+    std::vector<InspectedField> out;
+    for (const auto& f : kHeaderFields) out.push_back({f.offset, f.name, header_value(page, f, address)});
+    const std::byte* p = page.data();
+    out.push_back(
+        {std::nullopt, "this page",
+         address_text(load_le<std::uint16_t>(p + L::kFileId), load_le<std::int32_t>(p + L::kPageId))});
+    out.push_back({std::nullopt, "previous page",
+                   address_text(load_le<std::uint16_t>(p + L::kPrevFileId),
+                                load_le<std::int32_t>(p + L::kPrevPageId))});
+    out.push_back({std::nullopt, "next page",
+                   address_text(load_le<std::uint16_t>(p + L::kNextFileId),
+                                load_le<std::int32_t>(p + L::kNextPageId))});
+    out.push_back({std::nullopt, "LSN",
+                   fmt::format("( {} : {} : {} )", load_le<std::int32_t>(p + L::kLsn1),
+                               load_le<std::int32_t>(p + L::kLsn2), load_le<std::int16_t>(p + L::kLsn3))});
+    out.push_back({std::nullopt, "transaction id",
+                   fmt::format("( {} : {} )", load_le<std::int16_t>(p + L::kXactHigh),
+                               load_le<std::int32_t>(p + L::kXactLow))});
+    return out;
+}
+
+// ---- slot array -----------------------------------------------------------------------------------------
+
+std::string slot_note(std::uint16_t offset, int slot_count, std::uint16_t free_data) {
+    if (offset == 0) return "(empty)";
+    if (offset < L::kHeaderSize) return "(inside the header)";
+    if (offset >= kPageSize) return kOutOfPage;
+    if (offset >= kPageSize - 2 * static_cast<std::size_t>(slot_count)) return "(inside the slot array)";
+    if (free_data >= L::kHeaderSize && offset >= free_data) return "(at or past the free data offset)";
+    return {};
+}
+
+// ---- records --------------------------------------------------------------------------------------------
+
+std::string record_type_name(unsigned type) {
+    switch (type) {
+        case 0:
+            return "primary record";
+        case 1:
+            return "forwarded record";
+        case 2:
+            return "forwarding stub";
+        case 3:
+            return "index record";
+        case 4:
+            return "large value fragment";
+        case 5:
+            return "ghost index record";
+        case 6:
+            return "ghost data record";
+        case 7:
+            return "ghost version record";
+        default:
+            return "type " + std::to_string(type);
+    }
+}
+
+std::string status_a_text(std::uint8_t a) {
+    std::string text =
+        fmt::format("0x{:02X}: {} (type {})", a, record_type_name((a >> 1) & 7u), (a >> 1) & 7u);
+    if (a & 0x01) text += ", compressed format";
+    if (a & 0x10) text += ", null bitmap";
+    if (a & 0x20) text += ", variable columns";
+    if (a & 0x40) text += ", versioning tag";
+    if (a & 0x80) text += ", bit 7 set";
+    return text;
+}
+
+std::string null_columns_text(ByteSpan bitmap, unsigned column_count) {
+    std::string list;
+    unsigned nulls = 0;
+    for (unsigned c = 0; c < column_count && c / 8 < bitmap.size(); ++c) {
+        if ((static_cast<unsigned>(bitmap[c / 8]) >> (c % 8)) & 1u) {
+            list += (nulls++ == 0 ? "" : ", ") + std::to_string(c + 1);
+        }
+    }
+    return nulls == 0 ? "none" : list;
+}
+
+std::string bytes_hex(ByteSpan bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        out += fmt::format("{}{:02X}", i == 0 ? "" : " ", static_cast<unsigned>(bytes[i]));
+    return out;
+}
+
+// Decodes one record into fields; returns the record's length when it could be settled.
+class RecordDecoder {
+  public:
+    RecordDecoder(ByteSpan page, std::uint16_t offset, InspectedRecord& out)
+        : page_(page), rec_(page.subspan(offset)), out_(out) {}
+
+    std::optional<std::size_t> run();
+
+  private:
+    bool fits(std::size_t at, std::size_t n) const { return at <= rec_.size() && n <= rec_.size() - at; }
+    void add(std::optional<std::size_t> at, std::string name, std::string value) {
+        out_.fields.push_back({at, std::move(name), std::move(value)});
+    }
+    std::optional<std::size_t> stub();
+    std::optional<std::size_t> columns(std::uint8_t a, std::size_t end);
+    std::optional<std::size_t> variable_columns(std::size_t pos, std::optional<unsigned> column_count);
+
+    ByteSpan page_;
+    ByteSpan rec_;
+    InspectedRecord& out_;
+};
+
+std::optional<std::size_t> RecordDecoder::run() {
+    const auto a = load_le<std::uint8_t>(rec_.data());
+    add(0, "status byte A", status_a_text(a));
+    const unsigned type = (a >> 1) & 7u;
+    if (a & 0x01) {
+        add(std::nullopt, "format", "compressed record: not decoded further");
+        return std::nullopt;
+    }
+    if (type == 2) return stub();
+    if (!fits(1, 1)) {
+        add(1, "status byte B", kOutOfPage);
+        return std::nullopt;
+    }
+    add(1, "status byte B", fmt::format("0x{:02X}", load_le<std::uint8_t>(rec_.data() + 1)));
+
+    std::size_t end = 0;
+    if (type == 3) {
+        // Index records carry no end offset: their fixed part runs to the page's minimum record length.
+        end = load_le<std::uint16_t>(page_.data() + L::kMinLen);
+        add(std::nullopt, "fixed-part end", fmt::format("{} (the header's minimum record length)", end));
+        if (end < 1) return std::nullopt;
+        add(1, "fixed-part length", fmt::format("{} bytes", end - 1));
+    } else {
+        if (!fits(2, 2)) {
+            add(2, "fixed-part end", kOutOfPage);
+            return std::nullopt;
+        }
+        const auto raw = load_le<std::uint16_t>(rec_.data() + 2);
+        end = raw;
+        add(2, "fixed-part end", fmt::format("0x{:04X} -> {}", raw, raw));
+        if (raw < 4) {
+            add(4, "fixed-part length", fmt::format("none (end offset {} is below 4)", raw));
+            return std::nullopt;
+        }
+        add(4, "fixed-part length", fmt::format("{} bytes", raw - 4));
+    }
+    return columns(a, end);
+}
+
+std::optional<std::size_t> RecordDecoder::stub() {
+    if (!fits(0, kStubSize)) {
+        add(1, "forwarded to", kOutOfPage);
+        return std::nullopt;
+    }
+    const std::byte* p = rec_.data();
+    add(1, "forwarded to",
+        fmt::format("page {} slot {}",
+                    address_text(load_le<std::uint16_t>(p + 5), load_le<std::int32_t>(p + 1)),
+                    load_le<std::int16_t>(p + 7)));
+    return kStubSize;
+}
+
+std::optional<std::size_t> RecordDecoder::columns(std::uint8_t a, std::size_t end) {
+    const bool has_bitmap = (a & 0x10) != 0;
+    const bool has_variable = (a & 0x20) != 0;
+    // Index records without a null bitmap end with their fixed part (and variable part, if any).
+    const bool index_record = ((a >> 1) & 7u) == 3;
+    std::size_t pos = end;
+    std::optional<unsigned> column_count;
+    if (!index_record || has_bitmap) {
+        if (!fits(pos, 2)) {
+            add(pos, "column count", kOutOfPage);
+            return std::nullopt;
+        }
+        const unsigned count = load_le<std::uint16_t>(rec_.data() + pos);
+        if (count > kMaxPlausibleColumns) {
+            add(pos, "column count", fmt::format("{} (implausible: not decoded further)", count));
+            return std::nullopt;
+        }
+        add(pos, "column count", std::to_string(count));
+        column_count = count;
+        pos += 2;
+    }
+    if (has_bitmap && column_count) {
+        const unsigned count = *column_count;
+        const std::size_t n = (count + 7) / 8;
+        if (!fits(pos, n)) {
+            add(pos, "null bitmap", kOutOfPage);
+            return std::nullopt;
+        }
+        const ByteSpan bitmap = rec_.subspan(pos, n);
+        add(pos, "null bitmap",
+            bytes_hex(bitmap) + " (null columns: " + null_columns_text(bitmap, count) + ")");
+        pos += n;
+    }
+    if (!has_variable) {
+        add(std::nullopt, "variable columns", "none");
+        return pos;
+    }
+    return variable_columns(pos, column_count);
+}
+
+std::optional<std::size_t> RecordDecoder::variable_columns(std::size_t pos,
+                                                           std::optional<unsigned> column_count) {
+    if (!fits(pos, 2)) {
+        add(pos, "variable-column count", kOutOfPage);
+        return std::nullopt;
+    }
+    const unsigned n = load_le<std::uint16_t>(rec_.data() + pos);
+    std::string note = column_count && n > *column_count ? " (more than the column count)" : "";
+    add(pos, "variable-column count", std::to_string(n) + note);
+    pos += 2;
+    if (!fits(pos, 2 * static_cast<std::size_t>(n))) {
+        add(pos, "variable-column end offsets", kOutOfPage);
+        return std::nullopt;
+    }
+    std::size_t start = pos + 2 * static_cast<std::size_t>(n);
+    std::size_t length = start;
+    for (unsigned i = 0; i < n; ++i) {
+        const std::size_t at = pos + 2 * static_cast<std::size_t>(i);
+        const auto raw = load_le<std::uint16_t>(rec_.data() + at);
+        const bool complex = (raw & 0x8000) != 0;
+        const std::size_t value_end = raw & 0x7FFFu;
+        std::string text = fmt::format("0x{:04X}{} -> {}", raw, complex ? " (complex)" : "", value_end);
+        if (value_end > rec_.size()) {
+            text += std::string(" ") + kOutOfPage;
+        } else if (value_end < start) {
+            text += fmt::format(" (ends before its start {})", start);
+        } else {
+            if (value_end == start)
+                text += ": empty";
+            else
+                text += fmt::format(": bytes {}..{} ({} bytes)", start, value_end - 1, value_end - start);
+            start = value_end;
+            length = value_end;
+        }
+        add(at, fmt::format("variable column {} end", i + 1), text);
+    }
+    return length;
+}
+
+}  // namespace
+
+InspectedRecord inspect_record(ByteSpan page, int slot, std::uint16_t offset) {
+    InspectedRecord out;
+    out.slot = slot;
+    out.offset = offset;
+    if (page.size() < kPageSize) return out;
+    page = page.first(kPageSize);
+    if (offset == 0) {
+        out.fields.push_back({std::nullopt, "record", "none (empty slot)"});
+        return out;
+    }
+    if (offset < L::kHeaderSize) {
+        out.fields.push_back({std::nullopt, "record", "none (offset inside the page header)"});
+        return out;
+    }
+    if (offset >= kPageSize) {
+        out.fields.push_back({std::nullopt, "record", std::string("none ") + kOutOfPage});
+        return out;
+    }
+    RecordDecoder decoder(page, offset, out);
+    std::optional<std::size_t> length = decoder.run();
+    const std::size_t room = kPageSize - offset;
+    if (length) {
+        std::size_t shown = std::min(*length, room);
+        out.fields.push_back({std::nullopt, "record length", fmt::format("{} bytes", *length)});
+        const bool versioned = (static_cast<unsigned>(page[offset]) & 0x40) != 0 &&
+                               (static_cast<unsigned>(page[offset]) & 1) == 0;
+        if (versioned) {
+            if (*length <= room && kVersioningTagSize <= room - *length) {
+                out.fields.push_back({*length, "versioning tag",
+                                      bytes_hex(page.subspan(offset + *length, kVersioningTagSize))});
+                shown = *length + kVersioningTagSize;
+            } else {
+                out.fields.push_back({*length, "versioning tag", kOutOfPage});
+            }
+        }
+        out.bytes.assign(page.begin() + offset, page.begin() + offset + static_cast<std::ptrdiff_t>(shown));
+    } else {
+        const std::size_t shown = std::min(kUnknownLengthWindow, room);
+        out.bytes.assign(page.begin() + offset, page.begin() + offset + static_cast<std::ptrdiff_t>(shown));
+        out.bytes_note = fmt::format("length unknown: the first {} bytes", shown);
+    }
+    return out;
+}
+
+PageInspection inspect_page(MutableByteSpan page, PageAddress address, bool with_records) {
+    PageInspection out;
+    out.address = address;
+    out.with_records = with_records;
+    if (page.size() < kPageSize) {
+        out.slot_note = "the page buffer is shorter than a page";
+        return out;
+    }
+    CPage_Header header(page);  // repairs torn bits in place
+    const ByteSpan bytes(page.data(), kPageSize);
+    out.header = inspect_header(bytes, address);
+    const int n = header.slot_count;
+    if (n <= 0 || n >= L::kMaxSlots) {
+        out.slot_note = fmt::format("no slot array (slot count {})", n);
+        return out;
+    }
+    for (int j = 0; j < n; ++j) {
+        const auto offset =
+            load_le<std::uint16_t>(bytes.data() + kPageSize - 2 - 2 * static_cast<std::size_t>(j));
+        out.slots.push_back({j, offset, slot_note(offset, n, header.free_data)});
+        if (with_records) out.records.push_back(inspect_record(bytes, j, offset));
+    }
+    return out;
+}
+
+std::string hex_dump(ByteSpan bytes, std::size_t first_offset, const std::string& indent) {
+    std::string out;
+    for (std::size_t line = 0; line < bytes.size(); line += 16) {
+        std::string hex, ascii;
+        for (std::size_t i = 0; i < 16; ++i) {
+            if (i == 8) hex += ' ';
+            if (line + i < bytes.size()) {
+                const auto b = static_cast<unsigned>(bytes[line + i]);
+                hex += fmt::format(" {:02X}", b);
+                ascii += (b >= 0x20 && b < 0x7F) ? static_cast<char>(b) : '.';
+            } else {
+                hex += "   ";
+            }
+        }
+        out += fmt::format("{}{:>5} {}  |{}|\n", indent, first_offset + line, hex, ascii);
+    }
+    return out;
+}
+
+namespace {
+
+std::string offset_column(const std::optional<std::size_t>& offset, const char* prefix) {
+    return offset ? fmt::format("{}{}", prefix, *offset) : std::string();
+}
+
+}  // namespace
+
+std::string render_page_inspection(const PageInspection& inspection) {
+    std::string out =
+        fmt::format("Page {}\n\n", address_text(inspection.address.file_id, inspection.address.page_id));
+    out += "Header\n";
+    out += fmt::format("  {:>6}  {:<28} {}\n", "offset", "field", "value");
+    for (const auto& f : inspection.header)
+        out += fmt::format("  {:>6}  {:<28} {}\n", offset_column(f.offset, ""), f.name, f.value);
+    out += '\n';
+    if (!inspection.slot_note.empty()) {
+        out += "Slot array: " + inspection.slot_note + "\n";
+    } else {
+        out += fmt::format("Slot array: {} slot{}\n", inspection.slots.size(),
+                           inspection.slots.size() == 1 ? "" : "s");
+        out += fmt::format("  {:>5}  {:>6}\n", "slot", "offset");
+        for (const auto& s : inspection.slots)
+            out += fmt::format("  {:>5}  {:>6}{}{}\n", s.slot, s.offset, s.note.empty() ? "" : "  ", s.note);
+    }
+    for (const auto& r : inspection.records) {
+        out += fmt::format("\nRecord in slot {} at offset {}\n", r.slot, r.offset);
+        for (const auto& f : r.fields)
+            out += fmt::format("  {:>6}  {:<28} {}\n", offset_column(f.offset, "+"), f.name, f.value);
+        if (!r.bytes.empty()) {
+            out += fmt::format("  bytes ({}{}):\n", r.bytes.size(),
+                               r.bytes_note.empty() ? "" : "; " + r.bytes_note);
+            out += hex_dump(r.bytes, 0);
+        }
+    }
+    return out;
+}
+
+PageInspectionResult inspect_database_page(const PageInspectionRequest& request, ApplicationState& app,
+                                           EngineEvents& events, FileSystem& files) {
+    PageInspectionResult result;
+    auto db = OpenedDatabase::open(request.path, false, {app.engine, events, files});
+    if (!db->is_open()) {
+        result.status = PageInspectionResult::Status::kOpenFailed;
+        return result;
+    }
+    if (request.file_id != kPrimaryFileId) {
+        std::vector<DatabaseFileRow> file_list;
+        db->find_secondary_files(file_list);
+        if (request.file_id == 0 || !db->secondary_files().count(request.file_id)) {
+            result.status = PageInspectionResult::Status::kNoSuchFile;
+            result.error = fmt::format("No data file with file id {} was found beside {}.", request.file_id,
+                                       request.path);
+            return result;
+        }
+    }
+    const PageAddress address{request.file_id, request.page_id};
+    auto buffer = db->read_raw_page(address);
+    if (!buffer) {
+        result.status = PageInspectionResult::Status::kPageRefused;
+        result.error = fmt::format(
+            "Page {} cannot be read: page 0, a negative page id and page ids at or past "
+            "the end of the file are refused.",
+            address_text(address.file_id, address.page_id));
+        return result;
+    }
+    result.status = PageInspectionResult::Status::kOk;
+    result.page = inspect_page(MutableByteSpan(buffer->data(), kPageSize), address, request.with_records);
+    return result;
+}
+
+}  // namespace quenlow

@@ -1,0 +1,34 @@
+#pragma once
+// Definition texts are kept as the row decoder writes binary values: "0x" followed by two upper-case
+// hexadecimal digits per byte. These helpers turn such a text back into bytes and the bytes into text.
+// The bytes hold UTF-16 when a zero byte follows the first byte, otherwise 8-bit text in the system code
+// page (taken as Windows-1252).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenlow {
+
+struct HexBytes {
+    std::vector<std::uint8_t> bytes;
+    bool wide = false;  // a byte after the first one is 0
+};
+
+// Skips the first two characters and pairs the rest into bytes, high half first. 'A' to 'F' stand for
+// 10 to 15; any other character gives its low four bits, so lower-case 'a' to 'f' give 1 to 6. A text of
+// fewer than two characters gives no bytes; a dangling last digit is paired with a zero half.
+HexBytes hex_text_to_bytes(std::string_view text);
+
+// The text the bytes hold, as UTF-8, up to the first terminator (a zero UTF-16 unit, or a zero byte).
+std::string hex_bytes_text(const HexBytes& bytes);
+
+// UTF-16LE code units to UTF-8, up to the first zero unit; unpaired surrogates become U+FFFD.
+std::string utf16le_to_utf8(const std::uint8_t* data, std::size_t size);
+
+// Windows-1252 to UTF-8, up to the first zero byte. The five bytes the code page leaves undefined map to
+// the control characters of the same value.
+std::string windows1252_to_utf8(std::string_view text);
+
+}  // namespace quenlow

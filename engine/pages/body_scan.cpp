@@ -1,0 +1,83 @@
+// The deleted-record scan: walks the body of a page record by record to find rows that no slot names
+// any more (deleted rows whose slot was reused or cut off), and adds them to the slot array.
+//
+// From byte 96 the scan parses a record, steps over it by its length, and goes on from there. Where no
+// record can be parsed it searches byte by byte for the start of a typical data row:
+//   30 00 84 00   a primary row (null bitmap and variable columns) whose fixed part ends at 132
+//   3C 00 84 00   the same row as a deleted data row (type 6)
+// Every position where a record was parsed becomes a slot, after the original ones.
+
+#include <algorithm>
+
+#include "engine/pages/record_page.h"
+
+namespace quenlow {
+
+namespace {
+
+constexpr std::int64_t kScanEnd = 8190;
+constexpr std::uint32_t kLiveRowMarker = 0x00840030;
+constexpr std::uint32_t kDeletedRowMarker = 0x0084003C;
+
+bool is_row_marker(ByteSpan buffer, std::int64_t pos) {
+    const auto word = load_le_or<std::uint32_t>(buffer, static_cast<std::size_t>(pos), 0);
+    return word == kLiveRowMarker || word == kDeletedRowMarker;
+}
+
+// Drops what the scan does not need to keep of a candidate record.
+void trim_candidate(CRecord& record) {
+    record.values.clear();
+    record.variable_end_offsets.clear();
+    record.null_bitmap = {};
+}
+
+}  // namespace
+
+void PrimaryRecordPage::run_body_scan() {
+    const std::vector<std::uint16_t>& slots = *slot_array_;
+    const std::size_t original = slots.size();
+    std::vector<std::int32_t> found(slots.begin(), slots.end());
+    const ByteSpan page = page_bytes();
+    const ByteSpan buffer = this->buffer();
+    std::int64_t position = page_layout::kHeaderSize;
+    std::int64_t last_marker = 0;
+
+    // Moves position to the next row marker; false when the body ends first.
+    auto search_forward = [&]() {
+        if (position == last_marker) ++position;
+        for (; position < kScanEnd; ++position) {
+            if (is_row_marker(buffer, position)) {
+                last_marker = position;
+                return true;
+            }
+        }
+        return false;
+    };
+
+    while (position < kScanEnd && !stop_requested()) {
+        ScanRecord scan = parse_record_for_scan(page.subspan(static_cast<std::size_t>(position)), *this);
+        if (scan.length <= 0) {
+            if (!search_forward()) break;
+            continue;
+        }
+        trim_candidate(*scan.record);
+        candidates_.push_back(std::move(scan.record));
+        if (std::find(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(original), position) ==
+            found.begin() + static_cast<std::ptrdiff_t>(original))
+            found.push_back(static_cast<std::int32_t>(position));
+        const std::int64_t next = position + scan.length;
+        position = next;
+        if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next)) continue;
+        if (!search_forward()) break;
+    }
+
+    if (found.size() >= static_cast<std::size_t>(std::max<int>(header_.slot_count, 0))) {
+        header_.slot_count = static_cast<std::int16_t>(found.size());
+        std::vector<std::uint16_t> rebuilt;
+        rebuilt.reserve(found.size());
+        for (std::int32_t offset : found) rebuilt.push_back(static_cast<std::uint16_t>(offset));
+        slot_array_ = std::move(rebuilt);
+    }
+}
+
+}  // namespace quenlow

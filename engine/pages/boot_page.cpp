@@ -1,0 +1,211 @@
+#include "engine/pages/boot_page.h"
+
+#include <array>
+
+#include "engine/pages/engine_state.h"
+#include "engine/pages/opened_database.h"
+
+namespace quenlow {
+
+namespace B = boot_layout;
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Windows-1252 bytes 0x80..0x9F; the rest of the upper half equals Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+struct VersionName {
+    std::uint16_t version;
+    std::string_view text;
+};
+
+constexpr std::array<VersionName, 16> kVersions = {{
+    {408, " SQL Server 6.5"},
+    {515, " SQL Server 7.0"},
+    {539, " SQL Server 2000"},
+    {611, " SQL Server 2005"},
+    {612, " SQL Server 2005 SP2+ with VarDecimal enabled"},
+    {655, " SQL Server 2008"},
+    {660, " SQL Server 2008 R2"},
+    {661, " SQL Server 2008 R2"},
+    {684, " SQL Server 2012 CTP1"},
+    {706, " SQL Server 2012"},
+    {782, " SQL Server 2014"},
+    {852, " SQL Server 2016"},
+    {868, " SQL Server 2017"},
+    {869, " SQL Server 2017"},
+    {904, " SQL Server 2019"},
+    {957, " SQL Server 2022"},
+}};
+
+void apply_collation(EngineState& state, std::int64_t key) {
+    const CollationEntry& entry = state.collations.at(key);
+    state.collation_found = true;
+    state.detected_collation_id = key;
+    state.code_page = entry.code_page;
+    state.collation_name = entry.name;
+}
+
+}  // namespace
+
+std::string_view sql_version_text(std::uint16_t version) {
+    for (const auto& v : kVersions)
+        if (v.version == version) return v.text;
+    return "Unknown SQL Version";
+}
+
+std::string cp1252_to_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto b = static_cast<unsigned char>(ch);
+        char32_t c = b;
+        if (b >= 0x80 && b <= 0x9F) c = kCp1252High[b - 0x80];
+        append_utf8(out, c);
+    }
+    return out;
+}
+
+std::string boot_name_from_units(ByteSpan name_units) {
+    std::string low_bytes;
+    for (std::size_t i = 0; i < name_units.size(); i += 2) {
+        auto b = static_cast<char>(name_units[i]);
+        if (b == '\0') break;
+        low_bytes += b;
+    }
+    std::string text = cp1252_to_utf8(low_bytes);
+    auto space = text.find(' ');
+    if (space != std::string::npos && space > 0) text.resize(space);
+    return text;
+}
+
+std::string full_boot_name(ByteSpan name_units) {
+    std::u32string chars;
+    const std::size_t n = name_units.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        auto u = load_le<std::uint16_t>(name_units.data() + 2 * i);
+        if (u == 0) break;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+            auto lo = load_le<std::uint16_t>(name_units.data() + 2 * (i + 1));
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                chars += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        chars += (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : static_cast<char32_t>(u);
+    }
+    while (!chars.empty() && (chars.back() == 0x2020 || chars.back() == U' ')) chars.pop_back();
+    std::string out;
+    for (char32_t c : chars) append_utf8(out, c);
+    return out;
+}
+
+std::optional<std::int64_t> find_collation_key(const CollationTable& table, std::int32_t id) {
+    const auto wide = static_cast<std::int64_t>(id);
+    if (table.count(wide)) return wide;
+    const auto low = static_cast<std::int64_t>(static_cast<std::uint16_t>(id));
+    if (table.count(low)) return low;
+    return std::nullopt;
+}
+
+CBootPage::CBootPage(PageBuffer buffer) : buffer_(std::move(buffer)) {
+    if (buffer_.size() < kPageSize) return;
+    const ByteSpan page(buffer_.data(), kPageSize);
+    version = load_le_or<std::uint16_t>(page, B::kVersion);
+    create_version = load_le_or<std::uint16_t>(page, B::kCreateVersion);
+    kept_132 = load_le_or<std::uint32_t>(page, B::kKept132);
+    kept_136 = load_le_or<std::uint32_t>(page, B::kKept136);
+    const ByteSpan name = page.subspan(B::kName, 2 * B::kNameUnits);
+    database_name = boot_name_from_units(name);
+    full_database_name = full_boot_name(name);
+    kept_408 = load_le_or<std::uint16_t>(page, B::kKept408);
+    kept_412 = load_le_or<std::uint32_t>(page, B::kKept412);
+    kept_416 = load_le_or<std::uint32_t>(page, B::kKept416);
+    collation_id = load_le_or<std::int32_t>(page, B::kCollation);
+    kept_page = {load_le_or<std::uint16_t>(page, B::kKeptFileId),
+                 load_le_or<std::int32_t>(page, B::kKeptPageId)};
+}
+
+ByteSpan CBootPage::record_data() const {
+    if (buffer_.size() < kPageSize) return {};
+    return ByteSpan(buffer_.data(), kPageSize).subspan(B::kRecordData);
+}
+
+void CBootPage::identify(EngineState& state) {
+    state.version_text = std::string(sql_version_text(version));
+    if (!state.automatic_collation) {
+        if (state.collations.count(state.manual_collation_id))
+            apply_collation(state, state.manual_collation_id);
+        return;
+    }
+    auto key = find_collation_key(state.collations, collation_id);
+    if (!key || *key != static_cast<std::int64_t>(collation_id))
+        collation_id = static_cast<std::int32_t>(static_cast<std::uint16_t>(collation_id));
+    if (key) apply_collation(state, *key);
+}
+
+std::int64_t measure_page_shift(OpenedDatabase& db) {
+    auto entries = db.system_pages().lookup(B::kShiftObjectFirst);
+    if (entries.empty()) entries = db.system_pages().lookup(B::kShiftObjectSecond);
+    if (entries.empty()) return 0;
+    const PageMapEntry first = entries.front();
+    auto header = db.read_page_header(first.address());
+    if (!header) return 0;
+    return static_cast<std::int64_t>(header->this_page.page_id) - static_cast<std::int64_t>(first.page_index);
+}
+
+BootPageSummary read_boot_page(OpenedDatabase& db) {
+    BootPageSummary summary;
+    db.set_database_name(std::string());
+    summary.page_shift = measure_page_shift(db);
+    const std::int64_t b = B::kBootPageId - summary.page_shift;
+    if (b <= 0 || static_cast<std::uint64_t>(b) >= db.primary().page_count) return summary;
+    auto buffer = db.read_primary_physical(static_cast<std::uint64_t>(b));
+    if (!buffer) return summary;
+
+    CBootPage boot(std::move(*buffer));
+    summary.raw_collation_id = boot.collation_id;
+    boot.identify(db.state());
+    db.set_database_name(boot.database_name);
+
+    summary.found = true;
+    summary.physical_page = static_cast<std::uint64_t>(b);
+    summary.version = boot.version;
+    summary.create_version = boot.create_version;
+    summary.version_text = db.state().version_text;
+    summary.database_name = boot.database_name;
+    summary.full_database_name = boot.full_database_name;
+    summary.collation_id = boot.collation_id;
+    summary.collation_found =
+        db.state().automatic_collation
+            ? find_collation_key(db.state().collations, summary.raw_collation_id).has_value()
+            : db.state().collations.count(db.state().manual_collation_id) > 0;
+    return summary;
+}
+
+}  // namespace quenlow

@@ -1,0 +1,208 @@
+#pragma once
+// Records as they sit on a page, and the record objects the row decoder reads.
+//
+// A record in the ordinary (not compressed) format:
+//
+//   offset       | size           | field
+//   -------------+----------------+-------------------------------------------------------------------
+//              0 |              1 | status byte A: bit 0 compact (compressed) format; bits 1-3 record
+//                |                | type; bit 4 null bitmap present; bit 5 variable columns present;
+//                |                | bit 6 versioning tag present
+//              1 |              1 | status byte B
+//              2 |              2 | end of the fixed part = offset of the column count (signed)
+//              4 |     offset - 4 | fixed-length column data
+//         offset |              2 | column count
+//     offset + 2 | ceil(count/8)  | null bitmap, bit i (lowest bit first) set = column i is NULL
+//           next |              2 | variable column count
+//           next |  2 per column  | end offset of each variable value, from the record start;
+//                |                | bit 15 set = complex value (stored elsewhere or a sparse vector)
+//           next |                | variable data: each value runs from the previous end (the first
+//                |                | from the end of the offset array) to its own end offset
+//
+// Record types (bits 1-3): 0 primary, 1 forwarded (a row moved to another page), 2 forwarding stub,
+// 3 index record, 4 large-value fragment, 5 to 7 ghosts (6 is a deleted data row).
+//
+// Forwarding stub: byte 0 status, bytes 1-4 page id, bytes 5-6 file id, bytes 7-8 slot (signed) of the
+// page that now holds the row.
+//
+// Sparse column vector (a complex value whose first byte is 5):
+//
+//   offset  | size | field
+//   --------+------+---------------------------------------------------------
+//         0 |    2 | header
+//         2 |    2 | entry count n (signed)
+//         4 |   2n | column id of each entry
+//    4 + 2n |   2n | end offset of each entry, from the start of the vector
+//    4 + 4n |      | entry data, entry i from the previous end (the first from 4 + 4n) to its end
+//
+// Record objects keep views into the bytes they were parsed from. Those bytes belong to the page the
+// record came from, so a record must not outlive its page; bytes that do not come from the page (a row
+// reached through a forwarding stub lives on another page, which is released after the read) are owned
+// by the record itself.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/pages/byte_reader.h"
+
+namespace quenlow {
+
+class CPage;
+
+namespace record_layout {
+inline constexpr std::size_t kStatusA = 0;
+inline constexpr std::size_t kStatusB = 1;
+inline constexpr std::size_t kFixedEnd = 2;
+inline constexpr std::size_t kFixedStart = 4;
+
+inline constexpr std::uint8_t kCompactFormatBit = 0x01;
+inline constexpr std::uint8_t kNullBitmapBit = 0x10;
+inline constexpr std::uint8_t kVariableColumnsBit = 0x20;
+inline constexpr std::uint8_t kVersioningBit = 0x40;
+inline constexpr std::uint16_t kComplexBit = 0x8000;
+
+inline constexpr std::size_t kStubPageId = 1;
+inline constexpr std::size_t kStubFileId = 5;
+inline constexpr std::size_t kStubSlot = 7;
+inline constexpr std::size_t kStubSize = 9;
+
+inline constexpr int kMaxColumns = 1023;
+// A fixed part ending here or later does not fit a data row.
+inline constexpr int kMaxFixedEnd = 8064;
+// The longest row the body scan assumes when it parses at an arbitrary position.
+inline constexpr int kMaxRowLength = 8060;
+inline constexpr int kMaxValueLength = 8192;
+
+// A stub whose target is again a stub is followed at most this many times; real files never chain
+// stubs, so a longer chain is damage (or a loop) and leaves the stub unresolved.
+inline constexpr int kMaxForwardingHops = 4;
+// The fixed-part length that marks a forwarding stub that could not be followed.
+inline constexpr std::int16_t kUnresolvedStub = -5;
+
+inline constexpr std::uint8_t kSparseVectorMark = 5;
+// A complex value of this length is a text pointer, never a sparse vector.
+inline constexpr std::size_t kTextPointerSize = 16;
+inline constexpr int kMaxSparseValue = 8060;
+}  // namespace record_layout
+
+enum RecordType : std::int32_t {
+    kRecordPrimary = 0,
+    kRecordForwarded = 1,
+    kRecordForwardingStub = 2,
+    kRecordIndex = 3,
+    kRecordLargeFragment = 4,
+    kRecordGhostIndex = 5,
+    kRecordDeletedData = 6,
+    kRecordGhostVersion = 7,
+};
+
+// One variable-length value of a record, or one entry of a sparse column vector.
+struct ValueItem {
+    // Position among the record's variable values; the column id for sparse entries; -1 when not set.
+    std::int32_t column_index = -1;
+    // The value's bytes; empty when the value was refused or is empty.
+    ByteSpan data;
+    std::int32_t length = 0;
+    // Filled by the row decoder.
+    std::string text;
+    std::uint8_t flag = 0;
+    // The end offset had bit 15 set: the value is stored elsewhere or is a sparse vector.
+    bool complex = false;
+
+    bool has_data() const { return !data.empty(); }
+};
+
+struct SparseVector {
+    // The entry count the vector declares; `values` holds the entries that could be read.
+    std::int16_t declared_count = 0;
+    std::vector<ValueItem> values;
+};
+
+// One column of a compact record after expansion: NULL mark and value length.
+struct CompactColumnEntry {
+    bool null_mark = false;
+    std::int32_t length = 0;
+};
+
+// The parts of a record the row decoder reads. Empty views mean "not present".
+class CRecord {
+  public:
+    CRecord(const CPage* page, std::uint16_t max_length) : page(page), max_length(max_length) {}
+    virtual ~CRecord() = default;
+
+    // Variable value end offsets, bit 15 cleared.
+    std::vector<std::uint16_t> variable_end_offsets;
+    std::int32_t type = 0;
+    bool has_null_bitmap = false;
+    bool compressed = false;
+    bool invalid = false;
+    bool has_variable_columns = false;
+    bool ghost = false;
+    ByteSpan fixed_part;
+    // Length of the short-data region of a compact record.
+    std::uint16_t short_data_length = 0;
+    std::uint16_t column_count = 0;
+    ByteSpan null_bitmap;
+    // Count of variable values; for compact records the count of long values.
+    std::uint16_t variable_column_count = 0;
+    std::vector<ValueItem> values;
+    // The record from its first byte to the end of its last variable value.
+    ByteSpan whole;
+    std::optional<SparseVector> sparse;
+    const CPage* page = nullptr;
+    // Parse position reached, in bytes from the record start.
+    std::int32_t length = 0;
+    // The most bytes the record may span.
+    std::uint16_t max_length = 0;
+    // Filled by the expansion of a compact record, one entry per column.
+    std::vector<CompactColumnEntry> column_entries;
+
+    bool has_fixed_part() const { return !fixed_part.empty(); }
+    bool is_null(std::size_t column) const {
+        if (column / 8 >= null_bitmap.size()) return false;
+        return ((std::to_integer<unsigned>(null_bitmap[column / 8]) >> (column % 8)) & 1u) != 0;
+    }
+
+    // Keeps bytes alive as long as the record (and its copies) and returns a view of them.
+    ByteSpan adopt(std::vector<std::byte> bytes);
+
+  private:
+    std::vector<std::shared_ptr<const std::vector<std::byte>>> owned_;
+};
+
+class CPrimaryRecord : public CRecord {
+  public:
+    using CRecord::CRecord;
+
+    // Fixed-part length as the record states it (end of fixed part - 4); kUnresolvedStub for a stub
+    // that could not be followed.
+    std::int16_t fixed_length = 0;
+    bool versioning = false;
+    bool status_b_is_one = false;
+    // The column codes of a compact record, one per column.
+    std::vector<std::int32_t> column_codes;
+};
+
+// Parses the record whose bytes start at record.front(); `record` runs to the end of the page. The
+// record never reaches beyond max_length bytes nor beyond `record`. forwarding_hops counts the stubs
+// already followed to get here. Always returns a record; its invalid flag tells whether it may be used.
+std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPage& page,
+                                                     std::uint16_t max_length, int forwarding_hops = 0);
+
+struct ScanRecord {
+    std::unique_ptr<CPrimaryRecord> record;
+    // Bytes from the record start to the end of its last value; -1 when no record could be read.
+    std::int32_t length = -1;
+};
+
+// The lighter parse of the deleted-record scan: no fixed part is kept, stubs and compact records are not
+// followed, the record spans at most kMaxRowLength bytes.
+ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page);
+
+// Splits a sparse column vector into one item per entry; nothing when its entry count does not fit.
+std::optional<SparseVector> split_sparse_vector(ByteSpan vector, const CPage& page);
+
+}  // namespace quenlow

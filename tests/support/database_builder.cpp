@@ -1,0 +1,320 @@
+#include "tests/support/database_builder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "tests/support/allocation_pages.h"
+#include "tests/support/database_model.h"
+#include "tests/support/page_writer.h"
+#include "tests/support/system_tables.h"
+
+namespace quenlow::testing {
+
+namespace {
+
+namespace so = system_object;
+
+// User object ids start here and step by a prime, so that no two differ only in bits 24 and 25.
+constexpr std::int32_t kFirstUserObjectId = 1977058079;
+constexpr std::int32_t kUserObjectIdStep = 1009;
+// 2005 layout: user allocation units carry index id 256 in bits 48..63 of their id and an object number
+// above 100, which keeps their pages out of the system page map.
+constexpr std::int64_t kUserUnitBits = std::int64_t{256} << 48;
+constexpr std::int32_t kFirstUserObjectNumber = 201;
+constexpr std::int32_t kFirstUserRowsetNumber = 1001;
+constexpr std::uint16_t kUserUnitIndexId = 256;
+
+class ObjectIds {
+  public:
+    explicit ObjectIds(const DatabaseSpec& spec) {
+        for (const auto& t : spec.tables) reserve(t.object_id);
+        for (const auto& m : spec.modules) reserve(m.object_id);
+        for (const auto& d : spec.defaults) reserve(d.object_id);
+        for (const auto& f : spec.foreign_keys) reserve(f.object_id);
+    }
+    std::int32_t take(std::int32_t wanted) {
+        if (wanted != 0) return wanted;
+        while (explicit_.count(next_)) next_ += kUserObjectIdStep;
+        std::int32_t id = next_;
+        next_ += kUserObjectIdStep;
+        return id;
+    }
+
+  private:
+    void reserve(std::int32_t id) {
+        if (id != 0 && !explicit_.insert(id).second)
+            throw std::invalid_argument("object id " + std::to_string(id) + " given twice");
+    }
+    std::set<std::int32_t> explicit_;
+    std::int32_t next_ = kFirstUserObjectId;
+};
+
+std::size_t column_of(const TableSpec& t, const std::string& column) {
+    int i = t.column_index(column);
+    if (i < 0) throw std::invalid_argument("table " + t.name + " has no column " + column);
+    return static_cast<std::size_t>(i);
+}
+
+StoredTable& user_table(DatabaseModel& m, const std::string& name) {
+    for (StoredTable& t : m.tables)
+        if (!t.system && t.spec.name == name) return t;
+    throw std::invalid_argument("no table " + name);
+}
+
+void add_system_tables(DatabaseModel& m) {
+    for (TableSpec& s : system_table_specs(m.spec->layout)) {
+        StoredTable t;
+        t.system = true;
+        t.spec = std::move(s);
+        const std::int32_t id = t.spec.object_id;
+        t.rowset_id = std::int64_t{id} << 16;
+        t.allocation_unit_id = std::int64_t{id} << 16;
+        t.page_object_id = id;
+        t.page_index_id = m.spec->layout == Layout::k2000 ? 1 : 0;
+        t.index_id = 1;
+        m.objects.push_back(
+            {t.spec.name, "S ", id, 0, static_cast<std::int32_t>(t.spec.columns.size()), true, {}});
+        m.tables.push_back(std::move(t));
+    }
+}
+
+void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
+    std::set<std::string> names;
+    std::int32_t number = 0;
+    for (const TableSpec& spec : m.spec->tables) {
+        if (!names.insert(spec.name).second)
+            throw std::invalid_argument("table " + spec.name + " given twice");
+        StoredTable t;
+        t.spec = spec;
+        t.spec.object_id = ids.take(spec.object_id);
+        for (const auto& k : spec.key_columns) t.key_columns.push_back(column_of(spec, k));
+        t.index_id = t.key_columns.empty() ? 0 : 1;
+        if (m.spec->layout == Layout::k2005) {
+            const std::int32_t object_number = kFirstUserObjectNumber + number;
+            t.allocation_unit_id = kUserUnitBits | (std::int64_t{object_number} << 16);
+            t.rowset_id = kUserUnitBits | (std::int64_t{kFirstUserRowsetNumber + number} << 16);
+            t.page_object_id = object_number;
+            t.page_index_id = kUserUnitIndexId;
+        } else {
+            t.page_object_id = t.spec.object_id;
+            t.page_index_id = static_cast<std::uint16_t>(t.index_id);
+        }
+        ++number;
+        m.objects.push_back(
+            {t.spec.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(spec.columns.size()), false, {}});
+        if (t.index_id == 1) {
+            t.key_name = spec.key_name.empty() ? "PK_" + spec.name : spec.key_name;
+            t.key_object_id = ids.take(0);
+            m.objects.push_back({t.key_name, "PK", t.key_object_id, t.object_id(), 1, false, {}});
+        }
+        m.tables.push_back(std::move(t));
+    }
+}
+
+void add_dependent_objects(DatabaseModel& m, ObjectIds& ids) {
+    for (const DefaultSpec& d : m.spec->defaults) {
+        StoredTable& t = user_table(m, d.table);
+        const auto column_id = static_cast<std::int32_t>(column_of(t.spec, d.column) + 1);
+        const std::int32_t id = ids.take(d.object_id);
+        m.objects.push_back({d.name, "D ", id, t.object_id(), column_id, false, d.definition});
+        m.column_defaults[{t.object_id(), column_id}] = id;
+    }
+    for (const ForeignKeySpec& f : m.spec->foreign_keys) {
+        StoredTable& t = user_table(m, f.table);
+        StoredTable& r = user_table(m, f.referenced_table);
+        ForeignKeyColumns fk{ids.take(f.object_id), t.object_id(), r.object_id(), {}};
+        for (std::size_t k = 0; k < f.columns.size(); ++k)
+            fk.column_pairs.emplace_back(
+                static_cast<std::int32_t>(column_of(t.spec, f.columns[k]) + 1),
+                static_cast<std::int32_t>(column_of(r.spec, f.referenced_columns[k]) + 1));
+        m.objects.push_back({f.name, "F ", fk.object_id, t.object_id(), 0, false, {}});
+        m.foreign_keys.push_back(std::move(fk));
+    }
+    for (const ModuleSpec& mod : m.spec->modules) {
+        std::int32_t parent = mod.parent_table.empty() ? 0 : user_table(m, mod.parent_table).object_id();
+        m.objects.push_back({mod.name, mod.type, ids.take(mod.object_id), parent, 0, false, mod.definition});
+    }
+}
+
+DatabaseModel make_model(const DatabaseSpec& spec) {
+    DatabaseModel m;
+    m.spec = &spec;
+    ObjectIds ids(spec);
+    add_system_tables(m);
+    add_user_tables(m, ids);
+    add_dependent_objects(m, ids);
+    for (StoredTable& t : m.tables) t.layout = make_record_layout(t.spec.columns);
+    return m;
+}
+
+// Encodes a table's rows and packs them, in order, onto as many pages as they need.
+std::vector<PageRecords> pack_rows(const StoredTable& t) {
+    std::vector<PageRecords> pages;
+    for (const auto& row : t.spec.rows) {
+        std::vector<std::byte> record = encode_record(t.layout, t.spec.columns, row);
+        if (pages.empty() || !pages.back().fits(record.size())) pages.emplace_back();
+        pages.back().add(std::move(record));
+    }
+    return pages;
+}
+
+class PageAllocator {
+  public:
+    PageAllocator() {
+        for (std::int32_t p : {0, 1, 2, 3, 4, 5, 6, 7, 9}) take(p);
+    }
+    void take(std::int32_t page) {
+        if (static_cast<std::size_t>(page) >= taken_.size())
+            taken_.resize(static_cast<std::size_t>(page) + 1, false);
+        taken_[static_cast<std::size_t>(page)] = true;
+    }
+    bool taken(std::int32_t page) const {
+        return static_cast<std::size_t>(page) < taken_.size() && taken_[static_cast<std::size_t>(page)];
+    }
+    std::int32_t next_free() {
+        std::int32_t p = 8;
+        while (taken(p)) ++p;
+        take(p);
+        return p;
+    }
+    // The first extent with no page taken; takes all eight.
+    std::int32_t next_free_extent() {
+        for (std::int32_t e = 8;; e += 8) {
+            bool free = true;
+            for (std::int32_t k = 0; k < 8 && free; ++k) free = !taken(e + k);
+            if (!free) continue;
+            for (std::int32_t k = 0; k < 8; ++k) take(e + k);
+            return e;
+        }
+    }
+    std::int32_t end() const { return static_cast<std::int32_t>(taken_.size()); }
+
+  private:
+    std::vector<bool> taken_;
+};
+
+// System tables: one page after the other from page 8 on. User tables: an IAM page, the first eight
+// data pages wherever a page is free (mixed extents), the rest in whole extents of their own.
+void place(DatabaseModel& m, const std::vector<std::vector<PageRecords>>& packed) {
+    PageAllocator pages;
+    for (std::size_t i = 0; i < m.tables.size(); ++i) {
+        StoredTable& t = m.tables[i];
+        const std::size_t n = packed[i].size();
+        t.pages.clear();
+        t.uniform_extents.clear();
+        t.iam_page = 0;
+        t.single_pages = 0;
+        if (t.system) {
+            for (std::size_t k = 0; k < n; ++k) t.pages.push_back(pages.next_free());
+            continue;
+        }
+        if (n == 0) continue;
+        t.iam_page = pages.next_free();
+        t.single_pages = std::min<std::size_t>(n, 8);
+        for (std::size_t k = 0; k < t.single_pages; ++k) t.pages.push_back(pages.next_free());
+        for (std::size_t k = t.single_pages; k < n; k += 8) {
+            std::int32_t e = pages.next_free_extent();
+            t.uniform_extents.push_back(e);
+            for (std::size_t j = 0; j < 8 && k + j < n; ++j)
+                t.pages.push_back(e + static_cast<std::int32_t>(j));
+        }
+    }
+}
+
+void write_table_pages(std::vector<std::byte>& image, const StoredTable& t,
+                       const std::vector<PageRecords>& packed, std::set<std::int32_t>& written) {
+    for (std::size_t k = 0; k < t.pages.size(); ++k) {
+        PageHeaderFields h;
+        h.type = 1;
+        h.index_id = t.page_index_id;
+        h.object_id = t.page_object_id;
+        h.page_id = t.pages[k];
+        h.min_len = static_cast<std::uint16_t>(4 + t.layout.fixed_length);
+        if (k > 0) h.prev = {1, t.pages[k - 1]};
+        if (k + 1 < t.pages.size()) h.next = {1, t.pages[k + 1]};
+        write_page(
+            std::span<std::byte>(image.data() + static_cast<std::size_t>(h.page_id) * kPageSize, kPageSize),
+            h, packed[k].records());
+        written.insert(h.page_id);
+    }
+}
+
+BuiltDatabase report(const DatabaseModel& m, std::vector<std::byte> image, std::int32_t page_count) {
+    BuiltDatabase out;
+    out.image = std::move(image);
+    out.page_count = page_count;
+    for (const StoredTable& t : m.tables)
+        out.tables.push_back({t.spec.name, t.system, t.object_id(), t.rowset_id, t.allocation_unit_id,
+                              t.page_object_id, t.index_id, t.pages, t.iam_page, t.spec.rows.size()});
+    for (const CatalogObject& o : m.objects)
+        out.objects.push_back({o.name, o.type, o.object_id, o.parent_object_id});
+    return out;
+}
+
+}  // namespace
+
+const BuiltTable* BuiltDatabase::table(const std::string& name) const {
+    for (const BuiltTable& t : tables)
+        if (t.name == name) return &t;
+    return nullptr;
+}
+
+std::int32_t BuiltDatabase::object_id(const std::string& name) const {
+    for (const BuiltObject& o : objects)
+        if (o.name == name) return o.object_id;
+    return 0;
+}
+
+BuiltDatabase build_database_image(const DatabaseSpec& spec) {
+    DatabaseModel m = make_model(spec);
+
+    // Pass 1 sizes the catalog without page numbers; page pointers have a fixed size, so pass 2, with
+    // the pages known, packs every table onto the same number of pages.
+    write_catalog_rows(m);
+    std::vector<std::vector<PageRecords>> packed;
+    for (const StoredTable& t : m.tables) packed.push_back(pack_rows(t));
+    place(m, packed);
+    write_catalog_rows(m);
+    for (std::size_t i = 0; i < m.tables.size(); ++i) {
+        if (!m.tables[i].system) continue;
+        packed[i] = pack_rows(m.tables[i]);
+        if (packed[i].size() != m.tables[i].pages.size())
+            throw std::logic_error("catalog pages changed between passes");
+    }
+
+    std::int32_t end = 16;
+    for (const StoredTable& t : m.tables) {
+        for (std::int32_t p : t.pages) end = std::max(end, p + 1);
+        for (std::int32_t e : t.uniform_extents) end = std::max(end, e + 8);
+        end = std::max(end, t.iam_page + 1);
+    }
+    const std::int32_t page_count = (end + 7) / 8 * 8;
+    std::vector<std::byte> image(static_cast<std::size_t>(page_count) * kPageSize);
+
+    std::set<std::int32_t> written;
+    for (std::size_t i = 0; i < m.tables.size(); ++i)
+        write_table_pages(image, m.tables[i], packed[i], written);
+    write_allocation_pages(image, m, written);
+    if (spec.torn_page_protection)
+        for (std::int32_t p : written)
+            apply_torn_bits(
+                std::span<std::byte>(image.data() + static_cast<std::size_t>(p) * kPageSize, kPageSize));
+    return report(m, std::move(image), page_count);
+}
+
+std::vector<std::byte> build_database(const DatabaseSpec& spec) {
+    return build_database_image(spec).image;
+}
+
+bool write_database(const DatabaseSpec& spec, const std::string& path) {
+    std::vector<std::byte> image = build_database(spec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace quenlow::testing

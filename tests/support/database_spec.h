@@ -1,0 +1,106 @@
+#pragma once
+// A short description of a database for the test database builder: tables with columns, keys and rows,
+// and the objects that only have a definition (views, procedures, functions, triggers, defaults) or
+// only a catalog entry (foreign keys).
+//
+//   DatabaseSpec db;
+//   db.layout = Layout::k2005;
+//   auto& t = db.add_table("Customers");
+//   t.add_column("Id", SqlType::Int);
+//   t.add_column("Name", SqlType::NVarChar, 40, /*nullable*/ true);
+//   t.primary_key({"Id"});
+//   t.add_row({Value::integer(1), Value::text("Alfreds")});
+//   db.add_view("V1", "CREATE VIEW V1 AS SELECT 1");
+
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "tests/support/sql_value.h"
+
+namespace quenlow::testing {
+
+enum class Layout {
+    k2005,  // the catalog of SQL Server 2005 and later (object ids 34, 41, 5, 7, 3, 50, ...)
+    k2000,  // the SQL Server 2000 catalog (object ids 1, 2, 3, 6)
+};
+
+struct TableSpec {
+    std::string name;
+    std::vector<ColumnSpec> columns;
+    std::vector<std::vector<Value>> rows;
+    std::vector<std::string> key_columns;  // primary key, stored as a clustered index
+    std::string key_name;                  // "PK_<table>" when left empty
+    std::int32_t object_id = 0;            // 0: chosen by the builder
+
+    ColumnSpec& add_column(std::string column_name, SqlType type, int length = 0, bool nullable = false);
+    ColumnSpec& add_decimal(std::string column_name, int precision, int scale, bool nullable = false);
+    TableSpec& primary_key(std::vector<std::string> columns, std::string name = {});
+    TableSpec& add_row(std::vector<Value> values);
+    // Index of a column by name; -1 when there is none.
+    int column_index(const std::string& column_name) const;
+};
+
+// A view, procedure, function or trigger: an object whose content is its definition text.
+struct ModuleSpec {
+    std::string name;
+    std::string type;  // two characters: "V ", "P ", "FN", "IF", "TF", "TR"
+    std::string definition;
+    std::string parent_table;  // triggers only
+    std::int32_t object_id = 0;
+};
+
+// A default constraint on one column.
+struct DefaultSpec {
+    std::string name;
+    std::string table;
+    std::string column;
+    std::string definition;  // such as "((0))"
+    std::int32_t object_id = 0;
+};
+
+struct ForeignKeySpec {
+    std::string name;
+    std::string table;
+    std::vector<std::string> columns;
+    std::string referenced_table;
+    std::vector<std::string> referenced_columns;
+    std::int32_t object_id = 0;
+};
+
+struct DatabaseSpec {
+    Layout layout = Layout::k2005;
+    std::uint16_t version = 0;         // boot page version; 0: 655 (2005 layout) or 539 (2000 layout)
+    std::uint16_t create_version = 0;  // 0: the version
+    std::string name = "Sample";
+    std::int32_t collation_id = 872468488;  // SQL_Latin1_General_CP1_CI_AS
+    bool torn_page_protection = false;
+    // Folder the file list records for the data and log files (a path of the machine that wrote them).
+    std::string recorded_folder = "C:\\Data\\";
+
+    std::deque<TableSpec> tables;  // a deque keeps references from add_table valid
+    std::vector<ModuleSpec> modules;
+    std::vector<DefaultSpec> defaults;
+    std::vector<ForeignKeySpec> foreign_keys;
+
+    TableSpec& add_table(std::string table_name);
+    ModuleSpec& add_view(std::string view_name, std::string definition);
+    ModuleSpec& add_procedure(std::string procedure_name, std::string definition);
+    ModuleSpec& add_function(std::string function_name, std::string definition, std::string type = "FN");
+    ModuleSpec& add_trigger(std::string trigger_name, std::string parent_table, std::string definition);
+    DefaultSpec& add_default(std::string default_name, std::string table, std::string column,
+                             std::string definition);
+    ForeignKeySpec& add_foreign_key(std::string key_name, std::string table, std::vector<std::string> columns,
+                                    std::string referenced_table,
+                                    std::vector<std::string> referenced_columns);
+
+    TableSpec* find_table(const std::string& table_name);
+    const TableSpec* find_table(const std::string& table_name) const;
+    std::uint16_t boot_version() const {
+        return version != 0 ? version : layout == Layout::k2005 ? 655 : 539;
+    }
+};
+
+}  // namespace quenlow::testing
