@@ -35,7 +35,7 @@ inline constexpr const char* kApplicationTitle = "Velmor Quenlow v17.0";
 enum class BoxIcon { kInformation, kError, kQuestion };
 
 class FrontEnd : public EngineEvents, public TreeMirror {
-  public:
+public:
     // Caption bar: the one-line status sentence above the views.
     virtual void set_caption(std::string_view text) = 0;
     virtual void show_progress(bool visible) = 0;

@@ -32,7 +32,7 @@ std::tm local_time_now();
 std::u16string utf8_to_utf16(std::string_view text);
 
 class LogWriter {
-  public:
+public:
     // Opens path: a new file is created and starts with the byte order mark; an existing one is
     // appended to. Any file open before is closed first. False when the file cannot be created or
     // opened; nothing is written then and is_open() stays false.
@@ -45,7 +45,7 @@ class LogWriter {
     // The text, then CR LF. Does nothing while no file is open.
     void write_line(std::string_view utf8);
 
-  private:
+private:
     void write_utf16(std::string_view utf8);
 
     std::ofstream out_;

@@ -36,7 +36,7 @@ std::string double_backslashes(const std::string& path) {
 
 // The engine's reports, as the frame handles them.
 class MainFrame::FrameEvents final : public EngineEvents {
-  public:
+public:
     explicit FrameEvents(MainFrame& frame) : frame_(frame) {}
     void progress_range(std::int64_t low, std::int64_t high) override {
         frame_.front_.progress_range(low, high);
@@ -46,7 +46,7 @@ class MainFrame::FrameEvents final : public EngineEvents {
     void fatal_error(std::string_view text) override { frame_.on_fatal_error(text); }
     void log_line(std::string_view text) override { frame_.add_log_line(text); }
 
-  private:
+private:
     MainFrame& frame_;
 };
 

@@ -83,7 +83,7 @@ struct DefinitionLists {
 };
 
 class MainFrame {
-  public:
+public:
     MainFrame(ApplicationState& app, FrontEnd& front, FileSystem& files, MainFrameSeams seams = {});
     // Sets the stop flag and waits for a running worker.
     ~MainFrame();
@@ -135,7 +135,7 @@ class MainFrame {
     DefinitionLists& definitions() { return definitions_; }
     const MainFrameSeams& seams() const { return seams_; }
 
-  private:
+private:
     class FrameEvents;
 
     // The scan worker body; true when the tree was built.

@@ -30,7 +30,7 @@ inline constexpr TreeItemId kNoItem = 0;
 enum class InsertPosition { kFirst, kLast };
 
 class TreeMirror {
-  public:
+public:
     virtual ~TreeMirror() = default;
     virtual void tree_insert_item(TreeItemId item, TreeItemId parent, std::string_view text,
                                   InsertPosition position) = 0;
@@ -42,7 +42,7 @@ class TreeMirror {
 };
 
 class ObjectTree {
-  public:
+public:
     explicit ObjectTree(TreeMirror* mirror = nullptr) : mirror_(mirror) {}
 
     // Unknown parents insert nothing and give kNoItem.
@@ -65,7 +65,7 @@ class ObjectTree {
     bool empty() const { return items_.empty(); }
     std::size_t size() const;
 
-  private:
+private:
     struct Item {
         std::string text;
         TreeItemId parent = kNoItem;

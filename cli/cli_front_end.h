@@ -20,7 +20,7 @@
 namespace quenlow::cli {
 
 class CliFrontEnd final : public FrontEnd {
-  public:
+public:
     CliFrontEnd(bool interactive, OpenChoices choices);
 
     // Clears the progress bar line before normal output.
@@ -60,7 +60,7 @@ class CliFrontEnd final : public FrontEnd {
     void open_url(std::string_view) override {}
     void show_about() override {}
 
-  private:
+private:
     void print_line(std::string_view text);
 
     std::mutex mutex_;

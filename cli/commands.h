@@ -30,6 +30,7 @@ struct ScanOptions {
 };
 // Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
 int run_scan(const ScanOptions& options);
+
 struct PageOptions {
     std::string file;
     std::int32_t page_id = 0;

@@ -7,14 +7,12 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "app/collation_file.h"
 #include "app/engine_seams.h"
 #include "app/main_frame.h"
 #include "cli/cli_front_end.h"
@@ -34,7 +32,7 @@ extern "C" void on_interrupt(int) {
 
 // Makes Ctrl-C the Stop command while a scan runs. A second Ctrl-C ends the program the usual way.
 class InterruptAsStop {
-  public:
+public:
     InterruptAsStop() {
         interrupt_requested = 0;
         struct sigaction action {};
@@ -49,49 +47,10 @@ class InterruptAsStop {
     InterruptAsStop(const InterruptAsStop&) = delete;
     InterruptAsStop& operator=(const InterruptAsStop&) = delete;
 
-  private:
+private:
     struct sigaction previous_ {};
     bool installed_ = false;
 };
-
-// Reads a signed decimal number the way the collation list is written: leading blanks and a sign
-// allowed, digits up to the first other character, 0 when no digit comes first.
-std::int64_t leading_number(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::int64_t value = 0;
-    for (;
-         i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && value < (INT64_MAX - 9) / 10;
-         ++i)
-        value = value * 10 + (text[i] - '0');
-    return negative ? -value : value;
-}
-
-// "collation.txt": one collation a line, name TAB id TAB code page. Lines without two TABs are skipped;
-// a later line with the same id replaces the earlier one. A missing file gives an empty table.
-CollationTable read_collation_list(const std::string& path) {
-    CollationTable table;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const auto first = line.find('\t');
-        if (first == std::string::npos) continue;
-        const auto second = line.find('\t', first + 1);
-        if (second == std::string::npos) continue;
-        table[leading_number(line.substr(first + 1, second - first - 1))] = {
-            line.substr(0, first), static_cast<std::int32_t>(leading_number(line.substr(second + 1)))};
-    }
-    return table;
-}
-
-std::string executable_folder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
-}
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -125,7 +84,8 @@ void wait_for_scan(MainFrame& frame) {
 
 int run_scan(const ScanOptions& options) {
     ApplicationState app;
-    app.engine.collations = read_collation_list(executable_folder() + "/collation.txt");
+    const std::string collation_file = collation_file_path(running_executable_path());
+    app.engine.collations = load_collation_file(collation_file);
 
     OpenChoices choices;
     choices.mdf_path = options.file;
@@ -136,8 +96,8 @@ int run_scan(const ScanOptions& options) {
     if (options.collation != "auto") {
         auto id = find_collation(app.engine.collations, options.collation);
         if (!id) {
-            fmt::print(stderr, "Unknown collation: {} (not listed in {}/collation.txt)\n", options.collation,
-                       executable_folder());
+            fmt::print(stderr, "Unknown collation: {} (not listed in {})\n", options.collation,
+                       collation_file);
             return kExitUsage;
         }
         choices.automatic_collation = false;

@@ -24,7 +24,7 @@ struct RecordedBox {
 };
 
 class FakeFrontEnd final : public FrontEnd {
-  public:
+public:
     // ---- what the test prepares ----
     std::optional<OpenChoices> dialog_result;
     std::deque<bool> answers;  // answers to yes/no questions, in order; Yes when the queue is empty
@@ -175,7 +175,7 @@ class FakeFrontEnd final : public FrontEnd {
         items_[item].bold = bold;
     }
 
-  private:
+private:
     struct MirroredItem {
         std::string text;
         std::uint32_t data = 0;

@@ -26,7 +26,7 @@ SchemaObjectRow object(std::string name, std::string type) {
 
 // Holds a worker inside a seam until the test lets it go. Open until closed.
 class Gate {
-  public:
+public:
     void close() {
         std::lock_guard lock(mutex_);
         released_ = false;
@@ -47,7 +47,7 @@ class Gate {
         cv_.notify_all();
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool entered_ = false;
@@ -56,7 +56,7 @@ class Gate {
 
 // A scan of a real (blank) data file, with the catalog filled by hand through the catalog build seam.
 class ScanTest : public ::testing::Test {
-  protected:
+protected:
     ScanTest() {
         data_path = folder.file("shop.mdf");
         test::write_blank_data_file(data_path);

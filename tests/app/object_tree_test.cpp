@@ -28,18 +28,20 @@ SchemaObjectRow object(std::string name, std::string type) {
     return row;
 }
 
+// A database of two blank pages: it opens, and a catalog can be hung on it.
+std::unique_ptr<OpenedDatabase> open_blank(MemoryFileSystem& files, EngineState& state,
+                                           EngineEvents& events) {
+    files.add_file("/blank.mdf", std::vector<std::byte>(2 * 8192));
+    return OpenedDatabase::open("/blank.mdf", false, {state, events, files});
+}
+
 // Builds the tree of a hand-filled catalog; tables are "assembled" from a table of columns and data pages.
 class BuildTreeTest : public ::testing::Test {
-  protected:
+protected:
     struct TableShape {
         int columns = 0;
         int data_pages = 0;
     };
-
-    BuildTreeTest() {
-        files.add_file("/blank.mdf", std::vector<std::byte>(2 * 8192));
-        database = OpenedDatabase::open("/blank.mdf", false, {state, null_events, files});
-    }
 
     bool build(std::vector<SchemaObjectRow> objects) {
         catalog.objects = std::move(objects);
@@ -52,7 +54,7 @@ class BuildTreeTest : public ::testing::Test {
     MemoryFileSystem files;
     EngineState state;
     NullEngineEvents null_events;
-    std::unique_ptr<OpenedDatabase> database;
+    std::unique_ptr<OpenedDatabase> database = open_blank(files, state, null_events);
     test::FakeFrontEnd front;
     ObjectTree tree{&front};
     TreeCategories categories;

@@ -56,7 +56,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 class ScanCommandTest : public ::testing::Test {
-  protected:
+protected:
     ScanCommandTest() {
         if (!std::filesystem::exists(std::string(QUENLOW_BINARY_DIR) + "/cli/quenlow"))
             ADD_FAILURE() << "the quenlow program is not built";
