@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenlow::test {
@@ -92,6 +94,25 @@ inline void write_blank_data_file(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     const std::vector<char> zeros(2 * 8192, 0);
     out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+}
+
+// A data file of page_count pages (at least 9) whose page 8 carries its own page id, so the corruption
+// check settles the leading offset at 0, and whose listed pages are data pages (type 1, file id 1) of
+// the given object ids.
+inline void write_data_file(const std::string& path, std::uint32_t page_count,
+                            const std::vector<std::pair<std::uint32_t, std::int32_t>>& data_pages) {
+    std::vector<char> image(std::size_t{page_count} * 8192, 0);
+    auto header = [&](std::uint32_t index, std::int32_t object_id, std::uint8_t type) {
+        char* page = image.data() + std::size_t{index} * 8192;
+        page[1] = static_cast<char>(type);
+        std::memcpy(page + 24, &object_id, 4);
+        std::memcpy(page + 32, &index, 4);
+        page[36] = 1;
+    };
+    header(8, 0, 0);
+    for (const auto& [index, object_id] : data_pages) header(index, object_id, 1);
+    std::ofstream out(path, std::ios::binary);
+    out.write(image.data(), static_cast<std::streamsize>(image.size()));
 }
 
 inline std::tm make_time(int day, int month, int year, int hour, int minute, int second) {
