@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <string>
 
+#include "app/log_file.h"
 #include "engine/pages/engine_state.h"
 
 namespace quenlow {
@@ -18,7 +18,7 @@ struct ApplicationState {
     // 1 while a worker runs; set by the command that starts it, cleared when the worker ends.
     std::atomic<int> running{0};
     std::int32_t log_line_counter = 0;
-    std::ofstream log_file;
+    LogWriter log_file;
     std::string log_file_path;
     std::string log_folder;
     std::string mdf_path;

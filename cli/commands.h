@@ -3,6 +3,7 @@
 // application call and prints the result. Return value: the process exit status.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quenlow::cli {
@@ -16,6 +17,19 @@ struct InfoOptions {
     bool json = false;
 };
 int run_info(const InfoOptions& options);
+
+struct ScanOptions {
+    std::string file;
+    std::string mode = "standard";  // "standard" or "advanced"
+    bool deleted = false;
+    bool advanced_deleted = false;
+    std::string collation = "auto";  // "auto" or a collation name from collation.txt
+    std::optional<std::string> log_dir;
+    bool sql2000 = false;
+    bool json = false;
+};
+// Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
+int run_scan(const ScanOptions& options);
 
 struct PageOptions {
     std::string file;

@@ -22,6 +22,33 @@ int main(int argc, char** argv) {
     info_cmd->add_option("FILE", info.file, "Primary data file (.mdf)")->required();
     info_cmd->add_flag("--json", info.json, "Print the summary as JSON");
 
+    ScanOptions scan;
+    auto* scan_cmd = app.add_subcommand(
+        "scan",
+        "Scan a primary data file as the Open command does: open and map it, read its catalog, report the\n"
+        "server version and collation, and build the object tree. The progress log goes to stderr as it\n"
+        "comes (and to a UTF-16 log file with --log-dir); then the tree is printed as an indented outline,\n"
+        "two blanks per level, bold items (tables with columns and data pages) ending in \" *\".\n"
+        "Questions are answered Yes; Ctrl-C is the Stop command (a second Ctrl-C ends the program).\n"
+        "Exit status 1 when the scan ends without a tree.");
+    scan_cmd->add_option("FILE", scan.file, "Primary data file (.mdf)")->required();
+    scan_cmd->add_option("--mode", scan.mode, "Recovery mode")
+        ->check(CLI::IsMember({"standard", "advanced"}))
+        ->capture_default_str();
+    scan_cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
+    scan_cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
+    scan_cmd
+        ->add_option("--collation", scan.collation,
+                     "\"auto\" to take the collation from the file, or a collation name listed in\n"
+                     "collation.txt beside the executable")
+        ->capture_default_str();
+    scan_cmd->add_option("--log-dir", scan.log_dir, "Folder for the log file (no log file without it)");
+    scan_cmd->add_flag(
+        "--sql2000", scan.sql2000,
+        "The \"Is SQL 2000\" choice; stored, and cleared by the scan, which detects the layout");
+    scan_cmd->add_flag("--json", scan.json,
+                       "Print {file, version, collation, database_name, log_file, tree} as JSON; every tree\n"
+                       "item is {text, bold, data, children}; tree is null when none was built");
     PageOptions page;
     auto* page_cmd = app.add_subcommand(
         "page",
@@ -44,6 +71,7 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitUsage;
     }
     if (*info_cmd) return run_info(info);
+    if (*scan_cmd) return run_scan(scan);
     if (*page_cmd) return run_page(page);
     return kExitUsage;
 }

@@ -1,0 +1,83 @@
+#pragma once
+// Everything the application logic needs from a window layer. The main frame calls these operations;
+// a front end carries them out and answers.
+//
+// Calls arrive on whichever thread runs the logic: the thread of a command, or the worker thread of a
+// scan, a display or a batch. A front end with a user-interface thread of its own carries each call out
+// there and returns only when it is done (blocking), so the calls of one thread take effect in order and
+// an answer (a yes/no question, the open dialog) is back before the caller goes on. The command line runs
+// every call directly on the calling thread.
+//
+// The engine reports (EngineEvents) mean here:
+//   progress_range / progress_position   the progress bar of the status bar
+//   status_text                          the engine's status sentence, shown in the records pane's text box
+//   fatal_error                          an error box with the text (the default shows it through
+//                                        message_box with the error icon)
+//   log_line                             append one line to the log pane (the log file is the main
+//                                        frame's business)
+//
+// Tree changes arrive through TreeMirror, with the item ids of the model (see object_tree.h).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/object_tree.h"
+#include "app/open_choices.h"
+#include "engine/pages/engine_events.h"
+
+namespace quenlow {
+
+// The caption of every message box, and the application title.
+inline constexpr const char* kApplicationTitle = "Velmor Quenlow v17.0";
+
+enum class BoxIcon { kInformation, kError, kQuestion };
+
+class FrontEnd : public EngineEvents, public TreeMirror {
+public:
+    // Caption bar: the one-line status sentence above the views.
+    virtual void set_caption(std::string_view text) = 0;
+    virtual void show_progress(bool visible) = 0;
+
+    // Modal boxes. Every box of the application carries kApplicationTitle as caption.
+    virtual void message_box(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
+    // True for Yes.
+    virtual bool ask_yes_no(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
+
+    // The open dialog; nothing when it is cancelled. A dialog keeps itself open while
+    // open_choices_refusal() refuses its choice (showing the refusal), so what it returns is accepted.
+    virtual std::optional<OpenChoices> open_dialog(const OpenDialogRequest& request) = 0;
+
+    // Selects (as the caret), highlights and marks an item as selected.
+    virtual void tree_select(TreeItemId item) = 0;
+    // Repaints the tree at once.
+    virtual void tree_redraw() = 0;
+
+    // Records pane.
+    virtual void records_delete_all_rows() = 0;
+    // Deletes column 0, count times.
+    virtual void records_delete_columns(int count) = 0;
+    // Inserts a left-aligned column.
+    virtual void records_add_column(int index, std::string_view title, int width) = 0;
+    // Inserts a row with the text of its first cell; the other cells are set one by one.
+    virtual void records_add_row(int index, std::string_view first_cell) = 0;
+    virtual void records_set_cell(int row, int column, std::string_view text) = 0;
+    virtual void records_set_text(std::string_view text) = 0;  // the text box; replaces its whole text
+    virtual void records_set_page_label(std::string_view text) = 0;
+    virtual void records_enable_previous(bool enabled) = 0;
+    virtual void records_enable_next(bool enabled) = 0;
+    // Table arrangement (list, page label, paging buttons) or text arrangement (text box).
+    virtual void records_show_table(bool table) = 0;
+    virtual void records_redraw() = 0;
+
+    // Opens a web page of the product in the platform's browser.
+    virtual void open_url(std::string_view url) = 0;
+    virtual void show_about() = 0;
+
+    void fatal_error(std::string_view text) override {
+        message_box(BoxIcon::kError, kApplicationTitle, text);
+    }
+};
+
+}  // namespace quenlow

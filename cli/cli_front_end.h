@@ -1,0 +1,73 @@
+#pragma once
+// The command line's front end for the main frame. Every call runs directly on the calling thread; a
+// mutex keeps the lines of the worker and of the main thread whole.
+//
+//   log lines        stderr, always
+//   status texts     stderr, on a terminal only (with the progress bar)
+//   message boxes    stderr: information as the text, errors as "error: " + text
+//   yes/no questions stderr, the text and " Yes": the command line always answers Yes
+//   open dialog      answers with the choices made on the command line, refused (the refusal printed,
+//                    nothing returned) by the dialog's own rules
+//   tree, records, caption, web pages, about: nothing; the tree is printed from the model at the end
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "app/front_end.h"
+#include "cli/terminal_events.h"
+
+namespace quenlow::cli {
+
+class CliFrontEnd final : public FrontEnd {
+public:
+    CliFrontEnd(bool interactive, OpenChoices choices);
+
+    // Clears the progress bar line before normal output.
+    void finish();
+
+    void progress_range(std::int64_t low, std::int64_t high) override;
+    void progress_position(std::int64_t position) override;
+    void status_text(std::string_view text) override;
+    void log_line(std::string_view text) override;
+
+    void set_caption(std::string_view) override {}
+    void show_progress(bool visible) override;
+    void message_box(BoxIcon icon, std::string_view caption, std::string_view text) override;
+    bool ask_yes_no(BoxIcon icon, std::string_view caption, std::string_view text) override;
+    std::optional<OpenChoices> open_dialog(const OpenDialogRequest& request) override;
+
+    void tree_insert_item(TreeItemId, TreeItemId, std::string_view, InsertPosition) override {}
+    void tree_delete_all() override {}
+    void tree_set_children_order(TreeItemId, const std::vector<TreeItemId>&) override {}
+    void tree_set_item_data(TreeItemId, std::uint32_t) override {}
+    void tree_set_bold(TreeItemId, bool) override {}
+    void tree_select(TreeItemId) override {}
+    void tree_redraw() override {}
+
+    void records_delete_all_rows() override {}
+    void records_delete_columns(int) override {}
+    void records_add_column(int, std::string_view, int) override {}
+    void records_add_row(int, std::string_view) override {}
+    void records_set_cell(int, int, std::string_view) override {}
+    void records_set_text(std::string_view) override {}
+    void records_set_page_label(std::string_view) override {}
+    void records_enable_previous(bool) override {}
+    void records_enable_next(bool) override {}
+    void records_show_table(bool) override {}
+    void records_redraw() override {}
+
+    void open_url(std::string_view) override {}
+    void show_about() override {}
+
+private:
+    void print_line(std::string_view text);
+
+    std::mutex mutex_;
+    bool interactive_;
+    TerminalEvents terminal_;
+    bool progress_visible_ = false;
+    OpenChoices choices_;
+};
+
+}  // namespace quenlow::cli
