@@ -19,8 +19,9 @@ build-sanitize: deps
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 
 run: build
-	@$(BUILD)/tools/quenlow-make-sample $(BUILD)/sample/sample.mdf
-	@$(BUILD)/cli/quenlow info $(BUILD)/sample/sample.mdf
+	@mkdir -p $(BUILD)/sample
+	@$(BUILD)/tools/quenlow-make-sample-db $(BUILD)/sample/sample.mdf >/dev/null
+	@$(BUILD)/cli/quenlow scan $(BUILD)/sample/sample.mdf
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

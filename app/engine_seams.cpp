@@ -1,5 +1,7 @@
 #include "app/engine_seams.h"
 
+#include "engine/catalog/catalog_build.h"
+
 namespace quenlow {
 
 MainFrameSeams engine_seams() {
@@ -8,8 +10,7 @@ MainFrameSeams engine_seams() {
                         const std::vector<DefinitionFragment>& definitions) {
         return assemble_object(catalog, name, type, definitions);
     };
-    // The catalog readers (build_catalog) are bound here as well once the catalog library provides
-    // them; until then a scan opens and maps the file and finds no catalog.
+    seams.build_catalog = catalog_builder();
     return seams;
 }
 
