@@ -5,39 +5,9 @@
 
 #include "engine/pages/opened_database.h"
 #include "engine/pages/record_page.h"
+#include "engine/pages/text_codec.h"
 
 namespace quenlow {
-
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-bool is_high_surrogate(char32_t u) {
-    return u >= 0xD800 && u <= 0xDBFF;
-}
-bool is_low_surrogate(char32_t u) {
-    return u >= 0xDC00 && u <= 0xDFFF;
-}
-
-}  // namespace
 
 void FixedData::read(std::size_t offset, PageAddress& field) const {
     if (!holds(offset, 6)) return;
@@ -50,28 +20,9 @@ std::optional<ByteSpan> FixedData::slice(std::size_t offset, std::size_t length)
     return bytes_.subspan(offset, length);
 }
 
-std::string utf16z_to_utf8(ByteSpan bytes) {
-    const std::size_t units = bytes.size() / 2;
-    std::string out;
-    for (std::size_t i = 0; i < units; ++i) {
-        char32_t u = load_le<std::uint16_t>(bytes.data() + 2 * i);
-        if (u == 0) break;
-        if (is_high_surrogate(u) && i + 1 < units) {
-            char32_t next = load_le<std::uint16_t>(bytes.data() + 2 * i + 2);
-            if (is_low_surrogate(next)) {
-                append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        append_utf8(out, is_high_surrogate(u) || is_low_surrogate(u) ? kReplacement : u);
-    }
-    return out;
-}
-
 std::optional<std::string> record_name(const CRecord& record) {
     if (record.values.empty() || !record.values.front().has_data()) return std::nullopt;
-    return utf16z_to_utf8(record.values.front().data);
+    return utf16le_to_utf8(record.values.front().data);
 }
 
 bool CatalogReader::stop_requested() const {

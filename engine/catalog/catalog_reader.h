@@ -53,9 +53,6 @@ class FixedData {
     ByteSpan bytes_;
 };
 
-// A null-terminated UTF-16LE string as UTF-8: it ends at the first zero unit or at the end of bytes (an
-// odd last byte is dropped); an unpaired surrogate becomes U+FFFD.
-std::string utf16z_to_utf8(ByteSpan bytes);
 
 // The first variable-length column of a record read as a name; nothing when the record has no
 // variable-length column or that column's data is missing. An empty name on disk gives "".

@@ -1,5 +1,7 @@
 #include "engine/catalog/catalog_readers.h"
 
+#include "engine/pages/text_codec.h"
+
 #include <fmt/format.h>
 
 #include <cctype>
@@ -41,7 +43,7 @@ constexpr std::size_t kPhysicalNameBytes = 520;
 std::string padded_name(const FixedData& fixed, std::size_t offset, std::size_t length) {
     auto bytes = fixed.slice(offset, length);
     if (!bytes) return {};
-    std::string name = utf16z_to_utf8(*bytes);
+    std::string name = utf16le_to_utf8(*bytes);
     while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.pop_back();
     return name;
 }

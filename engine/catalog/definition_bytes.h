@@ -24,11 +24,4 @@ HexBytes hex_text_to_bytes(std::string_view text);
 // The text the bytes hold, as UTF-8, up to the first terminator (a zero UTF-16 unit, or a zero byte).
 std::string hex_bytes_text(const HexBytes& bytes);
 
-// UTF-16LE code units to UTF-8, up to the first zero unit; unpaired surrogates become U+FFFD.
-std::string utf16le_to_utf8(const std::uint8_t* data, std::size_t size);
-
-// Windows-1252 to UTF-8, up to the first zero byte. The five bytes the code page leaves undefined map to
-// the control characters of the same value.
-std::string windows1252_to_utf8(std::string_view text);
-
 }  // namespace quenlow

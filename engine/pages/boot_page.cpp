@@ -1,5 +1,7 @@
 #include "engine/pages/boot_page.h"
 
+#include "engine/pages/text_codec.h"
+
 #include <array>
 
 #include "engine/pages/engine_state.h"
@@ -10,33 +12,6 @@ namespace quenlow {
 namespace B = boot_layout;
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Windows-1252 bytes 0x80..0x9F; the rest of the upper half equals Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 struct VersionName {
     std::uint16_t version;
@@ -78,18 +53,6 @@ std::string_view sql_version_text(std::uint16_t version) {
     return "Unknown SQL Version";
 }
 
-std::string cp1252_to_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        auto b = static_cast<unsigned char>(ch);
-        char32_t c = b;
-        if (b >= 0x80 && b <= 0x9F) c = kCp1252High[b - 0x80];
-        append_utf8(out, c);
-    }
-    return out;
-}
-
 std::string boot_name_from_units(ByteSpan name_units) {
     std::string low_bytes;
     for (std::size_t i = 0; i < name_units.size(); i += 2) {
@@ -104,25 +67,18 @@ std::string boot_name_from_units(ByteSpan name_units) {
 }
 
 std::string full_boot_name(ByteSpan name_units) {
-    std::u32string chars;
-    const std::size_t n = name_units.size() / 2;
-    for (std::size_t i = 0; i < n; ++i) {
-        auto u = load_le<std::uint16_t>(name_units.data() + 2 * i);
-        if (u == 0) break;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
-            auto lo = load_le<std::uint16_t>(name_units.data() + 2 * (i + 1));
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                chars += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                ++i;
-                continue;
-            }
+    std::string name = utf16le_to_utf8(name_units);
+    // The field is padded with U+2020 or blanks.
+    static constexpr std::string_view kDagger = "\u2020";
+    for (;;) {
+        if (!name.empty() && name.back() == ' ') {
+            name.pop_back();
+        } else if (name.size() >= kDagger.size() && name.ends_with(kDagger)) {
+            name.resize(name.size() - kDagger.size());
+        } else {
+            return name;
         }
-        chars += (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : static_cast<char32_t>(u);
     }
-    while (!chars.empty() && (chars.back() == 0x2020 || chars.back() == U' ')) chars.pop_back();
-    std::string out;
-    for (char32_t c : chars) append_utf8(out, c);
-    return out;
 }
 
 std::optional<std::int64_t> find_collation_key(const CollationTable& table, std::int32_t id) {

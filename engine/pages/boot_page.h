@@ -73,8 +73,6 @@ std::string boot_name_from_units(ByteSpan name_units);
 // unpaired surrogates become U+FFFD.
 std::string full_boot_name(ByteSpan name_units);
 
-// Windows-1252 text to UTF-8; the five unassigned bytes map to the C1 control of the same value.
-std::string cp1252_to_utf8(std::string_view text);
 
 // The collation key under which id is found: the id widened with its sign first, then its low 16 bits.
 std::optional<std::int64_t> find_collation_key(const CollationTable& table, std::int32_t id);

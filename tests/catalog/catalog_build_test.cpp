@@ -5,6 +5,7 @@
 #include <random>
 
 #include "engine/catalog/catalog_readers.h"
+#include "engine/pages/text_codec.h"
 #include "engine/catalog/legacy_catalog.h"
 #include "tests/support/catalog_page_builder.h"
 
@@ -647,7 +648,7 @@ TEST(CatalogText, NullTerminatedUtf16) {
         {"lone low surrogate", utf16le(std::u16string_view(u"\xDC00z")), "\xEF\xBF\xBDz"},
         {"non-latin", utf16le("Học sinh"), "Học sinh"},
     };
-    for (const Case& c : cases) EXPECT_EQ(utf16z_to_utf8(c.bytes), c.text) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(utf16le_to_utf8(c.bytes), c.text) << c.what;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "engine/pages/boot_page.h"
+#include "engine/pages/text_codec.h"
 
 #include <gtest/gtest.h>
 
