@@ -1,0 +1,521 @@
+#include "engine/values/row_decoder.h"
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+
+#include "engine/catalog/type_codes.h"
+#include "engine/values/sql_variant.h"
+#include "engine/values/value_info.h"
+
+namespace quenlow {
+
+namespace {
+
+// Physical column id of a column that has no place in the record (a computed column, a dropped one).
+constexpr std::int32_t kNotStored = -99;
+
+// Kinds of a complex value, from its first byte (or its first 16-bit value when that byte is 0).
+constexpr unsigned kInRowRoot = 2;
+constexpr unsigned kLargeRoot = 4;
+
+constexpr std::string_view kNullText = "NULL";
+
+// What sets the four decoders apart when they take a variable value.
+struct VariableRules {
+    // Large roots and text pointers show placeholders while the first batch of a table is loaded.
+    bool placeholders = false;
+    // Also a large root of an xml column.
+    bool xml_placeholder = false;
+    // Collected xml pieces go through the converter; otherwise the reader's text is kept.
+    bool convert_xml = true;
+    // sql_variant items are formatted as plain values instead of by their base type.
+    bool variant_as_plain = false;
+};
+
+constexpr VariableRules kTableLayoutRules{true, false, true, false};
+constexpr VariableRules kTableOffsetRules{true, true, true, false};
+constexpr VariableRules kDefinitionLayoutRules{false, false, true, false};
+constexpr VariableRules kDefinitionOffsetRules{false, false, false, true};
+
+enum class Taken {
+    kText,         // t holds the value's text
+    kPlaceholder,  // t holds a placeholder, shown as it is
+    kColumnEnds,   // a complex value without bytes: the column is left as it was
+};
+
+// Counters of one record: the bit cursor, the fixed position p, the variable index v and the count of
+// handled columns k.
+struct RecordCursor {
+    BitCursor bits;
+    std::int64_t p = 0;
+    std::int64_t v = 0;
+    std::int64_t k = 0;
+};
+
+bool type_is_hex(std::int32_t type_code) {
+    return type_code == kTypeVarbinary || type_code == kTypeClr;
+}
+
+// A value whose text is hex digits without the prefix gets "0x"; one blank stays one blank.
+void add_hex_prefix(std::string& t) {
+    if (t != " ") t.insert(0, "0x");
+}
+
+// Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
+std::string format_fixed(ValueInfo& info, ByteSpan fixed, std::int64_t offset, const ColumnDescriptor& d,
+                         const DecodeContext& ctx) {
+    info.available_bytes = static_cast<std::int64_t>(fixed.size()) - offset;
+    return format_value(info, fixed.data() + offset, d, ctx.format);
+}
+
+bool within_fixed(std::int64_t offset, ByteSpan fixed) {
+    return offset >= 0 && offset <= static_cast<std::int64_t>(fixed.size());
+}
+
+// Formats a value item's bytes as a plain value of their own length.
+std::string format_item_bytes(ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d,
+                              const DecodeContext& ctx) {
+    const std::size_t n = std::min<std::size_t>(bytes.size(), std::numeric_limits<std::int16_t>::max());
+    info.value_length = static_cast<std::int16_t>(n);
+    info.available_bytes = static_cast<std::int64_t>(n);
+    return format_value(info, bytes.data(), d, ctx.format);
+}
+
+class PageDecoder {
+public:
+    PageDecoder(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors, DecodeContext& ctx)
+        : page_(page), descriptors_(descriptors), ctx_(ctx) {}
+
+    std::vector<DecodedRow> table_layout() {
+        return run([this](const CPrimaryRecord& r) { return decode_layout(r, true, kTableLayoutRules); },
+                   &PageDecoder::usual_skip);
+    }
+    std::vector<DecodedRow> definition_layout() {
+        return run(
+            [this](const CPrimaryRecord& r) { return decode_layout(r, false, kDefinitionLayoutRules); },
+            &PageDecoder::usual_skip);
+    }
+    std::vector<DecodedRow> table_offsets() {
+        return run([this](const CPrimaryRecord& r) { return decode_table_offsets(r); },
+                   &PageDecoder::usual_skip);
+    }
+    std::vector<DecodedRow> definition_offsets() {
+        return run([this](const CPrimaryRecord& r) { return decode_definition_offsets(r); },
+                   &PageDecoder::definition_skip);
+    }
+
+private:
+    // The record loop shared by the four decoders; decode returns whether the row is kept.
+    template <typename Decode>
+    std::vector<DecodedRow> run(Decode decode, bool (PageDecoder::*skip)(const CPrimaryRecord*) const) {
+        std::vector<DecodedRow> rows;
+        const std::int64_t slots = page_.header().slot_count;
+        const std::int64_t records = static_cast<std::int64_t>(page_.records().size());
+        const std::int64_t end = std::min(slots, records);
+        if (end > 0) rows.reserve(static_cast<std::size_t>(end));
+        for (std::int64_t i = 0; i < end; ++i) {
+            if (page_.stop_requested()) break;
+            const CPrimaryRecord* record = page_.primary_record(static_cast<std::size_t>(i));
+            if ((this->*skip)(record)) continue;
+            if (decode(*record)) rows.push_back(descriptors_);
+        }
+        return rows;
+    }
+
+    bool usual_skip(const CPrimaryRecord* r) const {
+        return r == nullptr || r->type == kRecordIndex || r->invalid || (r->ghost && !ctx_.show_deleted);
+    }
+    bool definition_skip(const CPrimaryRecord* r) const {
+        return r == nullptr || r->type == kRecordLargeFragment;
+    }
+
+    // Each writes one record's texts into the descriptors and says whether the row is kept.
+    bool decode_layout(const CPrimaryRecord& r, bool table, const VariableRules& rules);
+    bool decode_table_offsets(const CPrimaryRecord& r);
+    bool decode_definition_offsets(const CPrimaryRecord& r);
+
+    Taken layout_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, std::int64_t x,
+                       RecordCursor& c, const VariableRules& rules, std::string& t);
+    static void apply_column_code(const CPrimaryRecord& r, std::size_t j, ValueInfo& info, std::int64_t& x,
+                                  std::int64_t v);
+    static bool compact_entry_null(const CPrimaryRecord& r, std::size_t j, ValueInfo& info);
+    Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
+                        RecordCursor& c, std::string& t);
+
+    bool layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t k) const;
+    std::string sparse_text(const CPrimaryRecord& r, ValueInfo& info, const ColumnDescriptor& d) const;
+    std::string offset_form_fixed(const CPrimaryRecord& r, ValueInfo& info, const ColumnDescriptor& d,
+                                  std::int64_t p) const;
+    std::int64_t sql2000_variable_slot(const CPrimaryRecord& r, const ColumnDescriptor& d,
+                                       std::int64_t& v) const;
+    Taken take_variable(const ValueItem& item, ValueInfo& info, const ColumnDescriptor& d,
+                        const VariableRules& rules, std::string& t);
+    Taken take_complex(const ValueItem& item, const ValueInfo& info, const LargeValueRequest& request,
+                       const VariableRules& rules, std::string& t);
+    void finish(ColumnDescriptor& d, const ValueInfo& info, std::string t, Taken taken, bool null_when_empty);
+
+    const PrimaryRecordPage& page_;
+    std::vector<ColumnDescriptor>& descriptors_;
+    DecodeContext& ctx_;
+};
+
+// Layout form: every column is placed by the physical position in its descriptor.
+bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const VariableRules& rules) {
+    const std::size_t n = std::min<std::size_t>(descriptors_.size(), r.column_count);
+    RecordCursor c;
+    for (std::size_t j = 0; j < n; ++j) {
+        ColumnDescriptor& d = descriptors_[j];
+        if (d.physical_column_id == kNotStored) continue;
+        ValueInfo info = make_value_info(d, d.type_code, c.bits);
+        std::int64_t x = (info.variable && d.leaf_offset < 0) ? -1 - std::int64_t{d.leaf_offset} : c.v;
+        apply_column_code(r, j, info, x, c.v);
+        if (d.physical_column_id > r.column_count) d.physical_column_id = d.column_id;
+        const bool shown_null = table && !d.sparse && (!d.physical_position_known || layout_null(r, d, c.k));
+        if (shown_null || compact_entry_null(r, j, info)) {
+            d.value_text.assign(kNullText);
+            ++c.k;
+            continue;
+        }
+        std::string t;
+        const Taken taken = layout_value(r, d, info, x, c, rules, t);
+        if (taken != Taken::kColumnEnds) finish(d, info, std::move(t), taken, false);
+    }
+    return true;
+}
+
+// The text of one layout-form column, and what it does to the counters.
+Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info,
+                                std::int64_t x, RecordCursor& c, const VariableRules& rules, std::string& t) {
+    if (d.sparse) {
+        t = sparse_text(r, info, d);
+        return Taken::kText;
+    }
+    if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
+    Taken taken = Taken::kText;
+    if (info.variable) {
+        if (x < static_cast<std::int64_t>(r.values.size()))
+            taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, rules, t);
+        ++c.v;
+        if (taken == Taken::kColumnEnds) return taken;
+    } else if (r.has_fixed_part()) {
+        const std::int64_t o = std::int64_t{d.leaf_offset} - 4;
+        if (within_fixed(o, r.fixed_part))
+            t = format_fixed(info, r.fixed_part, o, d, ctx_);
+        else if (c.p >= 0 && c.p < static_cast<std::int64_t>(r.fixed_part.size()))
+            t = format_fixed(info, r.fixed_part, c.p, d, ctx_);
+        c.p += info.declared_size;
+    } else {
+        c.p += info.width;
+    }
+    ++c.k;
+    return taken;
+}
+
+// A compact record says per column whether its value lies in the short (fixed) data or in the long
+// (variable) data; a long value is the next one.
+void PageDecoder::apply_column_code(const CPrimaryRecord& r, std::size_t j, ValueInfo& info, std::int64_t& x,
+                                    std::int64_t v) {
+    if (j >= r.column_codes.size()) return;
+    const std::int32_t code = r.column_codes[j];
+    if (code <= 9) {
+        info.variable = false;
+    } else if (code == 10 || code == 11) {
+        info.variable = true;
+        x = v;
+    }
+}
+
+// A compact record's column entry gives the value's length, or marks the column NULL.
+bool PageDecoder::compact_entry_null(const CPrimaryRecord& r, std::size_t j, ValueInfo& info) {
+    if (!r.compressed || j >= r.column_entries.size()) return false;
+    const CompactColumnEntry& entry = r.column_entries[j];
+    if (entry.length > 0)
+        info.value_length = static_cast<std::int16_t>(
+            std::min<std::int32_t>(entry.length, std::numeric_limits<std::int16_t>::max()));
+    return entry.null_mark;
+}
+
+// Offset form of the table decoder: fixed values are placed by their leaf offset (or, in the SQL
+// Server 2000 layout, by their column offsets) and read whether NULL or not.
+bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
+    const std::int64_t count = r.column_count;
+    const std::size_t n = std::min<std::size_t>(descriptors_.size(), r.column_count);
+    RecordCursor c;
+    for (std::size_t j = 0; j < n; ++j) {
+        ColumnDescriptor& d = descriptors_[j];
+        if (d.physical_column_id == kNotStored) continue;
+        ValueInfo info = make_value_info(d, d.type_code, c.bits);
+        if (d.physical_column_id > static_cast<std::int64_t>(n)) d.physical_column_id = d.column_id;
+        const bool null = (d.null_bit > 0 && d.null_bit <= count)
+                              ? r.is_null(static_cast<std::size_t>(d.null_bit - 1))
+                              : r.is_null(static_cast<std::size_t>(c.k));
+        std::string t;
+        const Taken taken = offsets_value(r, d, info, null, c, t);
+        if (taken != Taken::kColumnEnds) finish(d, info, std::move(t), taken, true);
+    }
+    return !descriptors_.empty() && !descriptors_.front().value_text.empty();
+}
+
+// The text of one offset-form column; NULL matters only for variable values.
+Taken PageDecoder::offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info,
+                                 bool null, RecordCursor& c, std::string& t) {
+    if (d.sparse) {
+        t = sparse_text(r, info, d);
+        return Taken::kText;
+    }
+    if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
+    Taken taken = Taken::kText;
+    if (info.variable) {
+        if (!null) {
+            std::int64_t x = c.v;
+            if (ctx_.sql2000_layout)
+                x = sql2000_variable_slot(r, d, c.v);
+            else if (d.leaf_offset < 0)
+                x = -1 - std::int64_t{d.leaf_offset};
+            if (x < static_cast<std::int64_t>(r.values.size()))
+                taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, kTableOffsetRules, t);
+        }
+        ++c.v;
+        if (taken == Taken::kColumnEnds) return taken;
+    } else {
+        if (r.has_fixed_part()) t = offset_form_fixed(r, info, d, c.p);
+        c.p += info.declared_size > 0 ? info.declared_size : info.width;
+    }
+    ++c.k;
+    return taken;
+}
+
+// Offset form of the definition decoder: every fixed value follows the previous one, NULL comes only
+// from the null bitmap, and deleted records are decoded too.
+bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
+    // Definition rows of the SQL Server 2000 layout are read as ten columns whatever they claim.
+    const std::int64_t count = ctx_.sql2000_layout ? 10 : r.column_count;
+    const auto values = static_cast<std::int64_t>(r.values.size());
+    const std::size_t sparse_count = r.sparse ? r.sparse->values.size() : 0;
+    RecordCursor c;
+    std::size_t q = 0;
+    for (ColumnDescriptor& d : descriptors_) {
+        if (d.physical_column_id == kNotStored) continue;
+        ValueInfo info = make_value_info(d, d.type_code, c.bits);
+        std::string t;
+        Taken taken = Taken::kText;
+        if (d.sparse && q < sparse_count && r.sparse->values[q].column_index == d.column_id) {
+            const ValueItem& s = r.sparse->values[q];
+            if (s.has_data()) {
+                // The formatter reads value-length bytes; never more than the entry holds.
+                const auto size = static_cast<std::int64_t>(s.data.size());
+                if (info.value_length <= 0 || info.value_length > size)
+                    info.value_length = static_cast<std::int16_t>(size);
+                info.available_bytes = info.value_length;
+                t = format_value(info, s.data.data(), d, ctx_.format);
+            }
+            ++q;
+        } else if (c.k > count) {
+            // The record does not reach this column.
+        } else if (info.variable) {
+            if (!r.is_null(static_cast<std::size_t>(c.k)) && c.v < values)
+                taken = take_variable(r.values[static_cast<std::size_t>(c.v)], info, d,
+                                      kDefinitionOffsetRules, t);
+            ++c.v;
+            if (taken == Taken::kColumnEnds) continue;
+            ++c.k;
+        } else {
+            const auto fixed_size = static_cast<std::int64_t>(r.fixed_part.size());
+            if (r.is_null(static_cast<std::size_t>(c.k))) {
+                c.p += info.width;
+            } else if (fixed_size > 0 && c.p >= 0 && c.p <= fixed_size) {
+                t = format_fixed(info, r.fixed_part, c.p, d, ctx_);
+                c.p += info.declared_size;
+            }
+            ++c.k;
+        }
+        if (type_is_hex(info.type_code) && !t.empty()) add_hex_prefix(t);
+        d.value_text = std::move(t);
+    }
+    return true;
+}
+
+// NULL test of the layout form: by the column's null bit, else by its physical column id counted past
+// the sparse values, else by the count of columns handled so far.
+bool PageDecoder::layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t k) const {
+    const std::int64_t count = r.column_count;
+    if (d.null_bit > 0 && d.null_bit <= count) return r.is_null(static_cast<std::size_t>(d.null_bit - 1));
+    const std::int64_t sparse_count = r.sparse ? static_cast<std::int64_t>(r.sparse->values.size()) : 0;
+    const std::int64_t by_id = std::int64_t{d.physical_column_id} - sparse_count - 1;
+    if (by_id >= 1 && by_id <= count) return r.is_null(static_cast<std::size_t>(by_id));
+    return r.is_null(static_cast<std::size_t>(k));
+}
+
+// A sparse column's value is the entry of the record's sparse vector that carries its column id.
+std::string PageDecoder::sparse_text(const CPrimaryRecord& r, ValueInfo& info,
+                                     const ColumnDescriptor& d) const {
+    std::string t;
+    if (!r.sparse) return t;
+    for (const ValueItem& s : r.sparse->values)
+        if (s.column_index == d.column_id && s.has_data()) t = format_item_bytes(info, s.data, d, ctx_);
+    return t;
+}
+
+// Where a fixed value of the offset form starts, and its text.
+std::string PageDecoder::offset_form_fixed(const CPrimaryRecord& r, ValueInfo& info,
+                                           const ColumnDescriptor& d, std::int64_t p) const {
+    const ByteSpan fixed = r.fixed_part;
+    const auto size = static_cast<std::int64_t>(fixed.size());
+    const bool p_fits = p >= 0 && p < size;
+    if (!ctx_.sql2000_layout) {
+        // A negative leaf offset is read as one past the header counted backwards: -1 is the first
+        // fixed byte.
+        std::int64_t e = d.leaf_offset;
+        if (e < 0) e = 3 - e;
+        const std::int64_t o = e - 4;
+        if (within_fixed(o, fixed)) return format_fixed(info, fixed, o, d, ctx_);
+        if (p_fits) return format_fixed(info, fixed, p, d, ctx_);
+        return {};
+    }
+    const std::int64_t s2 = d.second_offset;
+    if (d.leaf_offset < 0 && s2 > 0) {
+        const std::int64_t o = s2 - 4;
+        if (o >= 0 && o < size) return format_fixed(info, fixed, o, d, ctx_);
+        return {};
+    }
+    if (s2 < 4 || s2 == p + 4 || s2 - 4 >= size) {
+        if (p_fits) return format_fixed(info, fixed, p, d, ctx_);
+        return {};
+    }
+    return format_fixed(info, fixed, s2 - 4, d, ctx_);
+}
+
+// SQL Server 2000 layout: the next variable value, unless it is empty and the column's second offset
+// names another item that has bytes; then that item, and the variable index moves there.
+std::int64_t PageDecoder::sql2000_variable_slot(const CPrimaryRecord& r, const ColumnDescriptor& d,
+                                                std::int64_t& v) const {
+    const auto values = static_cast<std::int64_t>(r.values.size());
+    if (v < 0 || v >= values) return v;
+    const ValueItem& item = r.values[static_cast<std::size_t>(v)];
+    if (item.has_data() && item.length != 0) return v;
+    const std::int64_t y = d.second_offset < 0 ? -1 - std::int64_t{d.second_offset} : 0;
+    if (y < values) {
+        const ValueItem& other = r.values[static_cast<std::size_t>(y)];
+        if (other.has_data() && other.length != 0) v = y;
+    }
+    return v;
+}
+
+Taken PageDecoder::take_variable(const ValueItem& item, ValueInfo& info, const ColumnDescriptor& d,
+                                 const VariableRules& rules, std::string& t) {
+    LargeValueRequest request;
+    request.item = item.data;
+    request.column = &d;
+    request.database = page_.database();
+    switch (info.type_code) {
+        case kTypeVarbinary:
+        case kTypeClr:
+            request.flags.binary = true;
+            break;
+        case kTypeImage:
+            request.flags.binary = true;
+            info.type_code = kTypeVarbinary;
+            break;
+        case kTypeSqlVariant:
+            request.flags.variant = true;
+            break;
+        case kTypeNvarchar:
+        case kTypeNtext:
+            request.flags.unicode = true;
+            break;
+        default:
+            break;
+    }
+    if (item.complex) return take_complex(item, info, request, rules, t);
+    if (!item.has_data()) return Taken::kText;
+    if (info.type_code == kTypeSqlVariant && !rules.variant_as_plain)
+        t = format_sql_variant(item.data, ctx_.format);
+    else
+        t = format_item_bytes(info, item.data, d, ctx_);
+    return Taken::kText;
+}
+
+// A complex value: a root of LOB fragments (in-row or large) or a 16-byte text pointer.
+Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
+                                const LargeValueRequest& request, const VariableRules& rules,
+                                std::string& t) {
+    if (!item.has_data()) return Taken::kColumnEnds;
+    LargeValueReader& reader = ctx_.large_values;
+    const bool xml = info.type_code == kTypeXml;
+    const auto first = std::to_integer<unsigned>(item.data[0]);
+    const bool text_pointer = item.data.size() == record_layout::kTextPointerSize && first == 0;
+    const bool first_batch = rules.placeholders && ctx_.rows_loading;
+
+    if (!text_pointer) {
+        const unsigned kind = first != 0 ? first : load_le_or<std::uint16_t>(item.data, 0);
+        if (kind != kInRowRoot && kind != kLargeRoot) return Taken::kText;
+        if (kind == kLargeRoot && first_batch && (!xml || rules.xml_placeholder)) {
+            t = kBigBinaryPlaceholder;
+            return Taken::kPlaceholder;
+        }
+        if (!xml) {
+            t = reader.read_large_value(request, nullptr);
+            return Taken::kText;
+        }
+        XmlPieces pieces;
+        t = reader.read_large_value(request, &pieces);
+        if (rules.convert_xml) t = ctx_.xml.convert(std::move(pieces));
+        return Taken::kText;
+    }
+    if (xml) {
+        XmlPieces pieces;
+        t = reader.read_through_text_pointer(request, &pieces);
+        if (rules.convert_xml) t = ctx_.xml.convert(std::move(pieces));
+        return Taken::kText;
+    }
+    if (first_batch) {
+        t = kBinaryPlaceholder;
+        return Taken::kPlaceholder;
+    }
+    t = reader.read_through_text_pointer(request, nullptr);
+    return Taken::kText;
+}
+
+// Stores a column's text: binary columns get the "0x" prefix (so an empty value shows "0x"), and in the
+// offset form an empty value of a nullable column shows "NULL".
+void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string t, Taken taken,
+                         bool null_when_empty) {
+    if (taken != Taken::kPlaceholder && type_is_hex(info.type_code)) add_hex_prefix(t);
+    if (null_when_empty && t.empty() && d.nullable) t.assign(kNullText);
+    d.value_text = std::move(t);
+}
+
+}  // namespace
+
+DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
+                                  XmlConverter& xml) {
+    return DecodeContext{FormatContext{state}, large_values,       xml,
+                         state.rows_loading,   state.show_deleted, state.sql2000_layout.load()};
+}
+
+std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
+                                                 std::vector<ColumnDescriptor>& descriptors,
+                                                 DecodeContext& ctx) {
+    return PageDecoder(page, descriptors, ctx).table_layout();
+}
+
+std::vector<DecodedRow> decode_table_page_offsets(const PrimaryRecordPage& page,
+                                                  std::vector<ColumnDescriptor>& descriptors,
+                                                  DecodeContext& ctx) {
+    return PageDecoder(page, descriptors, ctx).table_offsets();
+}
+
+std::vector<DecodedRow> decode_definition_page_layout(const PrimaryRecordPage& page,
+                                                      std::vector<ColumnDescriptor>& descriptors,
+                                                      DecodeContext& ctx) {
+    return PageDecoder(page, descriptors, ctx).definition_layout();
+}
+
+std::vector<DecodedRow> decode_definition_page_offsets(const PrimaryRecordPage& page,
+                                                       std::vector<ColumnDescriptor>& descriptors,
+                                                       DecodeContext& ctx) {
+    return PageDecoder(page, descriptors, ctx).definition_offsets();
+}
+
+}  // namespace quenlow

@@ -1,0 +1,79 @@
+#pragma once
+// The row decoder: cuts the records of one record page into column values and gives each its text.
+//
+// A row is a copy of the table's column descriptor list whose value texts hold one record's values. The
+// descriptor list passed in is the row buffer: each column's text is written into its descriptor and a
+// copy of the whole list is appended per record. Columns a record does not reach keep the text of the
+// previous record (or the definition text schema assembly put there); columns that are not stored
+// (physical column id -99) keep theirs in every row.
+//
+// Four decoders, two forms for each of two callers:
+//
+//   decoder                  caller                 used when
+//   -------------------------+----------------------+--------------------------------------------------
+//   table page, layout form  table row loader       not the SQL Server 2000 layout, and the current
+//                                                   rowset has physical column rows
+//   table page, offset form  table row loader       otherwise
+//   definition page, layout  object definitions    as for the table page
+//   definition page, offset  object definitions    otherwise
+//
+// The layout form places each column by the physical position copied into its descriptor (leaf offset,
+// null bit, physical column id) and reads compact records through their column codes and entries. The
+// offset form ignores those, shows an empty nullable value as "NULL", and can place columns by the
+// SQL Server 2000 column offsets. The definition forms never show placeholders for values stored
+// elsewhere; the definition offset form places every fixed value one after the other.
+//
+// Every offset and length is checked against the region it points into: a value that does not fit
+// shows an empty text, never a read outside the record.
+
+#include <vector>
+
+#include "engine/catalog/catalog_model.h"
+#include "engine/pages/engine_state.h"
+#include "engine/pages/record_page.h"
+#include "engine/values/large_value_reader.h"
+#include "engine/values/value_format.h"
+
+namespace quenlow {
+
+using DecodedRow = std::vector<ColumnDescriptor>;
+
+// Large values not read during the first batch of a table.
+inline constexpr const char* kBigBinaryPlaceholder = "<BIG BINARY DATA>";
+inline constexpr const char* kBinaryPlaceholder = "<BINARY DATA>";
+
+struct DecodeContext {
+    FormatContext format;
+    LargeValueReader& large_values;
+    XmlConverter& xml;
+    // The first batch of the table the user selected is being loaded: the table decoders then show
+    // placeholders for large roots and text pointers instead of reading them.
+    bool rows_loading = false;
+    bool show_deleted = false;
+    bool sql2000_layout = false;
+};
+
+// A context whose flags are those of `state` now.
+DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
+                                  XmlConverter& xml);
+
+// Each decoder returns the rows of the page's records in slot order. The stop flag of the page's
+// database ends the record loop; the rows decoded so far are returned. Descriptors may be changed
+// beyond their value texts: a physical column id above a record's column count is replaced by the
+// column id for all later records.
+std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
+                                                 std::vector<ColumnDescriptor>& descriptors,
+                                                 DecodeContext& ctx);
+// Leaves out records whose first column decodes to an empty text.
+std::vector<DecodedRow> decode_table_page_offsets(const PrimaryRecordPage& page,
+                                                  std::vector<ColumnDescriptor>& descriptors,
+                                                  DecodeContext& ctx);
+std::vector<DecodedRow> decode_definition_page_layout(const PrimaryRecordPage& page,
+                                                      std::vector<ColumnDescriptor>& descriptors,
+                                                      DecodeContext& ctx);
+// Also decodes deleted and invalid records (only null entries and large-value fragments are skipped).
+std::vector<DecodedRow> decode_definition_page_offsets(const PrimaryRecordPage& page,
+                                                       std::vector<ColumnDescriptor>& descriptors,
+                                                       DecodeContext& ctx);
+
+}  // namespace quenlow
