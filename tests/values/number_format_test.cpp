@@ -28,20 +28,20 @@ void expect_texts(const std::vector<Case>& cases) {
     }
 }
 
-TEST(IntegerText, SignedWidthsAndUnsignedTinyint) {
+TEST(NumberColumns, SignedWidthsUnsignedTinyintFloatsAndMoney) {
     expect_texts({
         {column("bigint(8)", kTypeBigint), le<std::int64_t>(0), "0"},
         {column("bigint(8)", kTypeBigint), le<std::int64_t>(-1), "-1"},
         {column("bigint(8)", kTypeBigint), le(std::numeric_limits<std::int64_t>::min()),
          "-9223372036854775808"},
-        {column("bigint(8)", kTypeBigint), le(std::numeric_limits<std::int64_t>::max()),
-         "9223372036854775807"},
         {column("int(4)", kTypeInt), le<std::int32_t>(123456), "123456"},
         {column("int(4)", kTypeInt), le(std::numeric_limits<std::int32_t>::min()), "-2147483648"},
         {column("smallint(2)", kTypeSmallint), le<std::int16_t>(-1), "-1"},
-        {column("smallint(2)", kTypeSmallint), le<std::int16_t>(32767), "32767"},
         {column("tinyint(1)", kTypeTinyint), bytes_of({200}), "200"},
-        {column("tinyint(1)", kTypeTinyint), bytes_of({255}), "255"},
+        {column("float(8)", kTypeFloat), le(0.1), "0.1"},
+        {column("real(4)", kTypeReal), le(1e10f), "1e+010"},
+        {column("money(8)", kTypeMoney), le<std::int64_t>(-50000), "-5.0000"},
+        {column("smallmoney(4)", kTypeSmallmoney), le<std::int32_t>(125000), "12.5000"},
     });
 }
 
@@ -59,7 +59,6 @@ TEST(MoneyText, FourDecimalsAndSign) {
         {5, "0.0005"},
         {-1234, "-0.1234"},
         {-50000, "-5.0000"},
-        {10000, "1.0000"},
         {std::numeric_limits<std::int64_t>::max(), "922337203685477.5807"},
         {std::numeric_limits<std::int64_t>::min(), "-922337203685477.5808"},
     };
@@ -73,19 +72,11 @@ TEST(MoneyText, FourDecimalsAndSign) {
         {3, "0.0003"},
         {7, "0.0007"},
         {-1, "-0.0001"},
-        {12345, "1.2345"},
         {99999999, "9999.9999"},
         {std::numeric_limits<std::int32_t>::max(), "214748.3647"},
         {std::numeric_limits<std::int32_t>::min(), "-214748.3648"},
     };
     for (const auto& [raw, text] : smallmoney) EXPECT_EQ(format_smallmoney(raw), text) << raw;
-}
-
-TEST(MoneyText, ColumnsReadTheirDeclaredSize) {
-    expect_texts({
-        {column("money(8)", kTypeMoney), le<std::int64_t>(-50000), "-5.0000"},
-        {column("smallmoney(4)", kTypeSmallmoney), le<std::int32_t>(125000), "12.5000"},
-    });
 }
 
 Bytes decimal_bytes(std::uint8_t sign, std::uint64_t low, std::uint64_t high = 0,
@@ -101,7 +92,6 @@ TEST(DecimalText, PrecisionScaleAndSign) {
         {column("decimal(5)", kTypeDecimal, 5, 2), decimal_bytes(0, 12345, 0, 4), "-123.45"},
         {column("decimal(5)", kTypeDecimal, 4, 0), decimal_bytes(1, 0, 0, 4), "0"},
         {column("decimal(5)", kTypeDecimal, 5, 2), decimal_bytes(1, 5, 0, 4), "0.05"},
-        {column("decimal(5)", kTypeDecimal, 9, 9), decimal_bytes(1, 1, 0, 4), "0.000000001"},
         {column("numeric(9)", kTypeNumeric, 18, 4), decimal_bytes(1, 123456789012345678ull, 0, 8),
          "12345678901234.5678"},
         {column("numeric(9)", kTypeNumeric, 19, 0), decimal_bytes(0, 9999999999999999999ull, 0, 8),
@@ -143,7 +133,6 @@ TEST(FloatText, FifteenSignificantDigitsWithoutTrailingZeros) {
         {-0.0, "0"},
         {1.0 / 3, "0.333333333333333"},
         {2.0 / 3, "0.666666666666667"},
-        {123456.789, "123456.789"},
         {0.3, "0.3"},
         {1e-5, "0.00001"},
         {-1e-10, "-0.0000000001"},
@@ -175,19 +164,10 @@ TEST(RealText, GeneralFormWithThreeDigitExponent) {
         {0.0001f, "0.0001"},
         {0.5f, "0.5"},
         {0.0f, "0"},
-        {100.0f, "100"},
         {std::numeric_limits<float>::infinity(), "0"},
         {std::numeric_limits<float>::quiet_NaN(), "0"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(format_real(value), text) << value;
-}
-
-TEST(FloatText, ColumnsOfFloatAndReal) {
-    expect_texts({
-        {column("float(8)", kTypeFloat), le(0.1), "0.1"},
-        {column("real(4)", kTypeReal), le(3.14159f), "3.14159"},
-        {column("real(4)", kTypeReal), le(1e10f), "1e+010"},
-    });
 }
 
 TEST(GuidText, FirstThreeGroupsByteReversed) {
