@@ -1,0 +1,185 @@
+#include "engine/values/sql_variant.h"
+
+#include <charconv>
+
+#include "engine/values/date_time.h"
+#include "engine/values/padded_load.h"
+
+namespace quenlow {
+
+namespace {
+
+// Base types: the system type ids of the values a variant can hold.
+enum BaseType : std::uint8_t {
+    kBaseUniqueidentifier = 36,
+    kBaseDate = 40,
+    kBaseTime = 41,
+    kBaseDatetime2 = 42,
+    kBaseDatetimeoffset = 43,
+    kBaseTinyint = 48,
+    kBaseSmallint = 52,
+    kBaseInt = 56,
+    kBaseSmalldatetime = 58,
+    kBaseReal = 59,
+    kBaseMoney = 60,
+    kBaseDatetime = 61,
+    kBaseFloat = 62,
+    kBaseBit = 104,
+    kBaseDecimal = 106,
+    kBaseNumeric = 108,
+    kBaseSmallmoney = 122,
+    kBaseBigint = 127,
+    kBaseVarbinary = 165,
+    kBaseVarchar = 167,
+    kBaseBinary = 173,
+    kBaseChar = 175,
+    kBaseNvarchar = 231,
+    kBaseNchar = 239,
+    kBaseClr = 240,
+};
+
+template <typename T>
+void append_number(std::string& out, T value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
+}
+
+std::uint8_t byte_at(std::span<const std::byte> bytes, std::size_t i) {
+    return std::to_integer<std::uint8_t>(bytes[i]);
+}
+
+// Values of one fixed length; the data starts at 2.
+void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std::byte> data) {
+    switch (base) {
+        case kBaseBigint:
+            return append_number(out, load_padded<std::int64_t>(data));
+        case kBaseInt:
+            return append_number(out, load_padded<std::int32_t>(data));
+        case kBaseSmallint:
+            return append_number(out, load_padded<std::int16_t>(data));
+        case kBaseTinyint:
+            return append_number(out, load_padded<std::uint8_t>(data));
+        case kBaseBit:
+            out.append(byte_at(data, 0) != 0 ? "True" : "False");
+            return;
+        case kBaseFloat:
+            return append_float(out, load_padded<double>(data), true);
+        case kBaseReal:
+            return append_real(out, load_padded<float>(data), true);
+        case kBaseMoney:
+            return append_money(out, load_padded<std::int64_t>(data));
+        case kBaseSmallmoney:
+            return append_smallmoney(out, load_padded<std::int32_t>(data));
+        case kBaseDatetime:
+            return append_datetime(out, data);
+        case kBaseSmalldatetime:
+            return append_smalldatetime(out, data);
+        case kBaseDate:
+            return append_date(out, data);
+        case kBaseUniqueidentifier:
+            return append_guid(out, data);
+        default:
+            return;
+    }
+}
+
+// The length a base type of fixed size requires; 0 for the others.
+std::size_t fixed_length_of(std::uint8_t base) {
+    switch (base) {
+        case kBaseBigint:
+        case kBaseFloat:
+        case kBaseMoney:
+        case kBaseDatetime:
+            return 10;
+        case kBaseInt:
+        case kBaseReal:
+        case kBaseSmallmoney:
+        case kBaseSmalldatetime:
+            return 6;
+        case kBaseSmallint:
+            return 4;
+        case kBaseTinyint:
+        case kBaseBit:
+            return 3;
+        case kBaseDate:
+            return 5;
+        case kBaseUniqueidentifier:
+            return 18;
+        default:
+            return 0;
+    }
+}
+
+// Where the data of a base type of variable size starts; 0 for the others.
+std::size_t data_offset_of(std::uint8_t base) {
+    switch (base) {
+        case kBaseTime:
+        case kBaseDatetime2:
+        case kBaseDatetimeoffset:
+            return 3;
+        case kBaseDecimal:
+        case kBaseNumeric:
+        case kBaseVarbinary:
+        case kBaseBinary:
+            return 4;
+        case kBaseVarchar:
+        case kBaseNvarchar:
+        case kBaseNchar:
+            return 8;
+        case kBaseChar:
+        case kBaseClr:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+void append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
+    if (bytes.size() < 3) return;
+    const std::uint8_t base = byte_at(bytes, 0);
+    if (const std::size_t length = fixed_length_of(base); length != 0) {
+        if (bytes.size() == length) append_fixed_size(out, base, bytes.subspan(2));
+        return;
+    }
+    const std::size_t offset = data_offset_of(base);
+    if (offset == 0 || bytes.size() <= offset) return;  // unknown base type, or no data
+    const auto data = bytes.subspan(offset);
+    const int size = static_cast<int>(data.size());
+    switch (base) {
+        case kBaseTime:
+            return append_time(out, data, byte_at(bytes, 2), size);
+        case kBaseDatetime2:
+            return append_datetime2(out, data, byte_at(bytes, 2), size);
+        case kBaseDatetimeoffset:
+            return append_datetimeoffset(out, data, byte_at(bytes, 2), size);
+        case kBaseDecimal:
+        case kBaseNumeric:
+            return append_decimal(out, byte_at(bytes, 2), byte_at(bytes, 3), byte_at(data, 0),
+                                  data.subspan(1));
+        case kBaseVarbinary:
+        case kBaseBinary:
+        case kBaseChar:
+            return context.converters.append_utf8(out, until_zero_byte(data), context.ansi_code_page,
+                                                  context.ansi_code_page);
+        case kBaseVarchar:
+            return append_latin1_text(out, data);
+        case kBaseNvarchar:
+        case kBaseNchar:
+            return append_utf16_text(out, data);
+        case kBaseClr:
+            return append_hex(out, data, true);
+        default:
+            return;
+    }
+}
+
+std::string format_sql_variant(std::span<const std::byte> bytes, const FormatContext& context) {
+    std::string out;
+    append_sql_variant(out, bytes, context);
+    return out;
+}
+
+}  // namespace quenlow

@@ -1,0 +1,196 @@
+// Format value: the text of one column value by its type code.
+
+#include "engine/values/value_format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+#include "engine/catalog/type_codes.h"
+#include "engine/values/date_time.h"
+#include "engine/values/padded_load.h"
+
+namespace quenlow {
+
+namespace {
+
+template <typename T>
+void append_number(std::string& out, T value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
+}
+
+// Bit columns share the bytes of the fixed part through the record's cursor: the first of up to eight
+// takes a byte (declared size 1, so the fixed position moves on), the others read the next bits of that
+// byte (declared size 0). The first column reads the lowest bit.
+void format_bit(std::string& out, ValueInfo& info, const std::byte* bytes) {
+    info.declared_size = 0;
+    if (info.value_length != 1 || info.bit_cursor == nullptr) return;
+    BitCursor& cursor = *info.bit_cursor;
+    if (cursor.bit_index < 0 || cursor.bit_index >= 8) cursor.byte_loaded = false;
+    if (!cursor.byte_loaded) {
+        if (bytes == nullptr || info.available_bytes < 1) return;
+        cursor.current_byte = std::to_integer<std::uint8_t>(bytes[0]);
+        cursor.bit_index = 0;
+        cursor.byte_loaded = true;
+        cursor.byte_taken = true;
+        info.width = 1;
+        info.declared_size = 1;
+    } else {
+        cursor.byte_taken = false;
+        info.width = 0;
+    }
+    info.value_length = 1;
+    const bool set = (cursor.current_byte >> cursor.bit_index) & 1;
+    ++cursor.bit_index;
+    out.append(set ? "True" : "False");
+}
+
+// ntext, and sql_variant data read without its header: UTF-16 when exactly half the bytes are zero,
+// otherwise 8-bit text in the system code page.
+void append_unicode_guess(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
+    const auto zeros = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), std::byte{0}));
+    if (zeros == bytes.size() / 2) return append_utf16_text(out, bytes);
+    context.converters.append_utf8(out, until_zero_byte(bytes), context.ansi_code_page,
+                                   context.ansi_code_page);
+}
+
+void append_xml(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
+    if (context.convert_xml != nullptr) out = context.convert_xml(bytes, context);
+    if (out.empty()) out.push_back(' ');
+}
+
+}  // namespace
+
+std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContext& context) {
+    const EngineState& state = context.state;
+    const std::int32_t collation = column.collation_id;
+    if (collation == 0 || collation == -1 || !state.rows_loading) return context.ansi_code_page;
+    const std::int64_t key = collation;
+    if (state.collation_found && key == state.detected_collation_id) return state.code_page;
+    const auto it = state.collations.find(key);
+    return it != state.collations.end() ? it->second.code_page : context.ansi_code_page;
+}
+
+void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
+                     const ColumnDescriptor& column, const FormatContext& context) {
+    out.clear();
+    if (info.declared_size == 0) info.declared_size = declared_length_of(column.type_text);
+    if (info.variable) info.available_bytes = info.value_length;
+    if (info.value_length < 1) return;
+    if (info.type_code == kTypeBit) return format_bit(out, info, bytes);
+    if (bytes == nullptr) return;
+
+    // The first `count` bytes of the value, when there are that many.
+    auto take = [&](std::int64_t count) -> std::optional<std::span<const std::byte>> {
+        if (count < 1 || count > info.available_bytes) return std::nullopt;
+        return std::span<const std::byte>(bytes, static_cast<std::size_t>(count));
+    };
+    const std::int64_t length = info.value_length;
+    const std::int64_t declared = info.declared_size;
+    std::optional<std::span<const std::byte>> value;
+
+    switch (info.type_code) {
+        case kTypeBigint:
+            if ((value = take(length))) append_number(out, load_padded<std::int64_t>(*value));
+            break;
+        case kTypeInt:
+            if ((value = take(length))) append_number(out, load_padded<std::int32_t>(*value));
+            break;
+        case kTypeSmallint:
+            if ((value = take(length))) append_number(out, load_padded<std::int16_t>(*value));
+            break;
+        case kTypeTinyint:
+            if ((value = take(length))) append_number(out, load_padded<std::uint8_t>(*value));
+            break;
+        case kTypeBinary:
+        case kTypeTimestamp:
+            if ((value = take(length))) append_hex(out, *value, true);
+            break;
+        case kTypeVarbinary:
+        case kTypeClr:  // the row decoder adds "0x"
+            if ((value = take(length))) append_hex(out, *value, false);
+            break;
+        case kTypeChar:
+        case kTypeVarchar:
+        case kTypeText:
+            if ((value = take(length))) {
+                context.converters.append_utf8(out, until_zero_byte(*value),
+                                               column_code_page(column, context), context.ansi_code_page);
+            }
+            break;
+        case kTypeNchar:
+        case kTypeNvarchar:
+            if ((value = take(length))) append_utf16_text(out, *value);
+            break;
+        case kTypeNtext:
+            if ((value = take(length))) append_unicode_guess(out, *value, context);
+            break;
+        case kTypeSqlVariant:
+            if ((value = take(length)) && length > 8) append_unicode_guess(out, value->subspan(8), context);
+            break;
+        case kTypeDatetime:
+            if ((value = take(8))) append_datetime(out, *value);
+            break;
+        case kTypeSmalldatetime:
+            if ((value = take(4))) append_smalldatetime(out, *value);
+            break;
+        case kTypeDate:
+            if ((value = take(3))) append_date(out, *value);
+            break;
+        case kTypeTime:
+            if ((value = take(declared))) append_time(out, *value, column.scale, info.declared_size);
+            break;
+        case kTypeDatetime2:
+            if ((value = take(declared))) append_datetime2(out, *value, column.scale, info.declared_size);
+            break;
+        case kTypeDatetimeoffset:
+            if ((value = take(declared)))
+                append_datetimeoffset(out, *value, column.scale, info.declared_size);
+            break;
+        case kTypeUniqueidentifier:
+            if ((value = take(length))) append_guid(out, *value);
+            break;
+        case kTypeMoney:
+            if ((value = take(declared))) append_money(out, load_padded<std::int64_t>(*value));
+            break;
+        case kTypeSmallmoney:
+            if ((value = take(declared))) append_smallmoney(out, load_padded<std::int32_t>(*value));
+            break;
+        case kTypeFloat:
+            if ((value = take(length))) append_float(out, load_padded<double>(*value));
+            break;
+        case kTypeReal:
+            if ((value = take(length))) append_real(out, load_padded<float>(*value));
+            break;
+        case kTypeNumeric:
+        case kTypeDecimal:
+            if ((value = take(declared))) {
+                append_decimal(out, column.precision, column.scale,
+                               std::to_integer<std::uint8_t>((*value)[0]), value->subspan(1));
+            }
+            break;
+        case kTypeXml:
+            if ((value = take(length))) append_xml(out, *value, context);
+            break;
+        default:  // image (read through large values) and codes no column carries
+            break;
+    }
+}
+
+std::string format_value(ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& column,
+                         const FormatContext& context) {
+    std::string out;
+    format_value_to(out, info, bytes, column, context);
+    return out;
+}
+
+std::string narrow_to_text(std::span<const std::byte> bytes, std::int32_t code_page) {
+    CodePageConverters converters;
+    std::string out;
+    converters.append_utf8(out, until_zero_byte(bytes), code_page);
+    return out;
+}
+
+}  // namespace quenlow
