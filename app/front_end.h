@@ -63,6 +63,8 @@ public:
     // Inserts a row with the text of its first cell; the other cells are set one by one.
     virtual void records_add_row(int index, std::string_view first_cell) = 0;
     virtual void records_set_cell(int row, int column, std::string_view text) = 0;
+    // Deletes one row; the rows after it move up.
+    virtual void records_delete_row(int row) = 0;
     virtual void records_set_text(std::string_view text) = 0;  // the text box; replaces its whole text
     virtual void records_set_page_label(std::string_view text) = 0;
     virtual void records_enable_previous(bool enabled) = 0;
@@ -70,6 +72,10 @@ public:
     // Table arrangement (list, page label, paging buttons) or text arrangement (text box).
     virtual void records_show_table(bool table) = 0;
     virtual void records_redraw() = 0;
+
+    // Replaces the text of the last line of the log pane; the log file is not touched. A row counter
+    // that ticks per row is shown this way instead of one new line per row.
+    virtual void log_overwrite_last(std::string_view text) = 0;
 
     // Opens a web page of the product in the platform's browser.
     virtual void open_url(std::string_view url) = 0;

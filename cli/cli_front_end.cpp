@@ -70,4 +70,64 @@ std::optional<OpenChoices> CliFrontEnd::open_dialog(const OpenDialogRequest&) {
     return choices_;
 }
 
+void CliFrontEnd::records_delete_all_rows() {
+    std::lock_guard lock(mutex_);
+    list_.delete_all_rows();
+}
+
+void CliFrontEnd::records_delete_columns(int count) {
+    std::lock_guard lock(mutex_);
+    list_.delete_columns(count);
+}
+
+void CliFrontEnd::records_add_column(int index, std::string_view title, int) {
+    std::lock_guard lock(mutex_);
+    list_.add_column(index, title);
+}
+
+void CliFrontEnd::records_add_row(int index, std::string_view first_cell) {
+    std::lock_guard lock(mutex_);
+    list_.add_row(index, first_cell);
+}
+
+void CliFrontEnd::records_set_cell(int row, int column, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    list_.set_cell(row, column, text);
+}
+
+void CliFrontEnd::records_delete_row(int row) {
+    std::lock_guard lock(mutex_);
+    list_.delete_row(row);
+}
+
+void CliFrontEnd::records_set_text(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    list_.text = std::string(text);
+}
+
+void CliFrontEnd::records_set_page_label(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    list_.page_label = std::string(text);
+}
+
+void CliFrontEnd::records_enable_previous(bool enabled) {
+    std::lock_guard lock(mutex_);
+    list_.previous_enabled = enabled;
+}
+
+void CliFrontEnd::records_enable_next(bool enabled) {
+    std::lock_guard lock(mutex_);
+    list_.next_enabled = enabled;
+}
+
+void CliFrontEnd::records_show_table(bool table) {
+    std::lock_guard lock(mutex_);
+    list_.table_arrangement = table;
+}
+
+RecordListModel CliFrontEnd::record_list() const {
+    std::lock_guard lock(mutex_);
+    return list_;
+}
+
 }  // namespace quenlow::cli

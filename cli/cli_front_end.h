@@ -8,13 +8,16 @@
 //   yes/no questions stderr, the text and " Yes": the command line always answers Yes
 //   open dialog      answers with the choices made on the command line, refused (the refusal printed,
 //                    nothing returned) by the dialog's own rules
-//   tree, records, caption, web pages, about: nothing; the tree is printed from the model at the end
+//   records pane     kept in a RecordListModel, for the commands to print
+//   overwritten log  nothing: the per-row counter would be one line per row
+//   tree, caption, web pages, about: nothing; the tree is printed from the model at the end
 
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "app/front_end.h"
+#include "app/record_list.h"
 #include "cli/terminal_events.h"
 
 namespace quenlow::cli {
@@ -45,17 +48,22 @@ public:
     void tree_select(TreeItemId) override {}
     void tree_redraw() override {}
 
-    void records_delete_all_rows() override {}
-    void records_delete_columns(int) override {}
-    void records_add_column(int, std::string_view, int) override {}
-    void records_add_row(int, std::string_view) override {}
-    void records_set_cell(int, int, std::string_view) override {}
-    void records_set_text(std::string_view) override {}
-    void records_set_page_label(std::string_view) override {}
-    void records_enable_previous(bool) override {}
-    void records_enable_next(bool) override {}
-    void records_show_table(bool) override {}
+    void records_delete_all_rows() override;
+    void records_delete_columns(int count) override;
+    void records_add_column(int index, std::string_view title, int width) override;
+    void records_add_row(int index, std::string_view first_cell) override;
+    void records_set_cell(int row, int column, std::string_view text) override;
+    void records_delete_row(int row) override;
+    void records_set_text(std::string_view text) override;
+    void records_set_page_label(std::string_view text) override;
+    void records_enable_previous(bool enabled) override;
+    void records_enable_next(bool enabled) override;
+    void records_show_table(bool table) override;
     void records_redraw() override {}
+    void log_overwrite_last(std::string_view) override {}
+
+    // A copy of the records pane as it stands.
+    RecordListModel record_list() const;
 
     void open_url(std::string_view) override {}
     void show_about() override {}
@@ -63,11 +71,12 @@ public:
 private:
     void print_line(std::string_view text);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     bool interactive_;
     TerminalEvents terminal_;
     bool progress_visible_ = false;
     OpenChoices choices_;
+    RecordListModel list_;
 };
 
 }  // namespace quenlow::cli

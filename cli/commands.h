@@ -31,6 +31,26 @@ struct ScanOptions {
 // Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
 int run_scan(const ScanOptions& options);
 
+struct RowsOptions {
+    ScanOptions scan;  // file and scan choices; json unused
+    std::string table;
+    int page = 1;                 // the batch after page - 1 clicks on "Next Records"
+    bool all = false;             // every batch, values stored elsewhere read in full
+    std::string format = "text";  // "text", "csv" or "jsonl"
+};
+// Scans, shows the table as a click on its tree item does and prints one batch of its rows, or all of
+// them; 1 when the scan builds no tree or no table has that name.
+int run_rows(const RowsOptions& options);
+
+struct ShowOptions {
+    ScanOptions scan;
+    std::string item;
+    std::optional<std::string> parent;  // the text of the item's parent, to pick among equal texts
+};
+// Scans and prints what a click on the tree item shows; 1 when the scan builds no tree or no item has
+// that text.
+int run_show(const ShowOptions& options);
+
 struct PageOptions {
     std::string file;
     std::int32_t page_id = 0;

@@ -4,6 +4,27 @@
 
 #include "cli/commands.h"
 
+namespace {
+
+// The choices of the open dialog, as `quenlow scan` takes them: FILE and the scan flags.
+void add_scan_choices(CLI::App* cmd, quenlow::cli::ScanOptions& scan) {
+    cmd->add_option("FILE", scan.file, "Primary data file (.mdf)")->required();
+    cmd->add_option("--mode", scan.mode, "Recovery mode")
+        ->check(CLI::IsMember({"standard", "advanced"}))
+        ->capture_default_str();
+    cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
+    cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
+    cmd->add_option("--collation", scan.collation,
+                    "\"auto\" to take the collation from the file, or a collation name listed in\n"
+                    "collation.txt beside the executable")
+        ->capture_default_str();
+    cmd->add_option("--log-dir", scan.log_dir, "Folder for the log file (no log file without it)");
+    cmd->add_flag("--sql2000", scan.sql2000,
+                  "The \"Is SQL 2000\" choice; stored, and cleared by the scan, which detects the layout");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace quenlow::cli;
     CLI::App app{
@@ -31,24 +52,42 @@ int main(int argc, char** argv) {
         "two blanks per level, bold items (tables with columns and data pages) ending in \" *\".\n"
         "Questions are answered Yes; Ctrl-C is the Stop command (a second Ctrl-C ends the program).\n"
         "Exit status 1 when the scan ends without a tree.");
-    scan_cmd->add_option("FILE", scan.file, "Primary data file (.mdf)")->required();
-    scan_cmd->add_option("--mode", scan.mode, "Recovery mode")
-        ->check(CLI::IsMember({"standard", "advanced"}))
-        ->capture_default_str();
-    scan_cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
-    scan_cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
-    scan_cmd
-        ->add_option("--collation", scan.collation,
-                     "\"auto\" to take the collation from the file, or a collation name listed in\n"
-                     "collation.txt beside the executable")
-        ->capture_default_str();
-    scan_cmd->add_option("--log-dir", scan.log_dir, "Folder for the log file (no log file without it)");
-    scan_cmd->add_flag(
-        "--sql2000", scan.sql2000,
-        "The \"Is SQL 2000\" choice; stored, and cleared by the scan, which detects the layout");
+    add_scan_choices(scan_cmd, scan);
     scan_cmd->add_flag("--json", scan.json,
                        "Print {file, version, collation, database_name, log_file, tree} as JSON; every tree\n"
                        "item is {text, bold, data, children}; tree is null when none was built");
+    RowsOptions rows;
+    auto* rows_cmd = app.add_subcommand(
+        "rows",
+        "Scan FILE as `quenlow scan` does, then show TABLE (an item under \"User Tables\" or\n"
+        "\"System Tables\") as a click on its tree item does, and print the rows of its record list: one\n"
+        "batch of at most 1000 rows, the one the list shows after the first load and N-1 clicks on\n"
+        "\"Next Records\" (placeholders for values stored outside the row included), or with --all every\n"
+        "row of the table, batch after batch, values read in full. The progress log goes to stderr.\n"
+        "Formats: text (aligned columns and the page label; with --all TAB-separated), csv (RFC 4180,\n"
+        "UTF-8, the column titles first), jsonl (one JSON array of strings per row; the columns in the\n"
+        "order of the csv titles). Exit status 1 when the scan builds no tree or no table has that name.");
+    add_scan_choices(rows_cmd, rows.scan);
+    rows_cmd->add_option("TABLE", rows.table, "Table name as the tree shows it")->required();
+    auto* rows_page = rows_cmd->add_option("--page", rows.page, "Batch number, 1 for the first")
+                          ->check(CLI::PositiveNumber)
+                          ->capture_default_str();
+    rows_cmd->add_flag("--all", rows.all, "Every row of the table")->excludes(rows_page);
+    rows_cmd->add_option("--format", rows.format, "Output format")
+        ->check(CLI::IsMember({"text", "csv", "jsonl"}))
+        ->capture_default_str();
+
+    ShowOptions show;
+    auto* show_cmd = app.add_subcommand(
+        "show",
+        "Scan FILE, then print what a click on the tree item ITEM shows: the item with the items under it\n"
+        "(for a table, its schema items) and, for a table, the first batch of its rows with the page\n"
+        "label; for other items the text the records view shows. Exit status 1 when the scan builds no\n"
+        "tree or no item has that text.");
+    add_scan_choices(show_cmd, show.scan);
+    show_cmd->add_option("ITEM", show.item, "Text of the tree item")->required();
+    show_cmd->add_option("--parent", show.parent, "Text of the item's parent, to choose among equal texts");
+
     PageOptions page;
     auto* page_cmd = app.add_subcommand(
         "page",
@@ -73,5 +112,7 @@ int main(int argc, char** argv) {
     if (*info_cmd) return run_info(info);
     if (*scan_cmd) return run_scan(scan);
     if (*page_cmd) return run_page(page);
+    if (*rows_cmd) return run_rows(rows);
+    if (*show_cmd) return run_show(show);
     return kExitUsage;
 }

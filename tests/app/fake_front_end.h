@@ -14,6 +14,7 @@
 #include <fmt/format.h>
 
 #include "app/front_end.h"
+#include "app/record_list.h"
 
 namespace quenlow::test {
 
@@ -67,6 +68,11 @@ public:
         for (TreeItemId id : top_) outline(id, 0, out);
         return out;
     }
+    // The records pane as the records calls left it.
+    RecordListModel record_list() const {
+        std::lock_guard lock(mutex_);
+        return list_;
+    }
     void clear_calls() {
         std::lock_guard lock(mutex_);
         calls_.clear();
@@ -114,29 +120,54 @@ public:
     }
     void tree_select(TreeItemId item) override { record(fmt::format("tree select {}", item)); }
     void tree_redraw() override { record("tree redraw"); }
-    void records_delete_all_rows() override { record("records: delete all rows"); }
+    void records_delete_all_rows() override {
+        record("records: delete all rows", [](RecordListModel& l) { l.delete_all_rows(); });
+    }
     void records_delete_columns(int count) override {
-        record(fmt::format("records: delete {} columns", count));
+        record(fmt::format("records: delete {} columns", count),
+               [&](RecordListModel& l) { l.delete_columns(count); });
     }
     void records_add_column(int index, std::string_view title, int width) override {
-        record(fmt::format("records: column {} {} {}", index, title, width));
+        record(fmt::format("records: column {} {} {}", index, title, width),
+               [&](RecordListModel& l) { l.add_column(index, title); });
     }
     void records_add_row(int index, std::string_view first_cell) override {
-        record(fmt::format("records: row {} {}", index, first_cell));
+        record(fmt::format("records: row {} {}", index, first_cell),
+               [&](RecordListModel& l) { l.add_row(index, first_cell); });
     }
     void records_set_cell(int row, int column, std::string_view text) override {
-        record(fmt::format("records: cell {},{} {}", row, column, text));
+        record(fmt::format("records: cell {},{} {}", row, column, text),
+               [&](RecordListModel& l) { l.set_cell(row, column, text); });
     }
-    void records_set_text(std::string_view text) override { record(fmt::format("records: text [{}]", text)); }
+    void records_delete_row(int row) override {
+        record(fmt::format("records: delete row {}", row), [&](RecordListModel& l) { l.delete_row(row); });
+    }
+    void records_set_text(std::string_view text) override {
+        record(fmt::format("records: text [{}]", text),
+               [&](RecordListModel& l) { l.text = std::string(text); });
+    }
     void records_set_page_label(std::string_view text) override {
-        record(fmt::format("records: label [{}]", text));
+        record(fmt::format("records: label [{}]", text),
+               [&](RecordListModel& l) { l.page_label = std::string(text); });
     }
     void records_enable_previous(bool enabled) override {
-        record(fmt::format("records: previous {}", enabled));
+        record(fmt::format("records: previous {}", enabled),
+               [&](RecordListModel& l) { l.previous_enabled = enabled; });
     }
-    void records_enable_next(bool enabled) override { record(fmt::format("records: next {}", enabled)); }
-    void records_show_table(bool table) override { record(fmt::format("records: table {}", table)); }
+    void records_enable_next(bool enabled) override {
+        record(fmt::format("records: next {}", enabled),
+               [&](RecordListModel& l) { l.next_enabled = enabled; });
+    }
+    void records_show_table(bool table) override {
+        record(fmt::format("records: table {}", table),
+               [&](RecordListModel& l) { l.table_arrangement = table; });
+    }
     void records_redraw() override { record("records: redraw"); }
+    void log_overwrite_last(std::string_view text) override {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(fmt::format("log overwrite: {}", text));
+        if (!log_.empty()) log_.back() = std::string(text);
+    }
     void open_url(std::string_view url) override { record(fmt::format("url: {}", url)); }
     void show_about() override { record("about"); }
 
@@ -198,6 +229,12 @@ private:
         std::lock_guard lock(mutex_);
         calls_.push_back(std::move(line));
     }
+    template <typename Change>
+    void record(std::string line, Change change) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(line));
+        change(list_);
+    }
     void outline(TreeItemId id, int depth, std::string& out) const {
         auto it = items_.find(id);
         if (it == items_.end()) return;
@@ -213,6 +250,7 @@ private:
     std::vector<std::string> log_;
     std::vector<RecordedBox> boxes_;
     int dialogs_ = 0;
+    RecordListModel list_;
     std::map<TreeItemId, MirroredItem> items_;
     std::deque<TreeItemId> top_;
 };

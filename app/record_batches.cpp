@@ -1,0 +1,354 @@
+#include "app/record_batches.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "engine/pages/allocation_map.h"
+
+namespace quenlow {
+
+namespace {
+
+std::uint64_t page_count_of(const OpenedDatabase& database, std::uint16_t file_id) {
+    if (file_id == 0 || file_id == kPrimaryFileId) return database.primary().page_count;
+    const auto& secondary = database.secondary_files();
+    const auto it = secondary.find(file_id);
+    return it == secondary.end() ? 0 : it->second.file.page_count;
+}
+
+// At least 1 and below the page count of its file; file id 0 stands for the primary file.
+bool valid_page(const OpenedDatabase& database, PageAddress address) {
+    return address.page_id >= 1 &&
+           static_cast<std::uint64_t>(address.page_id) < page_count_of(database, address.file_id);
+}
+
+PageAddress primary_when_zero(PageAddress address) {
+    if (address.file_id == 0) address.file_id = kPrimaryFileId;
+    return address;
+}
+
+std::string rows_to_text(std::int64_t from, std::int64_t to) {
+    return fmt::format("{} rows to {}", from, to);
+}
+
+std::string batch_label(std::int64_t page, std::int64_t rows, std::int64_t first, std::int64_t last) {
+    return fmt::format("{}{} - [{}]({}-{}) Records", "Page", page, rows, first, last);
+}
+
+}  // namespace
+
+PageRowDecoderFactory data_page_decoder(RecordPageDecoder decode) {
+    return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
+        return [decode, &database, &catalog](PageAddress address,
+                                             std::vector<ColumnDescriptor>& descriptors) {
+            std::vector<DecodedRow> rows;
+            if (!decode) return rows;
+            auto page = read_data_page(database, address);
+            if (!page || page->header().page_type != kPageTypeData) return rows;
+            const EngineState& state = database.state();
+            const bool layout_form = !state.sql2000_layout.load() && !catalog.current_rowset_columns.empty();
+            rows = decode(*page, descriptors, layout_form);
+            if (state.show_advanced_deleted) page->release_scan_candidates();
+            return rows;
+        };
+    };
+}
+
+// One batch on its way into the list.
+struct RecordBatches::Run {
+    const BatchContext& context;
+    PageRowDecoder decode;
+    // The current table schema: the row buffer handed to the decoder.
+    std::vector<ColumnDescriptor> schema;
+    // A batch of Next or Previous: the row texts also go to the log file, the progress moves per row,
+    // and a cleared running flag ends the batch too.
+    bool follow_up = false;
+    // A full batch pushes its end as a new resume point (Previous finds it there already).
+    bool push_resume_points = true;
+    std::int64_t pages_done = 0;
+};
+
+RecordBatches::RecordBatches(PageRowDecoderFactory decoder) : decoder_(std::move(decoder)) {}
+
+void RecordBatches::reset() {
+    page_list_.clear();
+    resume_points_.clear();
+    current_ = {};
+    shown_batch_ = 0;
+    row_counter_ = 0;
+    list_rows_ = 0;
+    range_start_ = 0;
+    range_end_ = 0;
+    sources_.clear();
+}
+
+// ---- the first batch ----
+
+bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loading) {
+    EngineState& state = context.database.state();
+    state.rows_loading = rows_loading;
+    reset();
+    bool any = false;
+    if (context.advanced)
+        any = load_current_data_pages(context);
+    else if (state.sql2000_layout.load())
+        any = load_legacy(context);
+    else
+        any = load_by_allocation_unit(context);
+    if (state.stop_requested()) state.stop.store(false);
+    state.rows_loading = false;
+    return any;
+}
+
+bool RecordBatches::load_current_data_pages(const BatchContext& context) {
+    sources_.push_back(PageSource::kCurrentDataPages);
+    std::vector<PageAddress> pages;
+    for (const PageAddress& a : context.catalog.current_data_pages)
+        if (a.file_id != 0 && a.page_id != 0) pages.push_back(a);
+    return run_batch_loader(context, std::move(pages));
+}
+
+bool RecordBatches::load_legacy(const BatchContext& context) {
+    OpenedDatabase& database = context.database;
+    const std::int32_t object_id = context.catalog.current_object.object_id;
+    const auto& index_map = context.catalog.legacy_index_map;
+    if (const auto it = index_map.find(object_id);
+        it != index_map.end() && it->second.object_id == object_id) {
+        // The entry keeps the file id of the page it was read from in the low half of its packed word.
+        const PageAddress first{static_cast<std::uint16_t>(it->second.file_and_index & 0xFFFFu),
+                                static_cast<std::int32_t>(it->second.first_page)};
+        sources_.push_back(PageSource::kLegacyIndexChain);
+        return run_batch_loader(context, walk_data_page_chain(database, first));
+    }
+    const auto iam_pages = database.iam_pages().lookup(object_id);
+    if (iam_pages.empty()) return false;
+    const PageMapEntry& first_iam = iam_pages.front();
+    if (first_iam.page_index == 0 || first_iam.page_index >= page_count_of(database, first_iam.file_id))
+        return false;
+    sources_.push_back(PageSource::kLegacyIamPages);
+    return run_batch_loader(context, walk_iam_chain(database, first_iam.address(), iam_pages));
+}
+
+bool RecordBatches::load_iam(const BatchContext& context, PageAddress iam) {
+    sources_.push_back(PageSource::kIamChain);
+    return run_batch_loader(context, walk_iam_chain(context.database, primary_when_zero(iam)));
+}
+
+bool RecordBatches::load_header_chain(const BatchContext& context, PageAddress first) {
+    sources_.push_back(PageSource::kHeaderChain);
+    return run_batch_loader(context, walk_header_chain(context.database, primary_when_zero(first)));
+}
+
+bool RecordBatches::load_by_allocation_unit(const BatchContext& context) {
+    OpenedDatabase& database = context.database;
+    const AllocationUnitRow& unit = context.catalog.current_allocation_unit;
+    const PageAddress first = unit.first_page;
+    const PageAddress iam = unit.first_iam_page;
+    if (iam.page_id <= 0) return load_current_data_pages(context);
+    const bool first_valid = valid_page(database, first);
+    const bool iam_valid = valid_page(database, iam);
+
+    if (context.catalog.current_rowset.index_id != 0) {
+        // An index orders the data: its leaf pages form a chain that starts at a page without a
+        // previous page.
+        if (first_valid) {
+            const auto header = database.read_page_header(primary_when_zero(first));
+            if (header && header->page_type == kPageTypeData && header->prev_page.page_id == 0) {
+                if (load_header_chain(context, first)) return true;
+            }
+        }
+        return iam_valid && load_iam(context, iam);
+    }
+    if (!iam_valid) return load_header_chain(context, first);
+    if (load_iam(context, iam)) return true;
+    return first_valid && load_header_chain(context, first);
+}
+
+bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<PageAddress> pages) {
+    FrontEnd& front = context.front;
+    page_list_ = std::move(pages);
+    // The progress range follows the catalog's data pages whichever route listed the pages.
+    progress_low_ = 0;
+    progress_high_ = static_cast<std::int64_t>(context.catalog.current_data_pages.size());
+    front.progress_range(progress_low_, progress_high_);
+
+    resume_points_.clear();
+    resume_points_.push_back({0, 0});
+    current_ = {};
+    shown_batch_ = 0;
+    row_counter_ = 0;
+
+    Run run{context, decoder_ ? decoder_(context.database, context.catalog) : PageRowDecoder{},
+            context.catalog.column_descriptors};
+    run_batch_loop(run, {0, 0});
+
+    if (row_counter_ > 0) {
+        const std::string text = rows_to_text(0, row_counter_);
+        front.set_caption(text);
+        if (context.add_log_line) context.add_log_line(text);
+        range_start_ = 0;
+        range_end_ = row_counter_;
+    }
+    front.progress_position(run.pages_done);
+    return row_counter_ != 0;
+}
+
+// ---- the batch loop ----
+
+void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
+    const BatchContext& context = run.context;
+    const EngineState& state = context.database.state();
+    // Where the batch fills up: a full batch that goes on records where the next one starts.
+    auto batch_full = [&](ResumePoint end) {
+        if (run.push_resume_points) resume_points_.push_back(end);
+        current_ = end;
+    };
+    auto stopped = [&] {
+        if (state.stop_requested()) return true;
+        return run.follow_up && context.running != nullptr && context.running->load() == 0;
+    };
+
+    row_counter_ = 0;
+    const auto page_count = static_cast<std::int64_t>(page_list_.size());
+    for (std::int64_t p = start.page_index; p < page_count && !stopped(); ++p) {
+        if (row_counter_ >= kBatchRows) {
+            batch_full({p, 0});
+            return;
+        }
+        std::vector<DecodedRow> rows;
+        if (run.decode) rows = run.decode(page_list_[static_cast<std::size_t>(p)], run.schema);
+        const auto row_count = static_cast<std::int64_t>(rows.size());
+        for (std::int64_t r = p == start.page_index ? start.row_index : 0; r < row_count; ++r) {
+            if (row_counter_ >= kBatchRows) {
+                batch_full({p, r});
+                run.pages_done = p;
+                return;
+            }
+            const DecodedRow& row = rows[static_cast<std::size_t>(r)];
+            if (row.empty()) continue;
+            insert_row(run, row);
+            if (run.follow_up) context.front.progress_position(p);
+        }
+        run.pages_done = p + 1;
+        context.front.progress_position(run.pages_done);
+    }
+}
+
+void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
+    const BatchContext& context = run.context;
+    FrontEnd& front = context.front;
+    const auto first = static_cast<std::size_t>(context.catalog.first_stored_column);
+    static const std::string kNoText;
+    const std::string& first_text = first < row.size() ? row[first].value_text : kNoText;
+
+    const int index = list_rows_;
+    front.records_add_row(index, first_text);
+    std::size_t empty_cells = first_text.empty() || first_text == "NULL" ? 1 : 0;
+    int column = 1;
+    for (std::size_t i = first + 1; i < row.size(); ++i) {
+        if (row[i].physical_column_id == kNotStored) continue;
+        front.records_set_cell(index, column++, row[i].value_text);
+        if (row[i].value_text.empty()) ++empty_cells;
+    }
+    if (empty_cells == row.size())
+        front.records_delete_row(index);
+    else
+        ++list_rows_;
+
+    ++row_counter_;
+    const std::string text = fmt::format(" row {} inserted", row_counter_);
+    front.set_caption(text);
+    front.log_overwrite_last(text);
+    if (run.follow_up && context.write_log_file) context.write_log_file(text);
+}
+
+// ---- Next and Previous ----
+
+namespace {
+
+void end_worker(const BatchContext& context) {
+    if (context.running != nullptr) context.running->store(0);
+    context.front.show_progress(false);
+}
+
+}  // namespace
+
+void RecordBatches::next_batch(const BatchContext& context, DisplayState& display) {
+    FrontEnd& front = context.front;
+    if (resume_points_.size() < 2) {
+        front.records_enable_next(false);
+        return end_worker(context);
+    }
+    front.show_progress(true);
+    front.progress_range(progress_low_, progress_high_);
+    // Nothing new: no resume point was pushed since the batch on display began.
+    if (static_cast<std::int64_t>(resume_points_.size()) == display.last_shown_resume_points &&
+        current_.row_index == display.last_shown_row) {
+        front.records_enable_next(false);
+        return end_worker(context);
+    }
+    front.records_enable_previous(true);
+    front.records_enable_next(true);
+    show_follow_up_batch(context, display, resume_points_.size() - 1, true);
+    if (static_cast<std::int64_t>(resume_points_.size()) == display.last_shown_resume_points &&
+        current_.row_index == display.last_shown_row)
+        front.records_enable_next(false);
+    end_worker(context);
+}
+
+void RecordBatches::previous_batch(const BatchContext& context, DisplayState& display) {
+    FrontEnd& front = context.front;
+    if (resume_points_.size() < 2) {
+        front.records_enable_previous(false);
+        front.records_enable_next(true);
+        return end_worker(context);
+    }
+    front.show_progress(true);
+    front.progress_range(progress_low_, progress_high_);
+    front.records_enable_next(true);
+
+    // Keep the points up to the start of the batch on display: that start is where the batch to show
+    // ends, and the batch to show starts one point before it.
+    std::size_t batch = 0;
+    if (shown_batch_ > 0) {
+        resume_points_.resize(shown_batch_ + 1);
+        batch = shown_batch_ - 1;
+    }
+    if (batch == 0) front.records_enable_previous(false);
+    // Every batch before the one on display was a full one.
+    range_end_ = range_start_ >= kBatchRows ? range_start_ - kBatchRows : 0;
+    show_follow_up_batch(context, display, batch, false);
+    end_worker(context);
+}
+
+void RecordBatches::show_follow_up_batch(const BatchContext& context, DisplayState& display,
+                                         std::size_t batch, bool push_resume_points) {
+    FrontEnd& front = context.front;
+    front.records_delete_all_rows();
+    list_rows_ = 0;
+    const ResumePoint start = resume_points_[batch];
+    shown_batch_ = batch;
+    current_ = start;
+    // The points up to the start of the batch on display; Next finds something new once there are more.
+    display.last_shown_resume_points = static_cast<int>(batch + 1);
+    display.last_shown_row = static_cast<int>(start.row_index);
+
+    Run run{context, decoder_ ? decoder_(context.database, context.catalog) : PageRowDecoder{},
+            context.catalog.column_descriptors, true, push_resume_points};
+    run_batch_loop(run, start);
+
+    // The batch starts where the previous one ended; range_end_ holds that end here.
+    range_start_ = batch == 0 ? 0 : range_end_;
+    range_end_ = range_start_ + row_counter_;
+    display.page_number = static_cast<int>(batch) + 1;
+    const std::string text = rows_to_text(range_start_, range_end_);
+    front.set_caption(text);
+    if (context.add_log_line) context.add_log_line(text);
+    // The first batch reached by going back is labelled page 0.
+    const bool back_to_first = batch == 0 && !push_resume_points;
+    front.records_set_page_label(batch_label(back_to_first ? 0 : display.page_number, row_counter_,
+                                             back_to_first ? 1 : range_start_ + 1, range_end_));
+}
+
+}  // namespace quenlow

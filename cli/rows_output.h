@@ -1,0 +1,182 @@
+#pragma once
+// How `quenlow rows` and `quenlow show` print the rows of the record list.
+//
+//   csv     RFC 4180: fields separated by commas, lines ended by CR LF, a field quoted when it holds a
+//           comma, a double quote, CR or LF, a double quote inside doubled; the first line holds the
+//           column titles
+//   jsonl   one JSON array of strings per row, one row a line
+//   text    for a terminal: the titles, a rule, the rows in aligned columns; control characters are
+//           shown as escapes (\n, \r, \t, \xHH) and a cell is cut to kTextCellWidth characters
+//   tsv     the streaming form of text: titles and rows with TAB between the cells, escaped as text
+//
+// Everything printed is UTF-8: a byte sequence that is not UTF-8 becomes U+FFFD.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+namespace quenlow::cli {
+
+using Cells = std::vector<std::string>;
+
+inline constexpr std::size_t kTextCellWidth = 60;
+
+// The length of a valid UTF-8 sequence starting at s[i], or 0 when none starts there.
+inline std::size_t utf8_sequence_length(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80) return 1;
+    std::size_t n = 0;
+    std::uint32_t min = 0;
+    std::uint32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n > s.size() - i) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+// The text with every byte that does not begin a valid UTF-8 sequence replaced by U+FFFD.
+inline std::string valid_utf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8_sequence_length(s, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+inline std::string csv_field(std::string_view value) {
+    std::string text = valid_utf8(value);
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+inline std::string csv_line(const Cells& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += ',';
+        line += csv_field(cells[i]);
+    }
+    return line + "\r\n";
+}
+
+inline std::string jsonl_line(const Cells& cells) {
+    const nlohmann::json array(cells);
+    return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+// Characters, not bytes: the width a terminal gives the (valid UTF-8) text, wide characters aside.
+inline std::size_t text_width(std::string_view s) {
+    return static_cast<std::size_t>(std::count_if(
+        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The cell as a terminal line shows it: control characters escaped; longer than width characters: cut
+// and ended by "…" (width 0: never cut).
+inline std::string text_cell(std::string_view value, std::size_t width = kTextCellWidth) {
+    const std::string text = valid_utf8(value);
+    std::vector<std::string> pieces;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8_sequence_length(text, i);
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n')
+            pieces.emplace_back("\\n");
+        else if (c == '\r')
+            pieces.emplace_back("\\r");
+        else if (c == '\t')
+            pieces.emplace_back("\\t");
+        else if (c < 0x20 || c == 0x7F)
+            pieces.push_back(fmt::format("\\x{:02X}", c));
+        else
+            pieces.push_back(text.substr(i, n));
+        total += text_width(pieces.back());
+        i += n;
+    }
+    std::string out;
+    if (width == 0 || total <= width) {
+        for (const auto& p : pieces) out += p;
+        return out;
+    }
+    std::size_t shown = 0;
+    for (const auto& p : pieces) {
+        const std::size_t w = text_width(p);
+        if (shown + w > width - 1) break;
+        out += p;
+        shown += w;
+    }
+    return out + "\xE2\x80\xA6";
+}
+
+inline std::string tsv_line(const Cells& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += text_cell(cells[i], 0);
+    }
+    return line + "\n";
+}
+
+// Titles, a rule of dashes, then the rows; columns two blanks apart, the last one not padded.
+inline std::string text_table(const Cells& titles, const std::vector<Cells>& rows) {
+    std::vector<Cells> shown;
+    shown.reserve(rows.size() + 1);
+    shown.push_back({});
+    for (const auto& t : titles) shown.back().push_back(text_cell(t));
+    for (const auto& row : rows) {
+        shown.push_back({});
+        for (std::size_t c = 0; c < titles.size(); ++c)
+            shown.back().push_back(c < row.size() ? text_cell(row[c]) : "");
+    }
+    std::vector<std::size_t> widths(titles.size(), 0);
+    for (const auto& row : shown)
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], text_width(row[c]));
+
+    auto line_of = [&](const Cells& row) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (c > 0) line += "  ";
+            line += row[c];
+            if (c + 1 < row.size()) line.append(widths[c] - text_width(row[c]), ' ');
+        }
+        return line + "\n";
+    };
+    std::string out = line_of(shown.front());
+    Cells rule;
+    for (std::size_t w : widths) rule.push_back(std::string(w, '-'));
+    out += line_of(rule);
+    for (std::size_t r = 1; r < shown.size(); ++r) out += line_of(shown[r]);
+    return out;
+}
+
+}  // namespace quenlow::cli
