@@ -2,6 +2,10 @@
 
 #include "app/table_display.h"
 #include "engine/catalog/catalog_build.h"
+#include "engine/values/row_decoder.h"
+
+#include <memory>
+#include <optional>
 
 namespace quenlow {
 
@@ -19,8 +23,25 @@ MainFrameSeams engine_seams() {
 }
 
 PageRowDecoderFactory table_page_decoder() {
-    // No record decoder is bound yet: every data page reads as holding no rows.
-    return data_page_decoder({});
+    return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
+        // One decoding state per load: the converters of the formatters are opened once, not per page.
+        // Values stored on other pages are not read yet: the readers give empty texts.
+        struct Decoding {
+            EmptyLargeValueReader large_values;
+            EmptyXmlConverter xml;
+            std::optional<DecodeContext> context;
+        };
+        auto decoding = std::make_shared<Decoding>();
+        decoding->context.emplace(make_decode_context(database.state(), decoding->large_values, decoding->xml));
+        auto decode = [decoding](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                                 bool layout_form) {
+            DecodeContext& context = *decoding->context;
+            if (const OpenedDatabase* db = page.database()) context.rows_loading = db->state().rows_loading;
+            return layout_form ? decode_table_page_layout(page, descriptors, context)
+                               : decode_table_page_offsets(page, descriptors, context);
+        };
+        return data_page_decoder(std::move(decode))(database, catalog);
+    };
 }
 
 }  // namespace quenlow
