@@ -7,7 +7,6 @@ namespace quenlow {
 namespace {
 
 const std::string kEmptyText;
-const std::deque<TreeItemId> kNoChildren;
 
 unsigned char fold(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
@@ -30,20 +29,21 @@ const ObjectTree::Item* ObjectTree::find(TreeItemId item) const {
     return &items_[index];
 }
 
-std::deque<TreeItemId>* ObjectTree::children_of(TreeItemId parent) {
+const ObjectTree::ChildList* ObjectTree::children_of(TreeItemId parent) const {
     if (parent == kNoItem) return &top_;
-    Item* p = find(parent);
+    const Item* p = find(parent);
     return p ? &p->children : nullptr;
 }
 
+ObjectTree::ChildList* ObjectTree::children_of(TreeItemId parent) {
+    return const_cast<ChildList*>(std::as_const(*this).children_of(parent));
+}
+
 TreeItemId ObjectTree::insert_item(std::string text, TreeItemId parent, InsertPosition position) {
-    std::deque<TreeItemId>* siblings = children_of(parent);
+    ChildList* siblings = children_of(parent);
     if (siblings == nullptr) return kNoItem;
     const TreeItemId id = first_id_ + static_cast<TreeItemId>(items_.size());
-    if (position == InsertPosition::kFirst)
-        siblings->push_front(id);
-    else
-        siblings->push_back(id);
+    siblings->insert(id, position);
     Item item;
     item.text = std::move(text);
     item.parent = parent;
@@ -55,17 +55,19 @@ TreeItemId ObjectTree::insert_item(std::string text, TreeItemId parent, InsertPo
 void ObjectTree::delete_all() {
     first_id_ += static_cast<TreeItemId>(items_.size());
     items_.clear();
-    top_.clear();
+    top_ = {};
     if (mirror_) mirror_->tree_delete_all();
 }
 
 void ObjectTree::sort_children(TreeItemId parent) {
-    std::deque<TreeItemId>* siblings = children_of(parent);
+    ChildList* siblings = children_of(parent);
     if (siblings == nullptr) return;
-    std::stable_sort(siblings->begin(), siblings->end(), [this](TreeItemId a, TreeItemId b) {
+    std::vector<TreeItemId> order = siblings->ordered();
+    std::stable_sort(order.begin(), order.end(), [this](TreeItemId a, TreeItemId b) {
         return less_ignoring_case(item_text(a), item_text(b));
     });
-    if (mirror_) mirror_->tree_set_children_order(parent, {siblings->begin(), siblings->end()});
+    siblings->assign(order);
+    if (mirror_) mirror_->tree_set_children_order(parent, order);
 }
 
 void ObjectTree::set_item_data(TreeItemId item, std::uint32_t data) {
@@ -102,15 +104,14 @@ bool ObjectTree::is_bold(TreeItemId item) const {
     return p && p->bold;
 }
 
-const std::deque<TreeItemId>& ObjectTree::children(TreeItemId parent) const {
-    if (parent == kNoItem) return top_;
-    const Item* p = find(parent);
-    return p ? p->children : kNoChildren;
+std::vector<TreeItemId> ObjectTree::children(TreeItemId parent) const {
+    const ChildList* list = children_of(parent);
+    return list ? list->ordered() : std::vector<TreeItemId>();
 }
 
 TreeItemId ObjectTree::first_child(TreeItemId parent) const {
-    const auto& list = children(parent);
-    return list.empty() ? kNoItem : list.front();
+    const ChildList* list = children_of(parent);
+    return list ? list->front() : kNoItem;
 }
 
 std::size_t ObjectTree::size() const {

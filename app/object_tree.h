@@ -60,26 +60,53 @@ public:
     TreeItemId item_parent(TreeItemId item) const;
     std::uint32_t item_data(TreeItemId item) const;
     bool is_bold(TreeItemId item) const;
-    const std::deque<TreeItemId>& children(TreeItemId parent) const;
+    // The children of parent in display order (a copy).
+    std::vector<TreeItemId> children(TreeItemId parent) const;
     TreeItemId first_child(TreeItemId parent) const;
     bool empty() const { return items_.empty(); }
     std::size_t size() const;
 
 private:
+    // The children of one item. Those inserted first are kept in reverse order, so that inserting at
+    // either end is an append and an item without children allocates nothing; the display order is the
+    // first-inserted ones reversed, then the last-inserted ones.
+    struct ChildList {
+        std::vector<TreeItemId> first_reversed;
+        std::vector<TreeItemId> last;
+
+        void insert(TreeItemId id, InsertPosition position) {
+            (position == InsertPosition::kFirst ? first_reversed : last).push_back(id);
+        }
+        std::vector<TreeItemId> ordered() const {
+            std::vector<TreeItemId> out(first_reversed.rbegin(), first_reversed.rend());
+            out.insert(out.end(), last.begin(), last.end());
+            return out;
+        }
+        void assign(std::vector<TreeItemId> ordered) {
+            first_reversed.clear();
+            last = std::move(ordered);
+        }
+        TreeItemId front() const {
+            if (!first_reversed.empty()) return first_reversed.back();
+            return last.empty() ? kNoItem : last.front();
+        }
+    };
     struct Item {
         std::string text;
         TreeItemId parent = kNoItem;
         std::uint32_t data = 0;
         bool bold = false;
-        std::deque<TreeItemId> children;
+        ChildList children;
     };
     const Item* find(TreeItemId item) const;
     Item* find(TreeItemId item) { return const_cast<Item*>(std::as_const(*this).find(item)); }
-    std::deque<TreeItemId>* children_of(TreeItemId parent);
+    ChildList* children_of(TreeItemId parent);
+    const ChildList* children_of(TreeItemId parent) const;
 
-    // Items of the current generation: id = first_id_ + index.
-    std::vector<Item> items_;
-    std::deque<TreeItemId> top_;
+    // Items of the current generation: id = first_id_ + index. A deque, so that adding an item never
+    // moves the others.
+    std::deque<Item> items_;
+    ChildList top_;
     TreeItemId first_id_ = 1;
     TreeMirror* mirror_;
 };

@@ -13,8 +13,7 @@ std::uint32_t masked(std::int32_t id) {
 // Rebuilds one table from a list: key_of(row) gives the row's key.
 template <typename Key, typename Row, typename KeyOf>
 void fill(PositionTable<Key>& table, const std::vector<Row>& rows, KeyOf key_of) {
-    table.clear();
-    for (std::size_t i = 0; i < rows.size(); ++i) table.add(key_of(rows[i]), i);
+    table.build(rows, key_of);
 }
 
 }  // namespace

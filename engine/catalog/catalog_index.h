@@ -19,21 +19,43 @@ namespace quenlow {
 
 class SystemCatalog;
 
+// The positions of the rows of one list by key. All positions sit in one array, grouped by key and in
+// list order within a group; the hash table holds where each group starts. Two passes over the list
+// build it (count, then place), so the build allocates per key only the hash node.
 template <typename Key>
 class PositionTable {
   public:
     std::span<const std::uint32_t> find(const Key& key) const {
-        auto it = positions_.find(key);
-        if (it == positions_.end()) return {};
-        return it->second;
+        auto it = runs_.find(key);
+        if (it == runs_.end()) return {};
+        return std::span<const std::uint32_t>(positions_).subspan(it->second.first, it->second.count);
     }
-    void add(const Key& key, std::size_t position) {
-        positions_[key].push_back(static_cast<std::uint32_t>(position));
+    // Replaces the table with the rows of a list; key_of(row) gives a row's key.
+    template <typename Row, typename KeyOf>
+    void build(const std::vector<Row>& rows, KeyOf key_of) {
+        runs_.clear();
+        runs_.reserve(rows.size());
+        for (const Row& row : rows) ++runs_[key_of(row)].count;
+        std::uint32_t next = 0;
+        for (auto& [key, run] : runs_) {
+            run.first = next;
+            next += run.count;
+            run.count = 0;
+        }
+        positions_.assign(rows.size(), 0);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            Run& run = runs_.find(key_of(rows[i]))->second;
+            positions_[run.first + run.count++] = static_cast<std::uint32_t>(i);
+        }
     }
-    void clear() { positions_.clear(); }
 
   private:
-    std::unordered_map<Key, std::vector<std::uint32_t>> positions_;
+    struct Run {
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+    };
+    std::unordered_map<Key, Run> runs_;
+    std::vector<std::uint32_t> positions_;
 };
 
 // The two 32-bit halves of a composite key.
@@ -47,6 +69,8 @@ class CatalogIndex {
     void refresh(const SystemCatalog& catalog);
     // Forgets every part; the next refresh rebuilds them.
     void invalidate() { *this = CatalogIndex(); }
+    // Forgets the foreign key part only, for a foreign key list rebuilt in place.
+    void invalidate_foreign_keys() { built_for_[kForeignKeys] = kUnbuilt; }
 
     PositionTable<std::string> objects_by_name;
     PositionTable<std::int32_t> objects_by_parent;

@@ -1,5 +1,7 @@
 #include "engine/catalog/legacy_catalog.h"
 
+#include <unordered_map>
+
 #include "engine/catalog/catalog_readers.h"
 #include "engine/pages/record_page.h"
 
@@ -76,16 +78,16 @@ void read_legacy_index_map(CatalogReader& reader, std::map<std::int32_t, LegacyI
 void make_legacy_key_tables(const std::map<std::int32_t, LegacyIndexEntry>& index_map,
                             const std::vector<SchemaObjectRow>& objects,
                             std::vector<LegacyTableColumns>& out) {
+    // The first object of each id names its table.
+    std::unordered_map<std::int32_t, const SchemaObjectRow*> first_object;
+    first_object.reserve(objects.size());
+    for (const SchemaObjectRow& object : objects) first_object.emplace(object.object_id, &object);
     for (const auto& [id, entry] : index_map) {
         if (entry.object_id <= kLastSystemObjectId || legacy_index_id(entry) != kClusteredIndexId) continue;
         LegacyTableColumns table;
         table.object_id = entry.object_id;
-        for (const SchemaObjectRow& object : objects) {
-            if (object.object_id == entry.object_id) {
-                table.table_name = object.name;
-                break;
-            }
-        }
+        if (auto it = first_object.find(entry.object_id); it != first_object.end())
+            table.table_name = it->second->name;
         out.push_back(std::move(table));
     }
 }
@@ -93,6 +95,9 @@ void make_legacy_key_tables(const std::map<std::int32_t, LegacyIndexEntry>& inde
 void read_legacy_columns(CatalogReader& reader, std::vector<LegacyTableColumns>& key_tables,
                          std::vector<LegacyColumnRow>& out) {
     reader.restart_repair_counter();
+    // The key tables of each object id, in list order.
+    std::unordered_map<std::int32_t, std::vector<std::size_t>> tables_of;
+    for (std::size_t k = 0; k < key_tables.size(); ++k) tables_of[key_tables[k].object_id].push_back(k);
     reader.for_each_page(S::kLegacyColumns, PageSelection::kAll, [&](const CDataPage& page) {
         const std::size_t first = out.size();
         reader.for_each_record(
@@ -104,10 +109,10 @@ void read_legacy_columns(CatalogReader& reader, std::vector<LegacyTableColumns>&
             });
         for (std::size_t i = first; i < out.size(); ++i) {
             const LegacyColumnRow& column = out[i];
-            for (LegacyTableColumns& table : key_tables) {
-                if (table.object_id == column.object_id)
-                    table.columns.push_back({column.name, column.column_order, column.type_status});
-            }
+            auto it = tables_of.find(column.object_id);
+            if (it == tables_of.end()) continue;
+            for (std::size_t k : it->second)
+                key_tables[k].columns.push_back({column.name, column.column_order, column.type_status});
         }
     });
 }

@@ -224,6 +224,7 @@ ColumnDescriptor typed_descriptor(const SystemCatalog& catalog, const std::strin
 
 std::vector<ColumnDescriptor> column_descriptors(const SystemCatalog& catalog) {
     std::vector<ColumnDescriptor> out;
+    out.reserve(catalog.current_columns.size());
     for (const ColumnParamRow& c : catalog.current_columns) {
         if (c.system_type_id == 0) continue;
         ColumnDescriptor d = typed_descriptor(catalog, c.name, c.system_type_id, c.user_type_id, c.length);
@@ -243,6 +244,7 @@ std::vector<ColumnDescriptor> column_descriptors(const SystemCatalog& catalog) {
 
 std::vector<ColumnDescriptor> legacy_column_descriptors(const SystemCatalog& catalog) {
     std::vector<ColumnDescriptor> out;
+    out.reserve(catalog.current_legacy_columns.size());
     for (const LegacyColumnRow& c : catalog.current_legacy_columns) {
         if (c.system_type_id == 0) continue;
         ColumnDescriptor d = typed_descriptor(catalog, c.name, c.system_type_id, c.user_type_id, c.length);
@@ -512,7 +514,9 @@ void assemble_foreign_keys(SystemCatalog& catalog) {
         }
     }
 
-    // Names: where several rows carry the same id, the last one wins.
+    // Names: where several rows carry the same id, the last one wins. The list was rebuilt in place, so
+    // a foreign key part built before (for a list of the same length) is forgotten; the other parts stay.
+    catalog.invalidate_foreign_key_index();
     const CatalogIndex& index = catalog.index();
     auto last_object = [&](std::int32_t id) -> const SchemaObjectRow* {
         const auto found = index.objects_by_id.find(id);
@@ -533,7 +537,6 @@ void assemble_foreign_keys(SystemCatalog& catalog) {
         e.referencing_column_name = last_column_name(e.referencing_table_id, e.referencing_column_id);
         e.referenced_column_name = last_column_name(e.referenced_table_id, e.referenced_column_id);
     }
-    catalog.invalidate_index();
 }
 
 }  // namespace quenlow

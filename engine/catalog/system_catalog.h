@@ -63,6 +63,8 @@ public:
     const CatalogIndex& index() const;
     // Needed only after raw rows were edited in place.
     void invalidate_index() const { index_.invalidate(); }
+    // After the foreign key list was rebuilt in place.
+    void invalidate_foreign_key_index() const { index_.invalidate_foreign_keys(); }
 
 private:
     OpenedDatabase* database_;

@@ -114,6 +114,43 @@ TEST(ObjectTree, SortIgnoresCaseAndKeepsEqualTextsInOrder) {
     EXPECT_EQ(front.mirrored_outline(), format_outline(tree));
 }
 
+// Items inserted first and last under one parent, before and after a sort, stand where the two positions
+// put them; the front end's copy agrees at every step.
+TEST(ObjectTree, FirstAndLastInsertionsKeepTheirPlacesAroundASort) {
+    test::FakeFrontEnd front;
+    ObjectTree tree(&front);
+    const TreeItemId parent = tree.insert_item("p", kNoItem, InsertPosition::kLast);
+    auto texts = [&] {
+        std::vector<std::string> out;
+        for (TreeItemId id : tree.children(parent)) out.push_back(tree.item_text(id));
+        return out;
+    };
+    using Texts = std::vector<std::string>;
+    const std::vector<std::pair<const char*, InsertPosition>> inserts = {{"m", InsertPosition::kLast},
+                                                                         {"d", InsertPosition::kFirst},
+                                                                         {"x", InsertPosition::kLast},
+                                                                         {"b", InsertPosition::kFirst}};
+    for (const auto& [text, position] : inserts) tree.insert_item(text, parent, position);
+    EXPECT_EQ(texts(), (Texts{"b", "d", "m", "x"}));
+    EXPECT_EQ(tree.item_text(tree.first_child(parent)), "b");
+    EXPECT_EQ(front.mirrored_outline(), format_outline(tree));
+
+    tree.insert_item("a", parent, InsertPosition::kLast);
+    tree.sort_children(parent);
+    EXPECT_EQ(texts(), (Texts{"a", "b", "d", "m", "x"}));
+    tree.insert_item("z", parent, InsertPosition::kFirst);
+    tree.insert_item("c", parent, InsertPosition::kLast);
+    EXPECT_EQ(texts(), (Texts{"z", "a", "b", "d", "m", "x", "c"}));
+    EXPECT_EQ(tree.item_text(tree.first_child(parent)), "z");
+    EXPECT_EQ(front.mirrored_outline(), format_outline(tree));
+
+    const TreeItemId leaf = tree.first_child(parent);
+    EXPECT_TRUE(tree.children(leaf).empty());
+    EXPECT_EQ(tree.first_child(leaf), kNoItem);
+    EXPECT_TRUE(tree.children(9999).empty());
+    EXPECT_EQ(tree.first_child(9999), kNoItem);
+}
+
 TEST(ObjectTree, IdsAreNotReusedAfterDeleteAll) {
     ObjectTree tree;
     const TreeItemId old_root = tree.insert_item("old", kNoItem, InsertPosition::kLast);

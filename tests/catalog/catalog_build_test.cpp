@@ -651,5 +651,36 @@ TEST(CatalogText, NullTerminatedUtf16) {
     for (const Case& c : cases) EXPECT_EQ(utf16le_to_utf8(c.bytes), c.text) << c.what;
 }
 
+// Key tables are named after the first object of their id; an id without an object gives an empty name,
+// system tables and non-clustered entries give no key table, and tables already listed stay.
+TEST(LegacyKeyTables, NamedAfterTheFirstObjectOfTheirId) {
+    auto entry = [](std::int32_t id, std::uint32_t index_id) {
+        LegacyIndexEntry e;
+        e.object_id = id;
+        e.file_and_index = 1u | (index_id << 16);
+        return e;
+    };
+    const std::map<std::int32_t, LegacyIndexEntry> index_map = {
+        {50, entry(50, 1)}, {500, entry(500, 1)}, {600, entry(600, 1)}, {700, entry(700, 2)}};
+    auto object = [](std::int32_t id, const char* name) {
+        SchemaObjectRow o;
+        o.object_id = id;
+        o.name = name;
+        o.type = "U ";
+        return o;
+    };
+    const std::vector<SchemaObjectRow> objects = {object(700, "other"), object(500, "first"),
+                                                  object(500, "second"), object(50, "system")};
+    std::vector<LegacyTableColumns> tables(1);
+    tables[0].object_id = 1;
+    make_legacy_key_tables(index_map, objects, tables);
+    ASSERT_EQ(tables.size(), 3u);
+    EXPECT_EQ(tables[0].object_id, 1);
+    EXPECT_EQ(tables[1].object_id, 500);
+    EXPECT_EQ(tables[1].table_name, "first");
+    EXPECT_EQ(tables[2].object_id, 600);
+    EXPECT_EQ(tables[2].table_name, "");
+}
+
 }  // namespace
 }  // namespace quenlow
