@@ -49,6 +49,8 @@ public:
     void tree_select(TreeItemId) override {}
     void tree_redraw() override {}
     void records_delete_all_rows() override {}
+    void records_delete_row(int) override {}
+    void log_overwrite_last(std::string_view) override {}
     void records_delete_columns(int) override {}
     void records_add_column(int, std::string_view, int) override {}
     void records_add_row(int, std::string_view) override {}
