@@ -43,21 +43,21 @@ std::vector<ColumnDescriptor> table() {
 }
 
 Bytes row(std::int32_t i) {
-    testing::RecordSpec spec;
-    append_le<std::int32_t>(spec.fixed, i);
-    append_le<std::int64_t>(spec.fixed, std::int64_t{i} * 1'000'003);
-    append_le<std::int16_t>(spec.fixed, static_cast<std::int16_t>(i % 30000));
+    testing::RecordSpec blueprint;
+    append_le<std::int32_t>(blueprint.fixed, i);
+    append_le<std::int64_t>(blueprint.fixed, std::int64_t{i} * 1'000'003);
+    append_le<std::int16_t>(blueprint.fixed, static_cast<std::int16_t>(i % 30000));
     for (char c : std::string("code-") + std::to_string(10000 + i % 10000))
-        spec.fixed.push_back(std::byte(c));
-    spec.fixed.resize(4 + 8 + 2 + 10);
-    spec.column_count = 6;
+        blueprint.fixed.push_back(std::byte(c));
+    blueprint.fixed.resize(4 + 8 + 2 + 10);
+    blueprint.column_count = 6;
     Bytes name;
     for (char c : "customer name " + std::to_string(i)) {
         name.push_back(std::byte(c));
         name.push_back(std::byte{0});
     }
-    spec.variable = {{name}, {testing::random_bytes(8, static_cast<std::uint32_t>(i))}};
-    return build_record(spec);
+    blueprint.variable = {{name}, {testing::random_bytes(8, static_cast<std::uint32_t>(i))}};
+    return build_record(blueprint);
 }
 
 void BM_DecodeTablePageLayout(benchmark::State& state) {

@@ -74,11 +74,11 @@ private:
 };
 
 DatabaseSpec many_tables(Layout layout, int tables) {
-    DatabaseSpec spec;
-    spec.layout = layout;
-    spec.name = fmt::format("Bench{}", tables);
+    DatabaseSpec blueprint;
+    blueprint.layout = layout;
+    blueprint.name = fmt::format("Bench{}", tables);
     for (int t = 0; t < tables; ++t) {
-        auto& table = spec.add_table(fmt::format("table_{:05}", t));
+        auto& table = blueprint.add_table(fmt::format("table_{:05}", t));
         table.add_column("id", SqlType::Int);
         for (int c = 1; c < kColumns; ++c)
             if (c % 3 == 0)
@@ -95,7 +95,7 @@ DatabaseSpec many_tables(Layout layout, int tables) {
             table.add_row(std::move(row));
         }
     }
-    return spec;
+    return blueprint;
 }
 
 // The file of a layout and table count, written on first use.

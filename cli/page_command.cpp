@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "app/page_inspection.h"
+#include "app/page_report.h"
 #include "cli/commands.h"
 #include "cli/terminal_events.h"
 

@@ -26,14 +26,14 @@ bool parse_count(std::string_view text, std::size_t& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    quenlow::testing::SyntheticDatabaseSpec spec;
+    quenlow::testing::SyntheticDatabaseSpec blueprint;
     std::string out_path;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--pages") {
-            if (i + 1 >= argc || !parse_count(argv[++i], spec.page_count)) return usage();
+            if (i + 1 >= argc || !parse_count(argv[++i], blueprint.page_count)) return usage();
         } else if (arg.starts_with("--pages=")) {
-            if (!parse_count(arg.substr(8), spec.page_count)) return usage();
+            if (!parse_count(arg.substr(8), blueprint.page_count)) return usage();
         } else if (arg.starts_with("-") || !out_path.empty()) {
             return usage();
         } else {
@@ -42,11 +42,11 @@ int main(int argc, char** argv) {
     }
     if (out_path.empty()) return usage();
     try {
-        quenlow::testing::write_file(out_path, quenlow::testing::make_synthetic_database(spec));
+        quenlow::testing::write_file(out_path, quenlow::testing::make_synthetic_database(blueprint));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quenlow-make-sample: %s\n", e.what());
         return 1;
     }
-    std::printf("wrote %s (%zu pages)\n", out_path.c_str(), spec.page_count);
+    std::printf("wrote %s (%zu pages)\n", out_path.c_str(), blueprint.page_count);
     return 0;
 }

@@ -16,8 +16,8 @@ int main(int argc, char** argv) {
     }
     const std::string path = argv[1];
     try {
-        const auto spec = quenlow::testing::sample_database_spec();
-        const auto built = quenlow::testing::build_database_image(spec);
+        const auto blueprint = quenlow::testing::sample_database_spec();
+        const auto built = quenlow::testing::build_database_image(blueprint);
         std::error_code ec;
         const auto folder = std::filesystem::path(path).parent_path();
         if (!folder.empty()) std::filesystem::create_directories(folder, ec);

@@ -77,9 +77,9 @@ PageRowDecoderFactory record_rows() {
 class BatchTest : public ::testing::Test {
 protected:
     // Opens the built image (after `damage`) and assembles the table.
-    void open(const DatabaseSpec& spec, const std::function<void(std::vector<std::byte>&)>& damage = {}) {
+    void open(const DatabaseSpec& blueprint, const std::function<void(std::vector<std::byte>&)>& damage = {}) {
         db.reset();
-        built = testing::build_database_image(spec);
+        built = testing::build_database_image(blueprint);
         if (damage) damage(built.image);
         files.add_file(kPath, built.image);
         db = OpenedDatabase::open(kPath, false, {state, events, files}, catalog_builder());
@@ -423,9 +423,9 @@ TEST_F(BatchTest, HeapWithoutFirstIamPageUsesTheCurrentDataPages) {
 // With its IAM page blanked the heap is reached only from its allocation unit's first page (the last
 // data page the page map holds), while Advanced Mode still reads every page the page map filed.
 TEST_F(BatchTest, AdvancedModeReadsPagesNoAllocationStructureReaches) {
-    const DatabaseSpec spec = wide_table(10);
-    const std::int32_t iam = testing::build_database_image(spec).table("Wide")->iam_page;
-    open(spec, [iam](std::vector<std::byte>& image) {
+    const DatabaseSpec blueprint = wide_table(10);
+    const std::int32_t iam = testing::build_database_image(blueprint).table("Wide")->iam_page;
+    open(blueprint, [iam](std::vector<std::byte>& image) {
         std::fill(page_start(image, iam), page_start(image, iam + 1), std::byte{0});
     });
     RecordBatches standard(record_rows());

@@ -57,31 +57,31 @@ constexpr int kFillerTables = 150;
 // own none. The filler tables spread the object and column tables over several pages each. Column names
 // carry their table's name, so a column row found on a page tells its table.
 DatabaseSpec base_spec(Layout layout) {
-    DatabaseSpec spec;
-    spec.layout = layout;
-    spec.name = "Damaged";
-    auto& alpha = spec.add_table("Alpha");
+    DatabaseSpec blueprint;
+    blueprint.layout = layout;
+    blueprint.name = "Damaged";
+    auto& alpha = blueprint.add_table("Alpha");
     alpha.add_column("AlphaId", SqlType::Int);
     alpha.add_column("AlphaName", SqlType::NVarChar, 20, true);
     alpha.add_column("AlphaAmount", SqlType::Int, 0, true);
     alpha.primary_key({"AlphaId"}, "KeyA");
     for (int i = 1; i <= 3; ++i)
         alpha.add_row({Value::integer(i), Value::text("name " + std::to_string(i)), Value::integer(i * 10)});
-    auto& beta = spec.add_table("Beta");
+    auto& beta = blueprint.add_table("Beta");
     beta.add_column("BetaCode", SqlType::Int);
     beta.add_column("BetaNote", SqlType::VarChar, 10, true);
     beta.add_row({Value::integer(7), Value::text("seven")});
     beta.add_row({Value::integer(8), Value::null()});
-    spec.add_table("Gamma").add_column("GammaX", SqlType::Int);
+    blueprint.add_table("Gamma").add_column("GammaX", SqlType::Int);
     for (int t = 0; t < kFillerTables; ++t) {
         char name[16];
         std::snprintf(name, sizeof name, "F%04d", t);
-        auto& filler = spec.add_table(name);
+        auto& filler = blueprint.add_table(name);
         filler.add_column(std::string(name) + "_a", SqlType::Int);
         filler.add_column(std::string(name) + "_b", SqlType::Int, 0, true);
     }
-    spec.add_view("Vee", "CREATE VIEW Vee AS SELECT AlphaId FROM Alpha");
-    return spec;
+    blueprint.add_view("Vee", "CREATE VIEW Vee AS SELECT AlphaId FROM Alpha");
+    return blueprint;
 }
 
 const BuiltDatabase& base_database(Layout layout) {
@@ -507,9 +507,9 @@ TEST_P(DamagedScan, ParentIdsThatLoopAreHarmless) {
 
 // A boot page of a later version than any known: the version is named unknown, everything else is read.
 TEST_P(DamagedScan, UnknownLaterVersionIsScannedAsItStands) {
-    DatabaseSpec spec = base_spec(layout());
-    spec.version = 999;
-    const ScanOutcome r = scan_image(testing::build_database(spec));
+    DatabaseSpec blueprint = base_spec(layout());
+    blueprint.version = 999;
+    const ScanOutcome r = scan_image(testing::build_database(blueprint));
     ASSERT_GE(r.log.size(), 6u);
     EXPECT_EQ(r.log[4], "Database version: Unknown SQL Version");
     EXPECT_EQ(r.last_line(), kCompleted);

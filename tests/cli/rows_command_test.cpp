@@ -112,15 +112,15 @@ protected:
             ADD_FAILURE() << "the quenlow program is not built";
         using testing::SqlType;
         using testing::Value;
-        testing::DatabaseSpec spec;
-        auto& t = spec.add_table("Customers");
+        testing::DatabaseSpec blueprint;
+        auto& t = blueprint.add_table("Customers");
         t.add_column("Id", SqlType::Int);
         t.add_column("Name, full", SqlType::VarChar, 40, true);
         t.primary_key({"Id"});
         t.add_row({Value::integer(1), Value::text("Ann")});
-        spec.add_table("Customers2").add_column("X", SqlType::Int);
+        blueprint.add_table("Customers2").add_column("X", SqlType::Int);
         data = folder.file("shop.mdf");
-        EXPECT_TRUE(testing::write_database(spec, data));
+        EXPECT_TRUE(testing::write_database(blueprint, data));
     }
     test::TempFolder folder;
     std::string data;

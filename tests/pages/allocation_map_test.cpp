@@ -37,22 +37,22 @@ Bytes iam_header_record(const std::vector<PageAddress>& singles) {
         testing::put_u32(fixed, 42 + 6 * k, static_cast<std::uint32_t>(singles[k].page_id));
         testing::put_u16(fixed, 46 + 6 * k, singles[k].file_id);
     }
-    RecordSpec spec;
-    spec.status_a = record_status(0, false, false);
-    spec.fixed = fixed;
-    spec.column_count = 0;
-    return build_record(spec);
+    RecordSpec blueprint;
+    blueprint.status_a = record_status(0, false, false);
+    blueprint.fixed = fixed;
+    blueprint.column_count = 0;
+    return build_record(blueprint);
 }
 
 // The bitmap record: a fixed part of bitmap_bytes bytes with the given extent bits set.
 Bytes bitmap_record(const std::vector<std::size_t>& extents, std::size_t bitmap_bytes = 7988) {
     Bytes fixed(bitmap_bytes, std::byte{0});
     for (std::size_t e : extents) fixed[e / 8] |= static_cast<std::byte>(1u << (e % 8));
-    RecordSpec spec;
-    spec.status_a = record_status(0, false, false);
-    spec.fixed = fixed;
-    spec.column_count = 0;
-    return build_record(spec);
+    RecordSpec blueprint;
+    blueprint.status_a = record_status(0, false, false);
+    blueprint.fixed = fixed;
+    blueprint.column_count = 0;
+    return build_record(blueprint);
 }
 
 PageBuffer iam_page(std::int32_t page_id, const std::vector<PageAddress>& singles,
@@ -117,9 +117,9 @@ TEST(ExtentAllocationMapTest, MapsWithoutABitmap) {
 
     PageAssembler no_fixed(8, 2);
     no_fixed.add_record(iam_header_record({}));
-    RecordSpec spec;
-    spec.fixed_end = 4;
-    no_fixed.add_record(build_record(spec));
+    RecordSpec blueprint;
+    blueprint.fixed_end = 4;
+    no_fixed.add_record(build_record(blueprint));
     ExtentAllocationMap b(no_fixed.finish(), db.db());
     EXPECT_EQ(b.filled_entries(), 0u);
 
@@ -170,10 +170,10 @@ TEST(IamPageTest, HeaderRecordGivesTheSinglePageSlots) {
 
     // A header record too short for the slots keeps the defaults.
     PageAssembler short_header(10, 3);
-    RecordSpec spec;
-    spec.status_a = record_status(0, false, false);
-    spec.fixed = Bytes(44, std::byte{0xAB});
-    short_header.add_record(build_record(spec));
+    RecordSpec blueprint;
+    blueprint.status_a = record_status(0, false, false);
+    blueprint.fixed = Bytes(44, std::byte{0xAB});
+    short_header.add_record(build_record(blueprint));
     IamPage s(short_header.finish(), db.db());
     ASSERT_TRUE(s.has_header_record());
     EXPECT_EQ(s.iam_header().single_pages[0], (PageAddress{kPrimaryFileId, 0}));

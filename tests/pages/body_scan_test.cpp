@@ -16,12 +16,12 @@ using testing::TestDatabase;
 // A row whose fixed part ends at byte 132, so that it starts with 30 00 84 00 (or 3C 00 84 00 when
 // deleted): the shape the scan searches for.
 Bytes marker_row(int type, std::uint8_t fill) {
-    RecordSpec spec;
-    spec.status_a = record_status(type);
-    spec.fixed = testing::repeat_byte(fill, 128);
-    spec.column_count = 3;
-    spec.variable = {{testing::repeat_byte(fill, 5)}};
-    return build_record(spec);
+    RecordSpec blueprint;
+    blueprint.status_a = record_status(type);
+    blueprint.fixed = testing::repeat_byte(fill, 128);
+    blueprint.column_count = 3;
+    blueprint.variable = {{testing::repeat_byte(fill, 5)}};
+    return build_record(blueprint);
 }
 
 class BodyScanTest : public ::testing::Test {

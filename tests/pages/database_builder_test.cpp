@@ -347,8 +347,8 @@ TEST_P(DatabaseBuilderLayouts, BootPageCarriesVersionNameAndCollation) {
 }
 
 TEST(DatabaseBuilder, CatalogRows2005TieTablesToUnitsRowsetsColumnsAndDefinitions) {
-    DatabaseSpec spec = small_spec(Layout::k2005);
-    BuiltDatabase built = build_database_image(spec);
+    DatabaseSpec blueprint = small_spec(Layout::k2005);
+    BuiltDatabase built = build_database_image(blueprint);
     Opened opened(built.image);
     const OpenedDatabase& db = *opened.db;
     const BuiltTable& customers = *built.table("Customers");
@@ -446,8 +446,8 @@ TEST(DatabaseBuilder, CatalogRows2005TieTablesToUnitsRowsetsColumnsAndDefinition
 }
 
 TEST(DatabaseBuilder, CatalogRows2000UseTheOldObjectIndexColumnAndCommentTables) {
-    DatabaseSpec spec = small_spec(Layout::k2000);
-    BuiltDatabase built = build_database_image(spec);
+    DatabaseSpec blueprint = small_spec(Layout::k2000);
+    BuiltDatabase built = build_database_image(blueprint);
     Opened opened(built.image);
     const OpenedDatabase& db = *opened.db;
     const BuiltTable& customers = *built.table("Customers");
@@ -677,10 +677,10 @@ TEST(DatabaseBuilder, ExplicitIdsVersionsAndIdentityValuesReachTheCatalog) {
 }
 
 TEST(DatabaseBuilder, TornPageProtectionIsUndoneByTheTornBitRepair) {
-    DatabaseSpec spec = small_spec(Layout::k2000);
-    const Bytes plain = build_database(spec);
-    spec.torn_page_protection = true;
-    const Bytes torn = build_database(spec);
+    DatabaseSpec blueprint = small_spec(Layout::k2000);
+    const Bytes plain = build_database(blueprint);
+    blueprint.torn_page_protection = true;
+    const Bytes torn = build_database(blueprint);
     ASSERT_EQ(plain.size(), torn.size());
     std::size_t protected_pages = 0, pages_changed = 0;
     for (std::size_t p = 0; p < plain.size() / kPageSize; ++p) {

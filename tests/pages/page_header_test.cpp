@@ -23,27 +23,27 @@ CPage_Header parse(Bytes& page) {
 // Every field at its own offset, with values whose bytes differ from their neighbours' so that a field
 // read at the wrong offset or width shows.
 TEST(PageHeader, ReadsEveryFieldFromItsOffset) {
-    PageSpec spec;
-    spec.header_version = 1;
-    spec.type = 10;
-    spec.type_flag_bits = 0x84;
-    spec.level = 3;
-    spec.flag_bits = 0x0204;
-    spec.index_id = 0x0102;
-    spec.prev_page = {0x0304, 0x05060708};
-    spec.min_len = 0x090A;
-    spec.next_page = {0x0B0C, 0x0D0E0F10};
-    spec.slot_count = 0x0111;
-    spec.object_id = 0x12131415;
-    spec.free_count = 0x1617;
-    spec.free_data = 0x1819;
-    spec.page_id = 0x1A1B1C1D;
-    spec.file_id = 0x1E1F;
-    spec.reserved_count = 0x2021;
-    spec.xact_reserved_count = 0x2223;
-    spec.ghost_count = 0x2425;
-    spec.torn_bits = 0x26272829;  // flag 0x0100 is clear: the word is kept, the page not touched
-    Bytes page = testing::make_page(spec);
+    PageSpec blueprint;
+    blueprint.header_version = 1;
+    blueprint.type = 10;
+    blueprint.type_flag_bits = 0x84;
+    blueprint.level = 3;
+    blueprint.flag_bits = 0x0204;
+    blueprint.index_id = 0x0102;
+    blueprint.prev_page = {0x0304, 0x05060708};
+    blueprint.min_len = 0x090A;
+    blueprint.next_page = {0x0B0C, 0x0D0E0F10};
+    blueprint.slot_count = 0x0111;
+    blueprint.object_id = 0x12131415;
+    blueprint.free_count = 0x1617;
+    blueprint.free_data = 0x1819;
+    blueprint.page_id = 0x1A1B1C1D;
+    blueprint.file_id = 0x1E1F;
+    blueprint.reserved_count = 0x2021;
+    blueprint.xact_reserved_count = 0x2223;
+    blueprint.ghost_count = 0x2425;
+    blueprint.torn_bits = 0x26272829;  // flag 0x0100 is clear: the word is kept, the page not touched
+    Bytes page = testing::make_page(blueprint);
     const Bytes before = page;
 
     CPage_Header h = parse(page);
@@ -71,13 +71,13 @@ TEST(PageHeader, ReadsEveryFieldFromItsOffset) {
 }
 
 TEST(PageHeader, SignedFieldsKeepTheirSign) {
-    PageSpec spec;
-    spec.object_id = -5;
-    spec.slot_count = -2;
-    spec.ghost_count = -1;
-    spec.page_id = -7;
-    spec.next_page = {0xFFFF, -1};
-    Bytes page = testing::make_page(spec);
+    PageSpec blueprint;
+    blueprint.object_id = -5;
+    blueprint.slot_count = -2;
+    blueprint.ghost_count = -1;
+    blueprint.page_id = -7;
+    blueprint.next_page = {0xFFFF, -1};
+    Bytes page = testing::make_page(blueprint);
     CPage_Header h = parse(page);
     EXPECT_EQ(h.object_id, -5);
     EXPECT_EQ(h.slot_count, -2);
@@ -99,13 +99,13 @@ class HeaderTexts : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(HeaderTexts, FormatsLsnAndTransactionAsSignedDecimals) {
     const TextCase& c = GetParam();
-    PageSpec spec;
-    spec.lsn_first = c.lsn_first;
-    spec.lsn_second = c.lsn_second;
-    spec.lsn_third = c.lsn_third;
-    spec.xact_low = c.xact_low;
-    spec.xact_high = c.xact_high;
-    Bytes page = testing::make_page(spec);
+    PageSpec blueprint;
+    blueprint.lsn_first = c.lsn_first;
+    blueprint.lsn_second = c.lsn_second;
+    blueprint.lsn_third = c.lsn_third;
+    blueprint.xact_low = c.xact_low;
+    blueprint.xact_high = c.xact_high;
+    Bytes page = testing::make_page(blueprint);
     CPage_Header h = parse(page);
     EXPECT_EQ(h.lsn_text, c.lsn_text);
     EXPECT_EQ(h.transaction_text, c.transaction_text);

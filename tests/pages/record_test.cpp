@@ -31,12 +31,12 @@ Bytes text_bytes(const std::string& s) {
 
 // Fixed part of 8 bytes, 4 columns, a null bitmap with column 1 NULL, two variable values.
 RecordSpec typical_row() {
-    RecordSpec spec;
-    spec.fixed = bytes_of({1, 0, 0, 0, 2, 0, 0, 0});
-    spec.column_count = 4;
-    spec.null_bitmap = bytes_of({0x02});
-    spec.variable = {{text_bytes("abc")}, {text_bytes("defgh")}};
-    return spec;
+    RecordSpec blueprint;
+    blueprint.fixed = bytes_of({1, 0, 0, 0, 2, 0, 0, 0});
+    blueprint.column_count = 4;
+    blueprint.null_bitmap = bytes_of({0x02});
+    blueprint.variable = {{text_bytes("abc")}, {text_bytes("defgh")}};
+    return blueprint;
 }
 
 // A small database of zero pages for pages that do not follow stubs.
@@ -89,9 +89,9 @@ TEST_F(RecordTest, RecordTypesAcceptedBySetting) {
                           {5, false, false}, {6, false, false}, {6, true, true},   {7, true, false}};
     for (const Case& c : cases) {
         database.state().show_deleted = c.show_deleted;
-        RecordSpec spec = typical_row();
-        spec.status_a = record_status(c.type);
-        auto page = build_one(build_record(spec));
+        RecordSpec blueprint = typical_row();
+        blueprint.status_a = record_status(c.type);
+        auto page = build_one(build_record(blueprint));
         const CPrimaryRecord* r = page->primary_record(0);
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(!r->invalid, c.valid) << "type " << c.type << " show deleted " << c.show_deleted;
@@ -223,9 +223,9 @@ TEST_F(RecordTest, FixedPartRefusals) {
     // so it may span 8096 bytes).
     const Case cases[] = {{12, true}, {4, false}, {3, false}, {-20, false}, {8064, false}, {9000, false}};
     for (const Case& c : cases) {
-        RecordSpec spec = typical_row();
-        spec.fixed_end = c.fixed_end;
-        auto page = build_one(build_record(spec));
+        RecordSpec blueprint = typical_row();
+        blueprint.fixed_end = c.fixed_end;
+        auto page = build_one(build_record(blueprint));
         const CPrimaryRecord* r = page->primary_record(0);
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->has_fixed_part(), c.kept) << c.fixed_end;
@@ -235,9 +235,9 @@ TEST_F(RecordTest, FixedPartRefusals) {
 
 TEST_F(RecordTest, FixedPartLongerThanMaximumIsRefused) {
     PageAssembler page;
-    RecordSpec spec = typical_row();
-    spec.fixed_end = 60;  // fixed part of 56 bytes, but the record sits 40 bytes before the page end
-    Bytes bytes = build_record(spec);
+    RecordSpec blueprint = typical_row();
+    blueprint.fixed_end = 60;  // fixed part of 56 bytes, but the record sits 40 bytes before the page end
+    Bytes bytes = build_record(blueprint);
     bytes.resize(40);
     page.put(8192 - 40, bytes);
     page.add_slot(8192 - 40);
@@ -249,10 +249,10 @@ TEST_F(RecordTest, FixedPartLongerThanMaximumIsRefused) {
 
 TEST_F(RecordTest, ColumnCountOutsideItsRangeLeavesNoWholeRecord) {
     for (std::uint16_t count : {0, 1024, 60000}) {
-        RecordSpec spec = typical_row();
-        spec.column_count = count;
-        spec.status_a = record_status(0, false, false);
-        auto page = build_one(build_record(spec));
+        RecordSpec blueprint = typical_row();
+        blueprint.column_count = count;
+        blueprint.status_a = record_status(0, false, false);
+        auto page = build_one(build_record(blueprint));
         const CPrimaryRecord* r = page->primary_record(0);
         ASSERT_NE(r, nullptr);
         EXPECT_TRUE(r->whole.empty()) << count;
@@ -262,9 +262,9 @@ TEST_F(RecordTest, ColumnCountOutsideItsRangeLeavesNoWholeRecord) {
 }
 
 TEST_F(RecordTest, VariableCountAboveColumnCountGivesNoValues) {
-    RecordSpec spec = typical_row();
-    spec.variable_count = 5;  // 4 columns
-    auto page = build_one(build_record(spec));
+    RecordSpec blueprint = typical_row();
+    blueprint.variable_count = 5;  // 4 columns
+    auto page = build_one(build_record(blueprint));
     const CPrimaryRecord* r = page->primary_record(0);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->variable_column_count, 0);
@@ -276,11 +276,11 @@ TEST_F(RecordTest, VariableCountAboveColumnCountGivesNoValues) {
 
 TEST_F(RecordTest, VariableCountWithoutTheStatusBits) {
     // Bits 4 and 5 clear and a fixed part: the count is read from the record, after the column count.
-    RecordSpec spec;
-    spec.status_a = record_status(0, false, false);
-    spec.fixed = bytes_of({9, 9, 9, 9});
-    spec.column_count = 3;
-    Bytes with_fixed = build_record(spec);
+    RecordSpec blueprint;
+    blueprint.status_a = record_status(0, false, false);
+    blueprint.fixed = bytes_of({9, 9, 9, 9});
+    blueprint.column_count = 3;
+    Bytes with_fixed = build_record(blueprint);
     Bytes tail = bytes_of({1, 0, 0, 0});
     with_fixed.insert(with_fixed.end(), tail.begin(), tail.end());  // count 1, end offset 0
     auto page = build_one(with_fixed);
@@ -304,10 +304,10 @@ TEST_F(RecordTest, VariableCountWithoutTheStatusBits) {
     EXPECT_EQ(r2->length, 14);
 
     // The null bitmap present, no variable columns: nothing after the bitmap is read.
-    spec.status_a = record_status(0, true, false);
-    spec.fixed = bytes_of({7, 7});
-    spec.column_count = 1;
-    Bytes fixed_only = build_record(spec);
+    blueprint.status_a = record_status(0, true, false);
+    blueprint.fixed = bytes_of({7, 7});
+    blueprint.column_count = 1;
+    Bytes fixed_only = build_record(blueprint);
     auto page3 = build_one(fixed_only);
     EXPECT_EQ(page3->primary_record(0)->variable_column_count, 0);
     EXPECT_EQ(page3->primary_record(0)->length, 9);
@@ -345,8 +345,8 @@ TEST_F(RecordTest, RefusedValuesKeepTheirPlace) {
 }
 
 TEST_F(RecordTest, EndOffsetPastTheRecordAtPageEnd) {
-    RecordSpec spec = typical_row();
-    Bytes bytes = build_record(spec);
+    RecordSpec blueprint = typical_row();
+    Bytes bytes = build_record(blueprint);
     testing::put_u16(bytes, 19, 40);  // the record is 29 bytes and ends the page
     PageAssembler page;
     page.put(8192 - bytes.size(), bytes);
@@ -364,9 +364,9 @@ TEST_F(RecordTest, ComplexValuesAndSparseVectors) {
     Bytes sparse = testing::sparse_vector({{7, text_bytes("seven")}, {12, text_bytes("tw")}});
     Bytes pointer16 = testing::repeat_byte(0, 16);
     pointer16[0] = std::byte{5};  // starts like a sparse vector, but 16 bytes long
-    RecordSpec spec = typical_row();
-    spec.variable = {{pointer16, true}, {sparse, true}};
-    auto page = build_one(build_record(spec));
+    RecordSpec blueprint = typical_row();
+    blueprint.variable = {{pointer16, true}, {sparse, true}};
+    auto page = build_one(build_record(blueprint));
     const CPrimaryRecord* r = page->primary_record(0);
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->values.size(), 2u);
@@ -381,12 +381,12 @@ TEST_F(RecordTest, ComplexValuesAndSparseVectors) {
     EXPECT_EQ(text_of(r->sparse->values[1].data), "tw");
 
     // The same 16 bytes alone: never a sparse vector.
-    spec.variable = {{pointer16, true}};
-    auto only16 = build_one(build_record(spec));
+    blueprint.variable = {{pointer16, true}};
+    auto only16 = build_one(build_record(blueprint));
     EXPECT_FALSE(only16->primary_record(0)->sparse.has_value());
     // Not complex: never split.
-    spec.variable = {{sparse, false}};
-    EXPECT_FALSE(build_one(build_record(spec))->primary_record(0)->sparse.has_value());
+    blueprint.variable = {{sparse, false}};
+    EXPECT_FALSE(build_one(build_record(blueprint))->primary_record(0)->sparse.has_value());
 }
 
 TEST_F(RecordTest, DamagedSparseVectors) {
@@ -428,9 +428,9 @@ TEST_F(RecordTest, DamagedSparseVectors) {
 }
 
 TEST_F(RecordTest, CompactRecordsAreInvalidForNow) {
-    RecordSpec spec = typical_row();
-    spec.status_a = record_status(0, true, true, true);
-    auto page = build_one(build_record(spec));
+    RecordSpec blueprint = typical_row();
+    blueprint.status_a = record_status(0, true, true, true);
+    auto page = build_one(build_record(blueprint));
     ASSERT_NE(page->primary_record(0), nullptr);
     EXPECT_TRUE(page->primary_record(0)->compressed);
     EXPECT_TRUE(page->primary_record(0)->invalid);
@@ -451,10 +451,10 @@ class ForwardingTest : public ::testing::Test {
         return page.finish();
     }
     static Bytes forwarded_row() {
-        RecordSpec spec = typical_row();
-        spec.status_a = record_status(kRecordForwarded);
-        spec.variable = {{text_bytes("moved")}, {text_bytes("here")}};
-        return build_record(spec);
+        RecordSpec blueprint = typical_row();
+        blueprint.status_a = record_status(kRecordForwarded);
+        blueprint.variable = {{text_bytes("moved")}, {text_bytes("here")}};
+        return build_record(blueprint);
     }
     static std::unique_ptr<PrimaryRecordPage> page_two(TestDatabase& db) {
         auto raw = db.db().read_raw_page({1, 2});

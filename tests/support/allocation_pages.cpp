@@ -77,12 +77,12 @@ void write_iam_page(Bytes& image, const StoredTable& t) {
 }
 
 void write_boot_page(Bytes& image, const DatabaseModel& m) {
-    const DatabaseSpec& spec = *m.spec;
+    const DatabaseSpec& blueprint = *m.blueprint;
     Bytes fixed(kBootFixed);
     // Offsets below are page offsets less the 100 bytes of page and record header.
-    put<std::uint16_t>(fixed, 0, spec.boot_version());
-    put<std::uint16_t>(fixed, 2, spec.create_version != 0 ? spec.create_version : spec.boot_version());
-    Bytes name = utf16_bytes(spec.name);
+    put<std::uint16_t>(fixed, 0, blueprint.boot_version());
+    put<std::uint16_t>(fixed, 2, blueprint.create_version != 0 ? blueprint.create_version : blueprint.boot_version());
+    Bytes name = utf16_bytes(blueprint.name);
     name.resize(std::min<std::size_t>(name.size(), 256));
     for (std::size_t i = 0; i < 256; i += 2) {
         std::byte lo = i < name.size() ? name[i] : std::byte{' '};
@@ -90,7 +90,7 @@ void write_boot_page(Bytes& image, const DatabaseModel& m) {
         fixed[48 + i] = lo;
         fixed[48 + i + 1] = hi;
     }
-    put<std::int32_t>(fixed, 388, spec.collation_id);
+    put<std::int32_t>(fixed, 388, blueprint.collation_id);
     put<std::int32_t>(fixed, 512, m.tables.front().first_page());
     put<std::uint16_t>(fixed, 516, 1);
     write_page(page_span(image, 9), allocation_header(kPageTypeBoot, 9), {encode_fixed_record(fixed)});

@@ -71,53 +71,53 @@ Bytes utf16le(std::string_view text) {
     return utf16le(std::u16string_view(units));
 }
 
-Bytes encode_catalog_record(const CatalogRecordSpec& spec) {
-    const bool has_variable = !spec.variable.empty();
+Bytes encode_catalog_record(const CatalogRecordSpec& blueprint) {
+    const bool has_variable = !blueprint.variable.empty();
     const std::uint16_t columns =
-        spec.column_count != 0 ? spec.column_count : static_cast<std::uint16_t>(spec.variable.size() + 1);
+        blueprint.column_count != 0 ? blueprint.column_count : static_cast<std::uint16_t>(blueprint.variable.size() + 1);
     Bytes out;
     append<std::uint8_t>(
-        out, static_cast<std::uint8_t>((spec.record_type & 7) << 1 | 0x10 | (has_variable ? 0x20 : 0)));
+        out, static_cast<std::uint8_t>((blueprint.record_type & 7) << 1 | 0x10 | (has_variable ? 0x20 : 0)));
     append<std::uint8_t>(out, 0);
-    append<std::uint16_t>(out, static_cast<std::uint16_t>(4 + spec.fixed.size()));
-    out.insert(out.end(), spec.fixed.begin(), spec.fixed.end());
+    append<std::uint16_t>(out, static_cast<std::uint16_t>(4 + blueprint.fixed.size()));
+    out.insert(out.end(), blueprint.fixed.begin(), blueprint.fixed.end());
     append<std::uint16_t>(out, columns);
     out.resize(out.size() + (columns + 7) / 8, std::byte{0});
     if (!has_variable) return out;
-    append<std::uint16_t>(out, static_cast<std::uint16_t>(spec.variable.size()));
-    std::size_t end = out.size() + 2 * spec.variable.size();
-    for (const Bytes& value : spec.variable) {
+    append<std::uint16_t>(out, static_cast<std::uint16_t>(blueprint.variable.size()));
+    std::size_t end = out.size() + 2 * blueprint.variable.size();
+    for (const Bytes& value : blueprint.variable) {
         end += value.size();
         append<std::uint16_t>(out, static_cast<std::uint16_t>(end));
     }
-    for (const Bytes& value : spec.variable) out.insert(out.end(), value.begin(), value.end());
+    for (const Bytes& value : blueprint.variable) out.insert(out.end(), value.begin(), value.end());
     return out;
 }
 
-Bytes build_catalog_page(const CatalogPageSpec& spec, std::int32_t page_id) {
+Bytes build_catalog_page(const CatalogPageSpec& blueprint, std::int32_t page_id) {
     Bytes page(kPage, std::byte{0});
     store<std::uint8_t>(page, 0, 1);
-    store<std::uint8_t>(page, 1, spec.page_type);
-    store<std::uint16_t>(page, 22, static_cast<std::uint16_t>(spec.records.size()));
-    store<std::int32_t>(page, 24, spec.object_id);
-    store<std::int32_t>(page, 32, spec.page_id.value_or(page_id));
-    store<std::uint16_t>(page, 36, spec.file_id);
+    store<std::uint8_t>(page, 1, blueprint.page_type);
+    store<std::uint16_t>(page, 22, static_cast<std::uint16_t>(blueprint.records.size()));
+    store<std::int32_t>(page, 24, blueprint.object_id);
+    store<std::int32_t>(page, 32, blueprint.page_id.value_or(page_id));
+    store<std::uint16_t>(page, 36, blueprint.file_id);
     std::size_t at = kHeader;
-    for (std::size_t i = 0; i < spec.records.size(); ++i) {
-        const Bytes& record = spec.records[i];
-        if (at + record.size() > kPage - 2 * (spec.records.size())) throw std::length_error("page overflow");
+    for (std::size_t i = 0; i < blueprint.records.size(); ++i) {
+        const Bytes& record = blueprint.records[i];
+        if (at + record.size() > kPage - 2 * (blueprint.records.size())) throw std::length_error("page overflow");
         std::copy(record.begin(), record.end(), page.begin() + static_cast<std::ptrdiff_t>(at));
         store<std::uint16_t>(page, kPage - 2 - 2 * i, static_cast<std::uint16_t>(at));
         at += record.size();
     }
     store<std::uint16_t>(page, 30, static_cast<std::uint16_t>(at));
-    store<std::uint16_t>(page, 28, static_cast<std::uint16_t>(kPage - at - 2 * spec.records.size()));
+    store<std::uint16_t>(page, 28, static_cast<std::uint16_t>(kPage - at - 2 * blueprint.records.size()));
     return page;
 }
 
-std::size_t CatalogImage::add(const CatalogPageSpec& spec) {
+std::size_t CatalogImage::add(const CatalogPageSpec& blueprint) {
     const std::size_t position = pages_.size();
-    pages_.push_back(build_catalog_page(spec, static_cast<std::int32_t>(position)));
+    pages_.push_back(build_catalog_page(blueprint, static_cast<std::int32_t>(position)));
     return position;
 }
 

@@ -56,7 +56,7 @@ struct CatalogRecordSpec {
 
 // A record in the ordinary format: status bytes, fixed part, column count, null bitmap (all columns
 // present), then the variable values when there are any.
-Bytes encode_catalog_record(const CatalogRecordSpec& spec);
+Bytes encode_catalog_record(const CatalogRecordSpec& blueprint);
 
 struct CatalogPageSpec {
     CatalogPageSpec(std::int32_t object_id, std::vector<Bytes> records)
@@ -82,14 +82,14 @@ struct CatalogPageSpec {
 };
 
 // One 8192-byte page: header, records from byte 96 on, slot array at the end.
-Bytes build_catalog_page(const CatalogPageSpec& spec, std::int32_t page_id);
+Bytes build_catalog_page(const CatalogPageSpec& blueprint, std::int32_t page_id);
 
 class CatalogImage {
   public:
     CatalogImage() : pages_(1, Bytes(8192, std::byte{0})) {}
 
     // Appends a page; returns its position.
-    std::size_t add(const CatalogPageSpec& spec);
+    std::size_t add(const CatalogPageSpec& blueprint);
     std::size_t add(std::int32_t object_id, std::vector<Bytes> records) {
         return add(CatalogPageSpec(object_id, std::move(records)));
     }

@@ -68,7 +68,7 @@ Value identity_value(const ColumnSpec& c, std::size_t row_count) {
 
 std::int32_t collation_of(const DatabaseModel& m, const ColumnSpec& c) {
     if (!type_facts(c.type).character) return 0;
-    return c.collation_id != 0 ? c.collation_id : m.spec->collation_id;
+    return c.collation_id != 0 ? c.collation_id : m.blueprint->collation_id;
 }
 
 std::int32_t key_ordinal(const StoredTable& t, std::size_t column) {
@@ -103,14 +103,14 @@ std::vector<std::string> chunks(const std::string& utf8, std::size_t max_chars) 
 std::vector<std::vector<Value>>& rows_of(DatabaseModel& m, std::int32_t object_id) {
     StoredTable* t = m.table_by_object(object_id);
     if (t == nullptr || !t->system) throw std::logic_error("system table missing from the model");
-    return t->spec.rows;
+    return t->blueprint.rows;
 }
 
 void write_files(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysFiles);
-    const std::string& folder = m.spec->recorded_folder;
-    rows.push_back({I(2), I(1), txt(m.spec->name), txt(folder + m.spec->name + ".mdf")});
-    rows.push_back({I(66), I(2), txt(m.spec->name + "_log"), txt(folder + m.spec->name + "_log.ldf")});
+    const std::string& folder = m.blueprint->recorded_folder;
+    rows.push_back({I(2), I(1), txt(m.blueprint->name), txt(folder + m.blueprint->name + ".mdf")});
+    rows.push_back({I(66), I(2), txt(m.blueprint->name + "_log"), txt(folder + m.blueprint->name + "_log.ldf")});
 }
 
 std::int32_t max_record_length(const StoredTable& t) {
@@ -118,7 +118,7 @@ std::int32_t max_record_length(const StoredTable& t) {
         4 + t.layout.fixed_length + 2 + static_cast<std::int32_t>((t.layout.columns.size() + 7) / 8);
     if (t.layout.variable_count > 0) n += 2 + 2 * t.layout.variable_count;
     for (const PhysicalColumn& p : t.layout.columns)
-        if (p.variable) n += std::max<std::int16_t>(0, t.spec.columns[p.column].byte_length());
+        if (p.variable) n += std::max<std::int16_t>(0, t.blueprint.columns[p.column].byte_length());
     return std::min<std::int32_t>(n, 8060);
 }
 
@@ -134,8 +134,8 @@ void write_objects_2005(DatabaseModel& m) {
 void write_columns_2005(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysColPars);
     for (const StoredTable& t : m.tables) {
-        for (std::size_t i = 0; i < t.spec.columns.size(); ++i) {
-            const ColumnSpec& c = t.spec.columns[i];
+        for (std::size_t i = 0; i < t.blueprint.columns.size(); ++i) {
+            const ColumnSpec& c = t.blueprint.columns[i];
             const TypeFacts& f = type_facts(c.type);
             std::int32_t status = c.nullable ? 0 : 1;
             if (c.identity) status = 5;
@@ -144,7 +144,7 @@ void write_columns_2005(DatabaseModel& m) {
                             I(f.system_type_id), I(f.user_type_id), I(length), I(c.catalog_precision()),
                             I(c.catalog_scale()), I(collation_of(m, c)), I(status),
                             I(length < 0 ? 8000 : length), I(0), I(default_of(m, t, i)), I(0),
-                            c.identity ? identity_value(c, t.spec.rows.size()) : N()});
+                            c.identity ? identity_value(c, t.blueprint.rows.size()) : N()});
         }
     }
 }
@@ -158,14 +158,14 @@ void write_storage_2005(DatabaseModel& m) {
         const auto reserved = static_cast<std::int64_t>(t.single_pages + 8 * t.uniform_extents.size() +
                                                         (t.iam_page != 0 ? 1 : 0));
         rowsets.push_back({I(t.rowset_id), I(1), I(t.object_id()), I(t.index_id), I(1), I(0), I(1),
-                           I(static_cast<std::int64_t>(t.spec.rows.size())), I(0), I(0),
+                           I(static_cast<std::int64_t>(t.blueprint.rows.size())), I(0), I(0),
                            I(static_cast<std::int64_t>(t.layout.columns.size())), I(max_record_length(t)),
                            I(0), I(4 + t.layout.fixed_length), I(0), N(), N()});
         units.push_back({I(t.allocation_unit_id), I(1), I(t.rowset_id), I(0), I(1),
                          page_pointer(t.first_page()), page_pointer(t.first_page()), page_pointer(t.iam_page),
                          I(used), I(static_cast<std::int64_t>(t.pages.size())), I(reserved), I(0)});
         for (const PhysicalColumn& p : t.layout.columns) {
-            const ColumnSpec& c = t.spec.columns[p.column];
+            const ColumnSpec& c = t.blueprint.columns[p.column];
             const auto column_id = static_cast<std::int64_t>(p.column + 1);
             const std::int16_t length = c.byte_length();
             const std::int64_t type_info =
@@ -182,7 +182,7 @@ void write_types_2005(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysScalarTypes);
     for (const BuiltinType& b : builtin_types())
         rows.push_back({I(b.type_id), I(4), txt(b.name), I(b.system_type_id), I(b.length), I(b.precision),
-                        I(b.scale), I(b.collated ? m.spec->collation_id : 0), I(0), created(), created(),
+                        I(b.scale), I(b.collated ? m.blueprint->collation_id : 0), I(0), created(), created(),
                         I(0), I(0)});
 }
 
@@ -267,7 +267,7 @@ void write_indexes_2000(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysIndexes);
     for (const StoredTable& t : m.tables) {
         const auto pages = static_cast<std::int64_t>(t.pages.size());
-        const std::string& name = t.index_id == 1 && !t.key_name.empty() ? t.key_name : t.spec.name;
+        const std::string& name = t.index_id == 1 && !t.key_name.empty() ? t.key_name : t.blueprint.name;
         rows.push_back({I(t.object_id()),
                         I(0),
                         page_pointer(t.first_page()),
@@ -279,7 +279,7 @@ void write_indexes_2000(DatabaseModel& m) {
                         I(pages),
                         I(pages + (t.iam_page != 0 ? 1 : 0)),
                         I(pages + (t.iam_page != 0 ? 1 : 0)),
-                        I(static_cast<std::int64_t>(t.spec.rows.size())),
+                        I(static_cast<std::int64_t>(t.blueprint.rows.size())),
                         I(0),
                         I(0),
                         I(0),
@@ -300,8 +300,8 @@ void write_indexes_2000(DatabaseModel& m) {
 void write_columns_2000(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysColumns);
     for (const StoredTable& t : m.tables) {
-        for (std::size_t i = 0; i < t.spec.columns.size(); ++i) {
-            const ColumnSpec& c = t.spec.columns[i];
+        for (std::size_t i = 0; i < t.blueprint.columns.size(); ++i) {
+            const ColumnSpec& c = t.blueprint.columns[i];
             const TypeFacts& f = type_facts(c.type);
             const PhysicalColumn* p = t.layout.physical(i);
             const std::int64_t offset = p == nullptr ? 0 : p->leaf_offset;
@@ -357,9 +357,9 @@ StoredTable* DatabaseModel::table_by_object(std::int32_t object_id) {
 
 void write_catalog_rows(DatabaseModel& m) {
     for (StoredTable& t : m.tables)
-        if (t.system) t.spec.rows.clear();
+        if (t.system) t.blueprint.rows.clear();
     write_files(m);
-    if (m.spec->layout == Layout::k2005) {
+    if (m.blueprint->layout == Layout::k2005) {
         write_objects_2005(m);
         write_columns_2005(m);
         write_storage_2005(m);

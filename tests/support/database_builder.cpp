@@ -29,11 +29,11 @@ constexpr std::uint16_t kUserUnitIndexId = 256;
 
 class ObjectIds {
   public:
-    explicit ObjectIds(const DatabaseSpec& spec) {
-        for (const auto& t : spec.tables) reserve(t.object_id);
-        for (const auto& m : spec.modules) reserve(m.object_id);
-        for (const auto& d : spec.defaults) reserve(d.object_id);
-        for (const auto& f : spec.foreign_keys) reserve(f.object_id);
+    explicit ObjectIds(const DatabaseSpec& blueprint) {
+        for (const auto& t : blueprint.tables) reserve(t.object_id);
+        for (const auto& m : blueprint.modules) reserve(m.object_id);
+        for (const auto& d : blueprint.defaults) reserve(d.object_id);
+        for (const auto& f : blueprint.foreign_keys) reserve(f.object_id);
     }
     std::int32_t take(std::int32_t wanted) {
         if (wanted != 0) return wanted;
@@ -60,23 +60,23 @@ std::size_t column_of(const TableSpec& t, const std::string& column) {
 
 StoredTable& user_table(DatabaseModel& m, const std::string& name) {
     for (StoredTable& t : m.tables)
-        if (!t.system && t.spec.name == name) return t;
+        if (!t.system && t.blueprint.name == name) return t;
     throw std::invalid_argument("no table " + name);
 }
 
 void add_system_tables(DatabaseModel& m) {
-    for (TableSpec& s : system_table_specs(m.spec->layout)) {
+    for (TableSpec& s : system_table_specs(m.blueprint->layout)) {
         StoredTable t;
         t.system = true;
-        t.spec = std::move(s);
-        const std::int32_t id = t.spec.object_id;
+        t.blueprint = std::move(s);
+        const std::int32_t id = t.blueprint.object_id;
         t.rowset_id = std::int64_t{id} << 16;
         t.allocation_unit_id = std::int64_t{id} << 16;
         t.page_object_id = id;
-        t.page_index_id = m.spec->layout == Layout::k2000 ? 1 : 0;
+        t.page_index_id = m.blueprint->layout == Layout::k2000 ? 1 : 0;
         t.index_id = 1;
         m.objects.push_back(
-            {t.spec.name, "S ", id, 0, static_cast<std::int32_t>(t.spec.columns.size()), true, {}});
+            {t.blueprint.name, "S ", id, 0, static_cast<std::int32_t>(t.blueprint.columns.size()), true, {}});
         m.tables.push_back(std::move(t));
     }
 }
@@ -84,29 +84,29 @@ void add_system_tables(DatabaseModel& m) {
 void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
     std::set<std::string> names;
     std::int32_t number = 0;
-    for (const TableSpec& spec : m.spec->tables) {
-        if (!names.insert(spec.name).second)
-            throw std::invalid_argument("table " + spec.name + " given twice");
+    for (const TableSpec& blueprint : m.blueprint->tables) {
+        if (!names.insert(blueprint.name).second)
+            throw std::invalid_argument("table " + blueprint.name + " given twice");
         StoredTable t;
-        t.spec = spec;
-        t.spec.object_id = ids.take(spec.object_id);
-        for (const auto& k : spec.key_columns) t.key_columns.push_back(column_of(spec, k));
+        t.blueprint = blueprint;
+        t.blueprint.object_id = ids.take(blueprint.object_id);
+        for (const auto& k : blueprint.key_columns) t.key_columns.push_back(column_of(blueprint, k));
         t.index_id = t.key_columns.empty() ? 0 : 1;
-        if (m.spec->layout == Layout::k2005) {
+        if (m.blueprint->layout == Layout::k2005) {
             const std::int32_t object_number = kFirstUserObjectNumber + number;
             t.allocation_unit_id = kUserUnitBits | (std::int64_t{object_number} << 16);
             t.rowset_id = kUserUnitBits | (std::int64_t{kFirstUserRowsetNumber + number} << 16);
             t.page_object_id = object_number;
             t.page_index_id = kUserUnitIndexId;
         } else {
-            t.page_object_id = t.spec.object_id;
+            t.page_object_id = t.blueprint.object_id;
             t.page_index_id = static_cast<std::uint16_t>(t.index_id);
         }
         ++number;
         m.objects.push_back(
-            {t.spec.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(spec.columns.size()), false, {}});
+            {t.blueprint.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(blueprint.columns.size()), false, {}});
         if (t.index_id == 1) {
-            t.key_name = spec.key_name.empty() ? "PK_" + spec.name : spec.key_name;
+            t.key_name = blueprint.key_name.empty() ? "PK_" + blueprint.name : blueprint.key_name;
             t.key_object_id = ids.take(0);
             m.objects.push_back({t.key_name, "PK", t.key_object_id, t.object_id(), 1, false, {}});
         }
@@ -115,46 +115,46 @@ void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
 }
 
 void add_dependent_objects(DatabaseModel& m, ObjectIds& ids) {
-    for (const DefaultSpec& d : m.spec->defaults) {
+    for (const DefaultSpec& d : m.blueprint->defaults) {
         StoredTable& t = user_table(m, d.table);
-        const auto column_id = static_cast<std::int32_t>(column_of(t.spec, d.column) + 1);
+        const auto column_id = static_cast<std::int32_t>(column_of(t.blueprint, d.column) + 1);
         const std::int32_t id = ids.take(d.object_id);
         m.objects.push_back({d.name, "D ", id, t.object_id(), column_id, false, d.definition});
         m.column_defaults[{t.object_id(), column_id}] = id;
     }
-    for (const ForeignKeySpec& f : m.spec->foreign_keys) {
+    for (const ForeignKeySpec& f : m.blueprint->foreign_keys) {
         StoredTable& t = user_table(m, f.table);
         StoredTable& r = user_table(m, f.referenced_table);
         ForeignKeyColumns fk{ids.take(f.object_id), t.object_id(), r.object_id(), {}};
         for (std::size_t k = 0; k < f.columns.size(); ++k)
             fk.column_pairs.emplace_back(
-                static_cast<std::int32_t>(column_of(t.spec, f.columns[k]) + 1),
-                static_cast<std::int32_t>(column_of(r.spec, f.referenced_columns[k]) + 1));
+                static_cast<std::int32_t>(column_of(t.blueprint, f.columns[k]) + 1),
+                static_cast<std::int32_t>(column_of(r.blueprint, f.referenced_columns[k]) + 1));
         m.objects.push_back({f.name, "F ", fk.object_id, t.object_id(), 0, false, {}});
         m.foreign_keys.push_back(std::move(fk));
     }
-    for (const ModuleSpec& mod : m.spec->modules) {
+    for (const ModuleSpec& mod : m.blueprint->modules) {
         std::int32_t parent = mod.parent_table.empty() ? 0 : user_table(m, mod.parent_table).object_id();
         m.objects.push_back({mod.name, mod.type, ids.take(mod.object_id), parent, 0, false, mod.definition});
     }
 }
 
-DatabaseModel make_model(const DatabaseSpec& spec) {
+DatabaseModel make_model(const DatabaseSpec& blueprint) {
     DatabaseModel m;
-    m.spec = &spec;
-    ObjectIds ids(spec);
+    m.blueprint = &blueprint;
+    ObjectIds ids(blueprint);
     add_system_tables(m);
     add_user_tables(m, ids);
     add_dependent_objects(m, ids);
-    for (StoredTable& t : m.tables) t.layout = make_record_layout(t.spec.columns);
+    for (StoredTable& t : m.tables) t.layout = make_record_layout(t.blueprint.columns);
     return m;
 }
 
 // Encodes a table's rows and packs them, in order, onto as many pages as they need.
 std::vector<PageRecords> pack_rows(const StoredTable& t) {
     std::vector<PageRecords> pages;
-    for (const auto& row : t.spec.rows) {
-        std::vector<std::byte> record = encode_record(t.layout, t.spec.columns, row);
+    for (const auto& row : t.blueprint.rows) {
+        std::vector<std::byte> record = encode_record(t.layout, t.blueprint.columns, row);
         if (pages.empty() || !pages.back().fits(record.size())) pages.emplace_back();
         pages.back().add(std::move(record));
     }
@@ -247,8 +247,8 @@ BuiltDatabase report(const DatabaseModel& m, std::vector<std::byte> image, std::
     out.image = std::move(image);
     out.page_count = page_count;
     for (const StoredTable& t : m.tables)
-        out.tables.push_back({t.spec.name, t.system, t.object_id(), t.rowset_id, t.allocation_unit_id,
-                              t.page_object_id, t.index_id, t.pages, t.iam_page, t.spec.rows.size()});
+        out.tables.push_back({t.blueprint.name, t.system, t.object_id(), t.rowset_id, t.allocation_unit_id,
+                              t.page_object_id, t.index_id, t.pages, t.iam_page, t.blueprint.rows.size()});
     for (const CatalogObject& o : m.objects)
         out.objects.push_back({o.name, o.type, o.object_id, o.parent_object_id});
     return out;
@@ -268,8 +268,8 @@ std::int32_t BuiltDatabase::object_id(const std::string& name) const {
     return 0;
 }
 
-BuiltDatabase build_database_image(const DatabaseSpec& spec) {
-    DatabaseModel m = make_model(spec);
+BuiltDatabase build_database_image(const DatabaseSpec& blueprint) {
+    DatabaseModel m = make_model(blueprint);
 
     // Pass 1 sizes the catalog without page numbers; page pointers have a fixed size, so pass 2, with
     // the pages known, packs every table onto the same number of pages.
@@ -298,19 +298,19 @@ BuiltDatabase build_database_image(const DatabaseSpec& spec) {
     for (std::size_t i = 0; i < m.tables.size(); ++i)
         write_table_pages(image, m.tables[i], packed[i], written);
     write_allocation_pages(image, m, written);
-    if (spec.torn_page_protection)
+    if (blueprint.torn_page_protection)
         for (std::int32_t p : written)
             apply_torn_bits(
                 std::span<std::byte>(image.data() + static_cast<std::size_t>(p) * kPageSize, kPageSize));
     return report(m, std::move(image), page_count);
 }
 
-std::vector<std::byte> build_database(const DatabaseSpec& spec) {
-    return build_database_image(spec).image;
+std::vector<std::byte> build_database(const DatabaseSpec& blueprint) {
+    return build_database_image(blueprint).image;
 }
 
-bool write_database(const DatabaseSpec& spec, const std::string& path) {
-    std::vector<std::byte> image = build_database(spec);
+bool write_database(const DatabaseSpec& blueprint, const std::string& path) {
+    std::vector<std::byte> image = build_database(blueprint);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));

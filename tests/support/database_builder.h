@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/database_spec.h"
+#include "tests/support/database_recipe.h"
 
 namespace quenlow::testing {
 
@@ -66,10 +66,10 @@ struct BuiltDatabase {
 };
 
 // Builds the file and reports where everything went.
-BuiltDatabase build_database_image(const DatabaseSpec& spec);
+BuiltDatabase build_database_image(const DatabaseSpec& blueprint);
 // The file's bytes only.
-std::vector<std::byte> build_database(const DatabaseSpec& spec);
+std::vector<std::byte> build_database(const DatabaseSpec& blueprint);
 // Builds and writes the file; false when it cannot be written.
-bool write_database(const DatabaseSpec& spec, const std::string& path);
+bool write_database(const DatabaseSpec& blueprint, const std::string& path);
 
 }  // namespace quenlow::testing

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/database_spec.h"
+#include "tests/support/database_recipe.h"
 #include "tests/support/record_encoder.h"
 
 namespace quenlow::testing {
 
 struct StoredTable {
-    TableSpec spec;  // user tables: a copy of the given table; system tables: built with their rows
+    TableSpec blueprint;  // user tables: a copy of the given table; system tables: built with their rows
     bool system = false;
     std::int64_t rowset_id = 0;
     std::int64_t allocation_unit_id = 0;
@@ -35,7 +35,7 @@ struct StoredTable {
     std::size_t single_pages = 0;
     std::vector<std::int32_t> uniform_extents;  // first page of each
 
-    std::int32_t object_id() const { return spec.object_id; }
+    std::int32_t object_id() const { return blueprint.object_id; }
     std::int32_t first_page() const { return pages.empty() ? 0 : pages.front(); }
 };
 
@@ -57,7 +57,7 @@ struct ForeignKeyColumns {
 };
 
 struct DatabaseModel {
-    const DatabaseSpec* spec = nullptr;
+    const DatabaseSpec* blueprint = nullptr;
     std::vector<StoredTable> tables;
     std::vector<CatalogObject> objects;
     std::vector<ForeignKeyColumns> foreign_keys;

@@ -25,37 +25,37 @@ Bytes random_bytes(std::size_t n, std::uint32_t seed) {
     return out;
 }
 
-void write_header(MutableByteSpan page, const PageSpec& spec) {
-    store_le<std::uint8_t>(page, L::kHeaderVersion, spec.header_version);
-    store_le<std::uint8_t>(page, L::kType, spec.type);
-    store_le<std::uint8_t>(page, L::kTypeFlagBits, spec.type_flag_bits);
-    store_le<std::uint8_t>(page, L::kLevel, spec.level);
-    store_le<std::uint16_t>(page, L::kFlagBits, spec.flag_bits);
-    store_le<std::uint16_t>(page, L::kIndexId, spec.index_id);
-    store_le<std::int32_t>(page, L::kPrevPageId, spec.prev_page.page_id);
-    store_le<std::uint16_t>(page, L::kPrevFileId, spec.prev_page.file_id);
-    store_le<std::uint16_t>(page, L::kMinLen, spec.min_len);
-    store_le<std::int32_t>(page, L::kNextPageId, spec.next_page.page_id);
-    store_le<std::uint16_t>(page, L::kNextFileId, spec.next_page.file_id);
-    store_le<std::int16_t>(page, L::kSlotCount, spec.slot_count.value_or(0));
-    store_le<std::int32_t>(page, L::kObjectId, spec.object_id);
+void write_header(MutableByteSpan page, const PageSpec& blueprint) {
+    store_le<std::uint8_t>(page, L::kHeaderVersion, blueprint.header_version);
+    store_le<std::uint8_t>(page, L::kType, blueprint.type);
+    store_le<std::uint8_t>(page, L::kTypeFlagBits, blueprint.type_flag_bits);
+    store_le<std::uint8_t>(page, L::kLevel, blueprint.level);
+    store_le<std::uint16_t>(page, L::kFlagBits, blueprint.flag_bits);
+    store_le<std::uint16_t>(page, L::kIndexId, blueprint.index_id);
+    store_le<std::int32_t>(page, L::kPrevPageId, blueprint.prev_page.page_id);
+    store_le<std::uint16_t>(page, L::kPrevFileId, blueprint.prev_page.file_id);
+    store_le<std::uint16_t>(page, L::kMinLen, blueprint.min_len);
+    store_le<std::int32_t>(page, L::kNextPageId, blueprint.next_page.page_id);
+    store_le<std::uint16_t>(page, L::kNextFileId, blueprint.next_page.file_id);
+    store_le<std::int16_t>(page, L::kSlotCount, blueprint.slot_count.value_or(0));
+    store_le<std::int32_t>(page, L::kObjectId, blueprint.object_id);
     store_le<std::uint16_t>(page, L::kFreeCount,
-                            spec.free_count.value_or(static_cast<std::uint16_t>(kPageSize - L::kHeaderSize)));
-    store_le<std::uint16_t>(page, L::kFreeData, spec.free_data.value_or(L::kHeaderSize));
-    store_le<std::int32_t>(page, L::kPageId, spec.page_id.value_or(0));
-    store_le<std::uint16_t>(page, L::kFileId, spec.file_id);
-    store_le<std::uint16_t>(page, L::kReservedCount, spec.reserved_count);
-    store_le<std::int32_t>(page, L::kLsn1, spec.lsn_first);
-    store_le<std::int32_t>(page, L::kLsn2, spec.lsn_second);
-    store_le<std::int16_t>(page, L::kLsn3, spec.lsn_third);
-    store_le<std::uint16_t>(page, L::kXactReserved, spec.xact_reserved_count);
-    store_le<std::int32_t>(page, L::kXactLow, spec.xact_low);
-    store_le<std::int16_t>(page, L::kXactHigh, spec.xact_high);
-    store_le<std::int16_t>(page, L::kGhostCount, spec.ghost_count);
-    store_le<std::uint32_t>(page, L::kTornBits, spec.torn_bits);
+                            blueprint.free_count.value_or(static_cast<std::uint16_t>(kPageSize - L::kHeaderSize)));
+    store_le<std::uint16_t>(page, L::kFreeData, blueprint.free_data.value_or(L::kHeaderSize));
+    store_le<std::int32_t>(page, L::kPageId, blueprint.page_id.value_or(0));
+    store_le<std::uint16_t>(page, L::kFileId, blueprint.file_id);
+    store_le<std::uint16_t>(page, L::kReservedCount, blueprint.reserved_count);
+    store_le<std::int32_t>(page, L::kLsn1, blueprint.lsn_first);
+    store_le<std::int32_t>(page, L::kLsn2, blueprint.lsn_second);
+    store_le<std::int16_t>(page, L::kLsn3, blueprint.lsn_third);
+    store_le<std::uint16_t>(page, L::kXactReserved, blueprint.xact_reserved_count);
+    store_le<std::int32_t>(page, L::kXactLow, blueprint.xact_low);
+    store_le<std::int16_t>(page, L::kXactHigh, blueprint.xact_high);
+    store_le<std::int16_t>(page, L::kGhostCount, blueprint.ghost_count);
+    store_le<std::uint32_t>(page, L::kTornBits, blueprint.torn_bits);
 }
 
-PageBuilder::PageBuilder(PageSpec spec) : spec_(std::move(spec)), body_(kPageSize), end_(L::kHeaderSize) {}
+PageBuilder::PageBuilder(PageSpec blueprint) : spec_(std::move(blueprint)), body_(kPageSize), end_(L::kHeaderSize) {}
 
 std::size_t PageBuilder::add_record(ByteSpan record) {
     const std::size_t slot_area = 2 * (slots_.size() + 1);
@@ -82,16 +82,16 @@ Bytes PageBuilder::build() const {
     Bytes page = body_;
     for (std::size_t j = 0; j < slots_.size(); ++j)
         store_le<std::uint16_t>(page, kPageSize - 2 - 2 * j, slots_[j]);
-    PageSpec spec = spec_;
-    if (!spec.slot_count) spec.slot_count = static_cast<std::int16_t>(slots_.size());
-    if (!spec.free_data) spec.free_data = static_cast<std::uint16_t>(end_);
-    if (!spec.free_count) spec.free_count = static_cast<std::uint16_t>(kPageSize - end_ - 2 * slots_.size());
-    write_header(page, spec);
+    PageSpec blueprint = spec_;
+    if (!blueprint.slot_count) blueprint.slot_count = static_cast<std::int16_t>(slots_.size());
+    if (!blueprint.free_data) blueprint.free_data = static_cast<std::uint16_t>(end_);
+    if (!blueprint.free_count) blueprint.free_count = static_cast<std::uint16_t>(kPageSize - end_ - 2 * slots_.size());
+    write_header(page, blueprint);
     return page;
 }
 
-Bytes make_page(const PageSpec& spec) {
-    return PageBuilder(spec).build();
+Bytes make_page(const PageSpec& blueprint) {
+    return PageBuilder(blueprint).build();
 }
 
 DataFileBuilder& DataFileBuilder::add_page(Bytes page) {
@@ -100,9 +100,9 @@ DataFileBuilder& DataFileBuilder::add_page(Bytes page) {
     return *this;
 }
 
-DataFileBuilder& DataFileBuilder::add_page(PageSpec spec) {
-    if (!spec.page_id) spec.page_id = static_cast<std::int32_t>(pages_.size());
-    return add_page(make_page(spec));
+DataFileBuilder& DataFileBuilder::add_page(PageSpec blueprint) {
+    if (!blueprint.page_id) blueprint.page_id = static_cast<std::int32_t>(pages_.size());
+    return add_page(make_page(blueprint));
 }
 
 DataFileBuilder& DataFileBuilder::add_zero_pages(std::size_t count) {

@@ -3,7 +3,7 @@
 //
 // A page is built from a PageSpec (every header field the engine reads) plus records: records are laid
 // one after another from byte 96 on, and the slot array is kept in step, slot j at byte 8190 - 2j.
-// Header fields are written last, so raw bytes put into the header area are overwritten by the spec.
+// Header fields are written last, so raw bytes put into the header area are overwritten by the blueprint.
 //
 // A file image is pages in order, optionally with bytes in front of page 0 (a carved or shifted file)
 // and behind the last page.
@@ -69,15 +69,15 @@ struct PageSpec {
     std::uint32_t torn_bits = 0;
 };
 
-// Writes the header fields of spec into the first 96 bytes of page (slot count 0 when unset, free data
+// Writes the header fields of blueprint into the first 96 bytes of page (slot count 0 when unset, free data
 // 96, free count the whole body).
-void write_header(MutableByteSpan page, const PageSpec& spec);
+void write_header(MutableByteSpan page, const PageSpec& blueprint);
 
 class PageBuilder {
   public:
-    explicit PageBuilder(PageSpec spec = {});
+    explicit PageBuilder(PageSpec blueprint = {});
 
-    PageSpec& spec() { return spec_; }
+    PageSpec& blueprint() { return spec_; }
     // Appends a record after the previous one and a slot that points at it; returns the slot index.
     std::size_t add_record(ByteSpan record);
     std::size_t add_record(std::initializer_list<int> record) { return add_record(bytes_of(record)); }
@@ -97,14 +97,14 @@ class PageBuilder {
 };
 
 // A page with only a header.
-Bytes make_page(const PageSpec& spec);
+Bytes make_page(const PageSpec& blueprint);
 
 class DataFileBuilder {
   public:
     // Adds a page of exactly 8192 bytes.
     DataFileBuilder& add_page(Bytes page);
     // Adds a header-only page; an unset page id becomes the page's position.
-    DataFileBuilder& add_page(PageSpec spec);
+    DataFileBuilder& add_page(PageSpec blueprint);
     DataFileBuilder& add_zero_pages(std::size_t count);
     DataFileBuilder& prefix(Bytes bytes);
     DataFileBuilder& suffix(Bytes bytes);

@@ -35,33 +35,33 @@ void put_bytes(Bytes& bytes, std::size_t offset, const Bytes& value) {
     std::copy(value.begin(), value.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-Bytes build_record(const RecordSpec& spec) {
+Bytes build_record(const RecordSpec& blueprint) {
     Bytes out(4);
-    put_u8(out, 0, spec.status_a);
-    put_u8(out, 1, spec.status_b);
-    const auto fixed_end = spec.fixed_end.value_or(static_cast<std::int16_t>(4 + spec.fixed.size()));
+    put_u8(out, 0, blueprint.status_a);
+    put_u8(out, 1, blueprint.status_b);
+    const auto fixed_end = blueprint.fixed_end.value_or(static_cast<std::int16_t>(4 + blueprint.fixed.size()));
     put_u16(out, 2, static_cast<std::uint16_t>(fixed_end));
-    out.insert(out.end(), spec.fixed.begin(), spec.fixed.end());
+    out.insert(out.end(), blueprint.fixed.begin(), blueprint.fixed.end());
     out.resize(out.size() + 2);
-    put_u16(out, out.size() - 2, spec.column_count);
-    if (spec.status_a & 0x10) {
-        Bytes bitmap = spec.null_bitmap;
-        if (bitmap.empty()) bitmap.assign((spec.column_count + 7) / 8, std::byte{0});
+    put_u16(out, out.size() - 2, blueprint.column_count);
+    if (blueprint.status_a & 0x10) {
+        Bytes bitmap = blueprint.null_bitmap;
+        if (bitmap.empty()) bitmap.assign((blueprint.column_count + 7) / 8, std::byte{0});
         out.insert(out.end(), bitmap.begin(), bitmap.end());
     }
-    if (spec.status_a & 0x20) {
+    if (blueprint.status_a & 0x20) {
         const std::size_t count_at = out.size();
-        out.resize(out.size() + 2 + 2 * spec.variable.size());
+        out.resize(out.size() + 2 + 2 * blueprint.variable.size());
         put_u16(out, count_at,
-                spec.variable_count.value_or(static_cast<std::uint16_t>(spec.variable.size())));
+                blueprint.variable_count.value_or(static_cast<std::uint16_t>(blueprint.variable.size())));
         std::size_t end = out.size();
-        for (std::size_t i = 0; i < spec.variable.size(); ++i) {
-            end += spec.variable[i].data.size();
-            auto written = static_cast<std::uint16_t>(static_cast<int>(end) + spec.end_offset_shift);
-            if (spec.variable[i].complex) written |= 0x8000;
+        for (std::size_t i = 0; i < blueprint.variable.size(); ++i) {
+            end += blueprint.variable[i].data.size();
+            auto written = static_cast<std::uint16_t>(static_cast<int>(end) + blueprint.end_offset_shift);
+            if (blueprint.variable[i].complex) written |= 0x8000;
             put_u16(out, count_at + 2 + 2 * i, written);
         }
-        for (const auto& v : spec.variable) out.insert(out.end(), v.data.begin(), v.data.end());
+        for (const auto& v : blueprint.variable) out.insert(out.end(), v.data.begin(), v.data.end());
     }
     return out;
 }

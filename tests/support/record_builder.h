@@ -54,7 +54,7 @@ struct RecordSpec {
     int end_offset_shift = 0;
 };
 
-Bytes build_record(const RecordSpec& spec);
+Bytes build_record(const RecordSpec& blueprint);
 
 // A forwarding stub naming slot `slot` of page `target`.
 Bytes forwarding_stub(PageAddress target, std::int16_t slot);

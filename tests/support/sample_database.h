@@ -3,7 +3,7 @@
 // with a view, a procedure, a function, a trigger, a default, primary and foreign keys, and rows made
 // by a fixed pseudo-random sequence, so every build gives the same file.
 
-#include "tests/support/database_spec.h"
+#include "tests/support/database_recipe.h"
 
 namespace quenlow::testing {
 

@@ -40,6 +40,6 @@ struct SyntheticDatabaseSpec {
     int rows_per_page = 4;
 };
 
-Bytes make_synthetic_database(const SyntheticDatabaseSpec& spec = {});
+Bytes make_synthetic_database(const SyntheticDatabaseSpec& blueprint = {});
 
 }  // namespace quenlow::testing

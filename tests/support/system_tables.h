@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/support/database_spec.h"
+#include "tests/support/database_recipe.h"
 
 namespace quenlow::testing {
 

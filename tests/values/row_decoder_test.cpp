@@ -147,11 +147,11 @@ protected:
     }
     // One record of an int key (1) and the given variable values.
     std::unique_ptr<CDataPage> keyed_page(std::vector<testing::VariableValue> variable) {
-        RecordSpec spec;
-        spec.fixed = le<std::int32_t>(1);
-        spec.column_count = 2;
-        spec.variable = std::move(variable);
-        return page_of({build_record(spec)});
+        RecordSpec blueprint;
+        blueprint.fixed = le<std::int32_t>(1);
+        blueprint.column_count = 2;
+        blueprint.variable = std::move(variable);
+        return page_of({build_record(blueprint)});
     }
     std::vector<std::vector<std::string>> decode_texts(const NamedDecoder& decoder, const CDataPage& page,
                                                        std::vector<ColumnDescriptor> descriptors) {
@@ -171,12 +171,12 @@ std::vector<ColumnDescriptor> mixed_table() {
 }
 
 RecordSpec mixed_row(std::int32_t id, const std::u16string& name) {
-    RecordSpec spec;
-    spec.fixed =
+    RecordSpec blueprint;
+    blueprint.fixed =
         concat({le<std::int32_t>(id), ascii("abcde"), le<std::int16_t>(-2), le<std::int64_t>(1234567890123)});
-    spec.column_count = 6;
-    spec.variable = {{utf16(name)}, {bytes_of({0x01, 0xAB})}};
-    return spec;
+    blueprint.column_count = 6;
+    blueprint.variable = {{utf16(name)}, {bytes_of({0x01, 0xAB})}};
+    return blueprint;
 }
 
 TEST_F(RowDecoderTest, EveryFormDecodesAPlainRow) {
@@ -195,14 +195,14 @@ TEST_F(RowDecoderTest, RecordWithFewerColumnsDecodesOnlyItsOwn) {
         table.push_back(column(i, "int(4)", kTypeInt, static_cast<std::int16_t>(4 * i)));
     table[5].value_text = "before6";
     table[6].value_text = "before7";
-    RecordSpec spec;
+    RecordSpec blueprint;
     for (int i = 1; i <= 7; ++i) {
         Bytes v = le<std::int32_t>(i * 10);
-        spec.fixed.insert(spec.fixed.end(), v.begin(), v.end());
+        blueprint.fixed.insert(blueprint.fixed.end(), v.begin(), v.end());
     }
-    spec.column_count = 5;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    blueprint.column_count = 5;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     const std::vector<std::string> expected = {"10", "20", "30", "40", "50", "before6", "before7"};
     for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets, kDefinitionLayout}) {
         auto rows = decode_texts(decoder, *page, table);
@@ -241,11 +241,11 @@ TEST_F(RowDecoderTest, BitColumnsShareBytesLowestBitFirst) {
     std::vector<ColumnDescriptor> table;
     for (int i = 1; i <= 9; ++i) table.push_back(column(i, "bit(1)", kTypeBit, i <= 8 ? 4 : 5));
     table.push_back(column(10, "int(4)", kTypeInt, 6));
-    RecordSpec spec;
-    spec.fixed = concat({bytes_of({0xA5, 0x01}), le<std::int32_t>(42)});
-    spec.column_count = 10;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({bytes_of({0xA5, 0x01}), le<std::int32_t>(42)});
+    blueprint.column_count = 10;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     const std::vector<std::string> expected = {"True", "False", "True", "False", "False",
                                                "True", "False", "True", "True",  "42"};
     for (const NamedDecoder& decoder : kAllDecoders) {
@@ -262,12 +262,12 @@ TEST_F(RowDecoderTest, NullBySetting) {
         column(1, "int(4)", kTypeInt, 4, true), column(2, "varchar(10)", kTypeVarchar, -1, true),
         column(3, "varchar(10)", kTypeVarchar, -2, false), column(4, "int(4)", kTypeInt, 8, true)};
     table[3].physical_position_known = false;
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(0), le<std::int32_t>(9)});
-    spec.column_count = 4;
-    spec.null_bitmap = bytes_of({0x07});
-    spec.variable = {{Bytes{}}, {Bytes{}}};
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(0), le<std::int32_t>(9)});
+    blueprint.column_count = 4;
+    blueprint.null_bitmap = bytes_of({0x07});
+    blueprint.variable = {{Bytes{}}, {Bytes{}}};
+    auto page = page_of({build_record(blueprint)});
     const struct {
         NamedDecoder decoder;
         std::vector<std::string> expected;
@@ -289,12 +289,12 @@ TEST_F(RowDecoderTest, NullBitUnsetFallsBackToPhysicalColumnId) {
     std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt, 4), column(2, "int(4)", kTypeInt, 8),
                                            column(3, "int(4)", kTypeInt, 12)};
     for (auto& d : table) d.null_bit = -1;
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2), le<std::int32_t>(3)});
-    spec.column_count = 3;
-    spec.null_bitmap = bytes_of({0x04});  // bit 2: physical column 3, or the third column handled
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2), le<std::int32_t>(3)});
+    blueprint.column_count = 3;
+    blueprint.null_bitmap = bytes_of({0x04});  // bit 2: physical column 3, or the third column handled
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     EXPECT_EQ(decode_texts(kTableLayout, *page, table),
               (std::vector<std::vector<std::string>>{{"1", "2", "NULL"}}));
     // Physical column 2 names bit 1 (clear) although it is the third column handled.
@@ -317,11 +317,11 @@ TEST_F(RowDecoderTest, OffsetFormLeavesOutRowsWithEmptyFirstColumn) {
     std::vector<ColumnDescriptor> table = {column(1, "varchar(10)", kTypeVarchar, -1),
                                            column(2, "int(4)", kTypeInt, 4)};
     auto row = [](const std::string& name, std::int32_t n) {
-        RecordSpec spec;
-        spec.fixed = le<std::int32_t>(n);
-        spec.column_count = 2;
-        spec.variable = {{ascii(name)}};
-        return build_record(spec);
+        RecordSpec blueprint;
+        blueprint.fixed = le<std::int32_t>(n);
+        blueprint.column_count = 2;
+        blueprint.variable = {{ascii(name)}};
+        return build_record(blueprint);
     };
     auto page = page_of({row("", 1), row("kept", 2), row("", 3)});
     EXPECT_EQ(decode_texts(kTableOffsets, *page, table),
@@ -337,11 +337,11 @@ TEST_F(RowDecoderTest, PhysicalColumnIdRewriteIsKept) {
     std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt, 4),
                                            column(2, "int(4)", kTypeInt, 8)};
     table[1].physical_column_id = 9;  // beyond the record's two columns
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2)});
-    spec.column_count = 2;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec), build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2)});
+    blueprint.column_count = 2;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint), build_record(blueprint)});
     for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets, kDefinitionLayout}) {
         std::vector<ColumnDescriptor> descriptors = table;
         auto rows = decode(decoder, *page, descriptors);
@@ -357,11 +357,11 @@ TEST_F(RowDecoderTest, SparseColumnsComeFromTheSparseVector) {
                                            column(2, "int(4)", kTypeInt, 0, true),
                                            column(3, "nvarchar(20)", kTypeNvarchar, 0, true)};
     table[1].sparse = table[2].sparse = true;
-    RecordSpec spec;
-    spec.fixed = le<std::int32_t>(1);
-    spec.column_count = 3;
-    spec.variable = {{testing::sparse_vector({{2, le<std::int32_t>(5)}, {3, utf16(u"sp")}}), true}};
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = le<std::int32_t>(1);
+    blueprint.column_count = 3;
+    blueprint.variable = {{testing::sparse_vector({{2, le<std::int32_t>(5)}, {3, utf16(u"sp")}}), true}};
+    auto page = page_of({build_record(blueprint)});
     for (const NamedDecoder& decoder : kAllDecoders)
         EXPECT_EQ(decode_texts(decoder, *page, table),
                   (std::vector<std::vector<std::string>>{{"1", "5", "sp"}}))
@@ -488,11 +488,11 @@ TEST_F(RowDecoderTest, Sql2000SecondOffsets) {
         col(5, "varchar(9)", kTypeVarchar, 0, -2),    // item 0 empty: item 1 instead
         col(6, "varchar(9)", kTypeVarchar, 0, 0),     // follows on from item 1
     };
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(11), le<std::int32_t>(22), le<std::int16_t>(33)});
-    spec.column_count = 6;
-    spec.variable = {{Bytes{}}, {ascii("xyz")}, {ascii("last")}};
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(11), le<std::int32_t>(22), le<std::int16_t>(33)});
+    blueprint.column_count = 6;
+    blueprint.variable = {{Bytes{}}, {ascii("xyz")}, {ascii("last")}};
+    auto page = page_of({build_record(blueprint)});
     EXPECT_EQ(decode_texts(kTableOffsets, *page, table),
               (std::vector<std::vector<std::string>>{{"22", "22", "11", "NULL", "xyz", "last"}}));
 }
@@ -501,11 +501,11 @@ TEST_F(RowDecoderTest, OffsetFormReadsNegativeLeafOffsetFromTheStart) {
     // Without the SQL Server 2000 layout a fixed column with leaf offset -1 starts at the first byte.
     std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt, 8),
                                            column(2, "int(4)", kTypeInt, -1)};
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(11), le<std::int32_t>(22)});
-    spec.column_count = 2;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(11), le<std::int32_t>(22)});
+    blueprint.column_count = 2;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     EXPECT_EQ(decode_texts(kTableOffsets, *page, table),
               (std::vector<std::vector<std::string>>{{"22", "11"}}));
 }
@@ -514,11 +514,11 @@ TEST_F(RowDecoderTest, Sql2000DefinitionRowsAreReadAsTenColumns) {
     std::vector<ColumnDescriptor> table;
     for (int i = 1; i <= 4; ++i) table.push_back(column(i, "int(4)", kTypeInt, 0));
     table[3].value_text = "before";
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2), le<std::int32_t>(3), le<std::int32_t>(4)});
-    spec.column_count = 2;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(1), le<std::int32_t>(2), le<std::int32_t>(3), le<std::int32_t>(4)});
+    blueprint.column_count = 2;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     EXPECT_EQ(decode_texts(kDefinitionOffsets, *page, table),
               (std::vector<std::vector<std::string>>{{"1", "2", "3", ""}}));
     database.state().sql2000_layout = true;
@@ -530,9 +530,9 @@ TEST_F(RowDecoderTest, RecordsSkippedByDecoder) {
     // A live row, a deleted row (type 6: refused while deleted rows are hidden), an index record, a
     // large-value fragment and a slot that names nothing.
     auto typed = [](int type, std::int32_t id) {
-        RecordSpec spec = mixed_row(id, u"r");
-        spec.status_a = record_status(type);
-        return build_record(spec);
+        RecordSpec blueprint = mixed_row(id, u"r");
+        blueprint.status_a = record_status(type);
+        return build_record(blueprint);
     };
     PageAssembler assembler;
     assembler.add_record(typed(kRecordPrimary, 1));
@@ -574,11 +574,11 @@ TEST_F(RowDecoderTest, CompactRecordCodesAndEntries) {
     table[1].variable_length = true;  // stored in the short data after all, by its code
     table[1].leaf_offset = 8;
     table[2].leaf_offset = 4;
-    RecordSpec spec;
-    spec.fixed = concat({le<std::int32_t>(7), utf16(u"ab")});
-    spec.column_count = 3;
-    spec.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(spec)});
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(7), utf16(u"ab")});
+    blueprint.column_count = 3;
+    blueprint.status_a = record_status(0, true, false);
+    auto page = page_of({build_record(blueprint)});
     CPrimaryRecord* record = page->primary_record(0);
     ASSERT_NE(record, nullptr);
     record->compressed = true;
@@ -596,11 +596,11 @@ TEST_F(RowDecoderTest, DamagedRecordsGiveEmptyTextsNotReads) {
         column(1, "int(4)", kTypeInt, 4), column(2, "bigint(8)", kTypeBigint, 6),
         column(3, "varchar(9)", kTypeVarchar, -1), column(4, "varbinary(9)", kTypeVarbinary, -2),
         column(5, "bit(1)", kTypeBit, 30)};
-    RecordSpec spec;
-    spec.fixed = le<std::int32_t>(77);
-    spec.column_count = 5;
-    spec.variable = {{ascii("abc")}, {ascii("de")}};
-    Bytes record = build_record(spec);
+    RecordSpec blueprint;
+    blueprint.fixed = le<std::int32_t>(77);
+    blueprint.column_count = 5;
+    blueprint.variable = {{ascii("abc")}, {ascii("de")}};
+    Bytes record = build_record(blueprint);
     // Second end offset before the first.
     const std::size_t ends = 4 + 4 + 2 + 1 + 2;
     testing::put_u16(record, ends + 2, 5);

@@ -1,4 +1,4 @@
-#include "app/page_inspection.h"
+#include "app/page_report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/database_spec.h"
+#include "tests/support/database_recipe.h"
 
 #include <stdexcept>
 
