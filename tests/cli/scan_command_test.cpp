@@ -14,34 +14,13 @@
 
 #include "cli/scan_output.h"
 #include "tests/app/test_files.h"
+#include "tests/cli/program_run.h"
 
 namespace quenlow {
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-ProgramRun run_quenlow(const test::TempFolder& folder, const std::vector<std::string>& args) {
-    std::string command = quoted(std::string(QUENLOW_BINARY_DIR) + "/cli/quenlow");
-    for (const auto& a : args) command += " " + quoted(a);
-    const std::string out = folder.file("stdout.txt"), err = folder.file("stderr.txt");
-    command += " </dev/null >" + quoted(out) + " 2>" + quoted(err);
-    ProgramRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = test::read_bytes(out);
-    run.err = test::read_bytes(err);
-    return run;
-}
+using test::ProgramRun;
+using test::run_quenlow;
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
