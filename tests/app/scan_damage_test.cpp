@@ -607,7 +607,11 @@ TEST(DamagedScanLog, UnwritableLogFolderTellsOncePerOpenAndKeepsThePane) {
         choices.log_folder = c.log_folder;
         front.dialog_result = choices;
         PosixFileSystem files;
-        MainFrame frame(app, front, files, engine_seams());
+        // A fixed clock: both Opens name the same log file, so the message can be compared whole.
+        MainFrameSeams seams = engine_seams();
+        const std::tm now = seams.local_time();
+        seams.local_time = [now] { return now; };
+        MainFrame frame(app, front, files, seams);
         for (int open = 0; open < 2; ++open) {
             frame.on_open();
             wait_with_deadline(frame);
