@@ -9,9 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
-#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
