@@ -9,53 +9,100 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
-#include <unordered_map>
+#include <type_traits>
 #include <vector>
 
 namespace quenlow {
 
 class SystemCatalog;
 
-// The positions of the rows of one list by key. All positions sit in one array, grouped by key and in
-// list order within a group; the hash table holds where each group starts. Two passes over the list
-// build it (count, then place), so the build allocates per key only the hash node.
+// The positions of the rows of one list by key, in flat arrays: the distinct keys in the order they
+// first appear, each with the start and length of its group in one array of positions (groups in that
+// same order, list order within a group), and an open-addressing slot table (linear probing, at most
+// half full) from a key's hash to the key's index. A lookup touches a slot, a key, a group and the
+// positions; the build allocates nothing per key. As a list usually holds the rows of one object
+// together, the positions array mostly follows the list.
 template <typename Key>
 class PositionTable {
   public:
     std::span<const std::uint32_t> find(const Key& key) const {
-        auto it = runs_.find(key);
-        if (it == runs_.end()) return {};
-        return std::span<const std::uint32_t>(positions_).subspan(it->second.first, it->second.count);
+        const std::uint32_t k = lookup(key);
+        if (k == kEmpty) return {};
+        return std::span<const std::uint32_t>(positions_).subspan(groups_[k].first, groups_[k].count);
     }
     // Replaces the table with the rows of a list; key_of(row) gives a row's key.
     template <typename Row, typename KeyOf>
     void build(const std::vector<Row>& rows, KeyOf key_of) {
-        runs_.clear();
-        runs_.reserve(rows.size());
-        for (const Row& row : rows) ++runs_[key_of(row)].count;
+        keys_.clear();
+        groups_.clear();
+        shift_ = 60;
+        while ((std::size_t{1} << (64 - shift_)) < 2 * rows.size()) --shift_;
+        slots_.assign(std::size_t{1} << (64 - shift_), kEmpty);
+        std::vector<std::uint32_t> group_of(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::uint32_t k = insert(key_of(rows[i]));
+            ++groups_[k].count;
+            group_of[i] = k;
+        }
         std::uint32_t next = 0;
-        for (auto& [key, run] : runs_) {
-            run.first = next;
-            next += run.count;
-            run.count = 0;
+        for (Group& g : groups_) {
+            g.first = next;
+            next += g.count;
+            g.count = 0;
         }
         positions_.assign(rows.size(), 0);
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            Run& run = runs_.find(key_of(rows[i]))->second;
-            positions_[run.first + run.count++] = static_cast<std::uint32_t>(i);
+            Group& g = groups_[group_of[i]];
+            positions_[g.first + g.count++] = static_cast<std::uint32_t>(i);
         }
     }
 
   private:
-    struct Run {
+    static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
+    struct Group {
         std::uint32_t first = 0;
         std::uint32_t count = 0;
     };
-    std::unordered_map<Key, Run> runs_;
+
+    // The top bits of a multiplicative hash, which depend on every bit of the key: ids that differ only in
+    // high bits, or follow each other, land far apart. Strings take the library's hash first.
+    std::size_t slot_of(const Key& key) const {
+        std::uint64_t h;
+        if constexpr (std::is_integral_v<Key>)
+            h = static_cast<std::uint64_t>(key);
+        else
+            h = std::hash<Key>{}(key);
+        return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    std::uint32_t lookup(const Key& key) const {
+        if (slots_.empty()) return kEmpty;
+        for (std::size_t s = slot_of(key);; s = (s + 1) & (slots_.size() - 1)) {
+            const std::uint32_t k = slots_[s];
+            if (k == kEmpty || keys_[k] == key) return k;
+        }
+    }
+    std::uint32_t insert(const Key& key) {
+        std::size_t s = slot_of(key);
+        for (;; s = (s + 1) & (slots_.size() - 1)) {
+            const std::uint32_t k = slots_[s];
+            if (k == kEmpty) break;
+            if (keys_[k] == key) return k;
+        }
+        slots_[s] = static_cast<std::uint32_t>(keys_.size());
+        keys_.push_back(key);
+        groups_.emplace_back();
+        return slots_[s];
+    }
+
+    std::vector<Key> keys_;
+    std::vector<Group> groups_;
+    std::vector<std::uint32_t> slots_;
     std::vector<std::uint32_t> positions_;
+    int shift_ = 60;  // 64 - log2(number of slots)
 };
 
 // The two 32-bit halves of a composite key.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,22 @@ TEST(PositionTable, FindsEveryRowOfAKeyInListOrder) {
     EXPECT_TRUE(table.find("b").empty());
     table.build(std::vector<std::string>{}, [](const std::string& r) { return r; });
     EXPECT_TRUE(table.find("d").empty());
+}
+
+// Integer keys that differ only in their high bits, negative ones, and enough of them to fill long probe
+// runs: every key finds exactly its rows, as a walk over the whole list finds them.
+TEST(PositionTable, IntegerKeysMatchAWalkOverTheList) {
+    std::vector<std::int64_t> rows;
+    for (std::int64_t k = 0; k < 3000; ++k) rows.push_back((k % 700) << 48);
+    for (std::int64_t k = 0; k < 3000; ++k) rows.push_back(k % 3 == 0 ? -k : (k << 16) | 1);
+    PositionTable<std::int64_t> table;
+    table.build(rows, [](std::int64_t r) { return r; });
+    std::map<std::int64_t, Positions> walk;
+    for (std::size_t i = 0; i < rows.size(); ++i) walk[rows[i]].push_back(static_cast<std::uint32_t>(i));
+    for (const auto& [key, expected] : walk) ASSERT_EQ(positions(table.find(key)), expected) << key;
+    for (std::int64_t absent : {std::int64_t{1}, std::int64_t{700} << 48, -(std::int64_t{1} << 40)})
+        EXPECT_TRUE(table.find(absent).empty()) << absent;
+    EXPECT_TRUE(PositionTable<std::int32_t>().find(0).empty());
 }
 
 ObjectReferenceRow reference(std::uint8_t ref_class, std::int32_t constraint, std::int32_t table,
