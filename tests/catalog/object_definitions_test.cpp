@@ -1,0 +1,148 @@
+// Joining definition fragments into the text of an object, and cutting decoded rows into fragments.
+// Retrieval from database pages is tested through the application (tests/app/definition_display_test).
+
+#include "engine/catalog/object_definitions.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "engine/catalog/definition_bytes.h"
+
+namespace quenlow {
+namespace {
+
+// "0x" and upper-case hex of UTF-16LE text (ASCII only).
+std::string utf16_hex(std::string_view text) {
+    std::string out = "0x";
+    for (char c : text) out += fmt::format("{:02X}00", static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string byte_hex(std::string_view text) {
+    std::string out = "0x";
+    for (char c : text) out += fmt::format("{:02X}", static_cast<unsigned char>(c));
+    return out;
+}
+
+TEST(DefinitionText, JoinsTheFragmentsOfOneObject) {
+    struct Case {
+        const char* name;
+        std::vector<DefinitionFragment> fragments;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"three UTF-16 rows in list order",
+         {{"7", "1", utf16_hex("CREATE PROC p AS ")},
+          {"8", "0", utf16_hex("other")},
+          {"7", "1", utf16_hex("SELECT 1 ")},
+          {"7", "1", utf16_hex("-- end")}},
+         "CREATE PROC p AS SELECT 1 -- end"},
+        {"an 8-bit text stored twice reads once",
+         {{"7", "0", byte_hex("CREATE VIEW v AS SELECT 1")},
+          {"7", "0", byte_hex("CREATE VIEW v AS SELECT 1")}},
+         "CREATE VIEW v AS SELECT 1"},
+        {"a UTF-16 text stored twice reads twice",
+         {{"7", "0", utf16_hex("AB")}, {"7", "0", utf16_hex("AB")}},
+         "ABAB"},
+        {"an 8-bit text equal to a part only is appended",
+         {{"7", "0", byte_hex("AB")}, {"7", "0", byte_hex("A")}, {"7", "0", byte_hex("AB")}},
+         "ABAAB"},
+        {"8-bit after UTF-16 compares with the whole text",
+         {{"7", "0", utf16_hex("AB")}, {"7", "0", byte_hex("AB")}, {"7", "0", byte_hex("CD")}},
+         "ABCD"},
+        {"a single byte is never UTF-16", {{"7", "0", "0x41"}}, "A"},
+        {"a zero byte after the first makes UTF-16", {{"7", "0", "0x4100"}}, "A"},
+        {"the sub id is not looked at", {{"7", "1", byte_hex("a")}, {"7", "2", byte_hex("b")}}, "ab"},
+        {"ids compare as exact texts", {{"07", "0", byte_hex("x")}, {"7 ", "0", byte_hex("y")}}, ""},
+        {"lower-case hex gives other bytes", {{"7", "0", "0x4a4a"}}, "AA"},
+        {"empty and short value texts contribute nothing",
+         {{"7", "0", ""}, {"7", "0", "0"}, {"7", "0", "0x"}, {"7", "0", " "}, {"7", "0", byte_hex("ok")}},
+         "ok"},
+        {"an odd-length value text contributes nothing", {{"7", "0", "0x414"}, {"7", "0", "0x41424"}}, ""},
+        {"a value text with other characters contributes nothing",
+         {{"7", "0", "0xZZ"},
+          {"7", "0", "0x41G2"},
+          {"7", "0", "1234"},
+          {"7", "0", "NULL"},
+          {"7", "0", "0X41"}},
+         ""},
+        {"no fragment of the object", {{"8", "0", byte_hex("x")}}, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(definition_text(c.fragments, "7"), c.expected) << c.name;
+}
+
+TEST(DefinitionText, FragmentTextFollowsTheValueBytes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {utf16_hex("([Qty]>(0))"), "([Qty]>(0))"},
+        {byte_hex("(getdate())"), "(getdate())"},
+        {"0x41", "A"},
+        {"0x41004200000043", "AB"},  // stops at the zero unit
+        {"0x414", ""},
+        {"0xG1", ""},
+        {"", ""},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(fragment_text(value), text) << value;
+}
+
+TEST(DefinitionFragments, TakeTheColumnsOfTheLayoutsTable) {
+    auto row = [](std::vector<std::string> texts) {
+        std::vector<ColumnDescriptor> out(texts.size());
+        for (std::size_t i = 0; i < texts.size(); ++i) out[i].value_text = texts[i];
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::vector<ColumnDescriptor> row;
+        bool sql2000;
+        bool made;
+        DefinitionFragment expected;
+    };
+    const std::vector<Case> cases = {
+        {"sysobjvalues: objid, subobjid, imageval",
+         row({"1", "55", "2", "0", "", "0x41"}),
+         false,
+         true,
+         {"55", "2", "0x41"}},
+        {"syscomments: id, number, ctext",
+         row({"55", "1", "1", "0", "0x4100", "2", "0"}),
+         true,
+         true,
+         {"55", "1", "0x4100"}},
+        {"syscomments row of four columns has no text",
+         row({"55", "1", "1", "0"}),
+         true,
+         true,
+         {"55", "1", ""}},
+        {"syscomments row of one column", row({"55"}), true, true, {"55", "", ""}},
+        {"a short later-layout row", row({"1", "55"}), false, true, {"55", "", "55"}},
+        {"no columns", {}, false, false, {}},
+        {"no columns, SQL Server 2000", {}, true, false, {}},
+    };
+    for (const Case& c : cases) {
+        DefinitionFragment f;
+        ASSERT_EQ(make_definition_fragment(c.row, c.sql2000, f), c.made) << c.name;
+        if (!c.made) continue;
+        EXPECT_EQ(f.object_id_text, c.expected.object_id_text) << c.name;
+        EXPECT_EQ(f.sub_id_text, c.expected.sub_id_text) << c.name;
+        EXPECT_EQ(f.value_text, c.expected.value_text) << c.name;
+    }
+}
+
+TEST(DefinitionFragments, ObjectValueColumnsAreSixAndEndWithTheBinaryValue) {
+    const std::vector<ColumnDescriptor> columns = object_value_descriptors();
+    ASSERT_EQ(columns.size(), 6u);
+    std::vector<std::string> names;
+    for (const auto& c : columns) names.push_back(c.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"valclass", "objid", "subobjid", "valnum", "value", "imageval"}));
+    EXPECT_EQ(columns[0].type_code, 14);
+    EXPECT_EQ(columns[1].declared_length, 4);
+    EXPECT_EQ(columns[4].type_code, 20);
+    EXPECT_TRUE(columns[4].variable_length);
+    EXPECT_EQ(columns[5].type_code, 16);
+    EXPECT_EQ(columns[5].declared_length, 0);
+    EXPECT_TRUE(columns[5].variable_length);
+}
+
+}  // namespace
+}  // namespace quenlow
