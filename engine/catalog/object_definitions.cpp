@@ -70,7 +70,10 @@ std::size_t retrieve_definition_fragments(SystemCatalog& catalog, EngineEvents& 
     const std::vector<PageMapEntry> entries(listed.begin(), listed.end());
     events.progress_range(0, static_cast<std::int64_t>(entries.size()));
     for (std::size_t i = 0; i < entries.size() && !state.stop_requested(); ++i) {
-        if (sql2000 && entries[i].page_type != kPageTypeData) continue;
+        // Definition rows live on data pages only. The index pages of the table's clustered index and the
+        // pages of its values stored elsewhere are mapped under the same object id; read as rows, their
+        // records would give fragments made of key values and text fragments.
+        if (entries[i].page_type != kPageTypeData) continue;
         const std::unique_ptr<CDataPage> page = read_data_page(database, entries[i].address());
         if (!page) continue;
         if (decode) {

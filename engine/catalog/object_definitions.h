@@ -60,10 +60,9 @@ bool make_definition_fragment(const std::vector<ColumnDescriptor>& row, bool sql
 // Reads every definition row of the database and appends one fragment per decoded row to out.
 //
 // Logs kRetrievingDefinitions, sets the progress range to the number of page-map entries of the layout's
-// table, and decodes each entry's page in order (SQL Server 2000 layout: only data pages, type 1) while
-// the stop flag is clear; pages that cannot be read are skipped without a word. The progress position
-// follows the entry index; at the end it is the entry count and kDefinitionsRetrieved is logged, also
-// after a stop.
+// table, and decodes each data page (type 1) of them in order while the stop flag is clear; pages that cannot
+// be read are skipped without a word. The progress position follows the entry index; at the end it is the
+// entry count and kDefinitionsRetrieved is logged, also after a stop.
 //
 // The catalog's working column lists are emptied first; the return value is the length the one of the
 // layout had, which a caller that shows those columns keeps for clearing its list later. 2005 and later:

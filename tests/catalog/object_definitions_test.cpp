@@ -1,5 +1,6 @@
 // Joining definition fragments into the text of an object, and cutting decoded rows into fragments.
-// Retrieval from database pages is tested through the application (tests/app/definition_display_test).
+// Retrieval is tested here with a stand-in decoder over blank pages, and with the engine's decoders on
+// builder databases through the application (tests/app/definition_display_test).
 
 #include "engine/catalog/object_definitions.h"
 
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/catalog/definition_bytes.h"
+#include "tests/support/catalog_fixture.h"
+#include "tests/support/recording_events.h"
 
 namespace quenlow {
 namespace {
@@ -142,6 +145,84 @@ TEST(DefinitionFragments, ObjectValueColumnsAreSixAndEndWithTheBinaryValue) {
     EXPECT_EQ(columns[5].type_code, 16);
     EXPECT_EQ(columns[5].declared_length, 0);
     EXPECT_TRUE(columns[5].variable_length);
+}
+
+// Decodes every page into one row of six columns whose objid is the page id, and notes the form used.
+struct PageIdDecoder {
+    std::vector<std::string> calls;
+    DefinitionPageDecoder decoder() {
+        return [this](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                      bool layout_form) {
+            calls.push_back(
+                fmt::format("{} {}", page.header().this_page.page_id, layout_form ? "layout" : "offsets"));
+            for (ColumnDescriptor& d : descriptors)
+                d.value_text = fmt::format("{}", page.header().this_page.page_id);
+            if (!descriptors.empty()) descriptors.back().value_text = "0x41";
+            return std::vector<std::vector<ColumnDescriptor>>{descriptors};
+        };
+    }
+};
+
+TEST(DefinitionRetrieval, ReadsTheDataPagesOfTheLayoutsTable) {
+    // Object 60 (sysobjvalues) owns a data page, an index page, a text page and a data page; object 6
+    // (syscomments) one data page.
+    test::CatalogFixture fixture({{10, 60, 1}, {11, 60, 2}, {12, 60, 3}, {13, 60, 1}, {14, 6, 1}});
+    SystemCatalog& catalog = fixture.catalog();
+    catalog.current_columns.resize(4);
+    catalog.current_rowset_columns.resize(1);
+    testing::RecordingEvents events;
+    PageIdDecoder pages;
+    std::vector<DefinitionFragment> out{{"1", "0", "0x42"}};
+
+    EXPECT_EQ(retrieve_definition_fragments(catalog, events, pages.decoder(), out), 4u);
+    EXPECT_EQ(pages.calls, (std::vector<std::string>{"10 layout", "13 layout"}));
+    ASSERT_EQ(out.size(), 3u) << "appended to what the list held";
+    EXPECT_EQ(out[1].object_id_text, "10");
+    EXPECT_EQ(out[2].object_id_text, "13");
+    EXPECT_EQ(out[2].value_text, "0x41");
+    EXPECT_TRUE(catalog.current_columns.empty());
+    EXPECT_EQ(catalog.column_descriptors.size(), 6u);
+    EXPECT_EQ(events.calls(), (std::vector<std::string>{
+                                  "log: " + std::string(kRetrievingDefinitions), "range 0..4", "position 0",
+                                  "position 3", "position 4", "log: " + std::string(kDefinitionsRetrieved)}));
+
+    // Without rowset columns the offset form decodes.
+    catalog.current_rowset_columns.clear();
+    pages.calls.clear();
+    out.clear();
+    retrieve_definition_fragments(catalog, events, pages.decoder(), out);
+    EXPECT_EQ(pages.calls, (std::vector<std::string>{"10 offsets", "13 offsets"}));
+
+    // SQL Server 2000: syscomments, decoded with the catalog's descriptors as they are; a row without
+    // columns makes no fragment.
+    fixture.state().sql2000_layout = true;
+    catalog.current_rowset_columns.resize(1);
+    catalog.current_legacy_columns.resize(2);
+    catalog.column_descriptors.clear();
+    pages.calls.clear();
+    out.clear();
+    EXPECT_EQ(retrieve_definition_fragments(catalog, events, pages.decoder(), out), 2u);
+    EXPECT_EQ(pages.calls, (std::vector<std::string>{"14 offsets"}));
+    EXPECT_TRUE(out.empty());
+    catalog.column_descriptors.resize(5);
+    retrieve_definition_fragments(catalog, events, pages.decoder(), out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].object_id_text, "14");
+    EXPECT_EQ(out[0].value_text, "0x41");
+}
+
+TEST(DefinitionRetrieval, StopEndsTheWalkButNotTheLog) {
+    test::CatalogFixture fixture({{10, 60, 1}, {11, 60, 1}, {12, 60, 1}});
+    testing::RecordingEvents events;
+    events.hook = [&](const std::string& line) {
+        if (line == "position 0") fixture.state().stop = true;
+    };
+    PageIdDecoder pages;
+    std::vector<DefinitionFragment> out;
+    retrieve_definition_fragments(fixture.catalog(), events, pages.decoder(), out);
+    EXPECT_EQ(out.size(), 1u);
+    EXPECT_EQ(events.log_lines().back(), kDefinitionsRetrieved);
+    EXPECT_EQ(events.positions().back(), 3);
 }
 
 }  // namespace
