@@ -169,7 +169,7 @@ TEST_P(DefinitionDisplayTest, KeyAndConstraintItemsOfATable) {
     // The key statement names the table and its key columns from the SQL Server 2000 key tables; the
     // later layout has none.
     EXPECT_EQ(shown_text(child(primary_key, "PK_Items")),
-              sql2000() ? "ALTER TABLE Items ADD PRIMARY KEY ( Id)" : "ALTER TABLE  ADD PRIMARY KEY ( )");
+              sql2000() ? "ALTER TABLE Items ADD PRIMARY KEY ( Id )" : "ALTER TABLE  ADD PRIMARY KEY ( )");
     EXPECT_FALSE(front.record_list().table_arrangement);
     EXPECT_EQ(front.log(), (Lines{"Please wait while PK_Items folder is scanning.", "PK_Items[0]",
                                   "Scanning process completed."}));
@@ -228,12 +228,12 @@ TEST(KeyStatements, ColumnsOfTheLegacyKeyTable) {
         std::string unique;
     };
     const std::vector<Case> cases = {
-        {500, "ALTER TABLE Orders ADD PRIMARY KEY ( OrderId , Line)",
+        {500, "ALTER TABLE Orders ADD PRIMARY KEY ( OrderId , Line )",
          "ALTER TABLE[dbo].[Orders] WITH NOCHECK ADD CONSTRAINT[UQ_x] UNIQUE CLUSTERED \r\n(\r\n"
-         "[ OrderId , Note , Line] DSC\r\n)"},
+         "[ OrderId , Note , Line ] DSC\r\n)"},
         // No key column: the blank is trimmed away and nothing is left to drop.
         {600, "ALTER TABLE Empty ADD PRIMARY KEY ()",
-         "ALTER TABLE[dbo].[Empty] WITH NOCHECK ADD CONSTRAINT[UQ_x] UNIQUE CLUSTERED \r\n(\r\n[ Note] "
+         "ALTER TABLE[dbo].[Empty] WITH NOCHECK ADD CONSTRAINT[UQ_x] UNIQUE CLUSTERED \r\n(\r\n[ Note ] "
          "DSC\r\n)"},
         {0, "ALTER TABLE  ADD PRIMARY KEY ( )",
          "ALTER TABLE[dbo].[] WITH NOCHECK ADD CONSTRAINT[UQ_x] UNIQUE CLUSTERED \r\n(\r\n[ ] DSC\r\n)"},

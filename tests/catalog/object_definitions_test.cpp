@@ -139,7 +139,7 @@ TEST(DefinitionFragments, ObjectValueColumnsAreSixAndEndWithTheBinaryValue) {
     EXPECT_EQ(names,
               (std::vector<std::string>{"valclass", "objid", "subobjid", "valnum", "value", "imageval"}));
     EXPECT_EQ(columns[0].type_code, 14);
-    EXPECT_EQ(columns[1].declared_length, 4);
+    EXPECT_FALSE(columns[1].variable_length);
     EXPECT_EQ(columns[4].type_code, 20);
     EXPECT_TRUE(columns[4].variable_length);
     EXPECT_EQ(columns[5].type_code, 16);

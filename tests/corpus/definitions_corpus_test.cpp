@@ -24,6 +24,12 @@ namespace {
 // values are read, and an entry that matches is reported so that it is taken out.
 const std::set<std::string> kStoredOffRow = {};
 
+// Objects whose text in the file is not the one of its script: the SQL Server 2000 pubs file holds the
+// original reptq procedures (SELECT ... COMPUTE BY), the script the later ones (GROUP BY ... WITH ROLLUP).
+// They are still checked to read as a whole procedure of that name.
+const std::set<std::string> kScriptDiffers = {"v539_pubs_sql2000data/reptq1", "v539_pubs_sql2000data/reptq2",
+                                              "v539_pubs_sql2000data/reptq3"};
+
 const std::vector<std::string> kFiles = {"v539_northwnd_sql2000data", "v539_pubs_sql2000data",
                                          "v655_northwnd_itsligo", "v655_pubs_itsligo"};
 
@@ -94,6 +100,36 @@ std::optional<std::string> created_object(const std::string& batch) {
     return std::nullopt;
 }
 
+// The batch with the name of its CREATE header written as [name]: scripting tools rewrite that name
+// ("Orders Qry" as [dbo].[Orders Qry]) while the server keeps the text as it was submitted.
+std::string canonical_header(const std::string& batch) {
+    const std::string low = lower(batch);
+    for (const char* keyword : {"create view ", "create procedure ", "create proc "}) {
+        std::size_t at = low.find(keyword);
+        while (at != std::string::npos && at > 0 && batch[at - 1] != '\n') at = low.find(keyword, at + 1);
+        if (at == std::string::npos) continue;
+        const auto name = created_object(batch);
+        std::size_t start = at + std::string_view(keyword).size();
+        std::size_t p = start;
+        // The name ends where the text after it starts: " AS", a parameter, a line end.
+        for (int part = 0; part < 2 && p < batch.size(); ++part) {
+            while (p < batch.size() && batch[p] == ' ') ++p;
+            if (batch[p] == '[' || batch[p] == '"') {
+                p = batch.find(batch[p] == '[' ? ']' : '"', p + 1) + 1;
+            } else {
+                while (p < batch.size() && !std::isspace(static_cast<unsigned char>(batch[p])) &&
+                       batch[p] != '.' && batch[p] != '(' && batch[p] != '@')
+                    ++p;
+            }
+            if (p >= batch.size() || batch[p] != '.') break;
+            ++p;
+        }
+        return batch.substr(0, start) + "[" + name.value_or("") + "]" +
+               batch.substr(std::min(p, batch.size()));
+    }
+    return batch;
+}
+
 // Every view and procedure batch of the scripts: object name -> batch texts (normalised).
 std::map<std::string, std::vector<std::string>> script_definitions(const testing::CorpusFile& file) {
     std::map<std::string, std::vector<std::string>> out;
@@ -101,7 +137,7 @@ std::map<std::string, std::vector<std::string>> script_definitions(const testing
         std::istringstream lines(read_script(*testing::corpus_dir() / script));
         std::string line, batch;
         auto flush = [&] {
-            if (auto name = created_object(batch)) out[*name].push_back(normalised(batch));
+            if (auto name = created_object(batch)) out[*name].push_back(normalised(canonical_header(batch)));
             batch.clear();
         };
         while (std::getline(lines, line)) {
@@ -148,12 +184,18 @@ TEST_P(DefinitionsCorpusTest, ViewsAndProceduresReadAsTheirScripts) {
             front.clear_calls();
             ASSERT_TRUE(frame.on_show_object(item));
             frame.wait_for_worker();
-            const std::string shown = normalised(front.record_list().text);
+            const std::string shown = normalised(canonical_header(front.record_list().text));
             const bool matches =
                 std::find(script->second.begin(), script->second.end(), shown) != script->second.end();
             const std::string key = file->name + "/" + name;
             if (kStoredOffRow.count(key)) {
                 EXPECT_FALSE(matches) << key << " now reads in full: take it out of kStoredOffRow";
+                continue;
+            }
+            if (kScriptDiffers.count(key)) {
+                EXPECT_FALSE(matches) << key << " now reads as its script: take it out of kScriptDiffers";
+                EXPECT_EQ(shown.rfind("CREATE PROCEDURE [" + name + "] ", 0), 0u) << shown;
+                EXPECT_NE(shown.find(" COMPUTE "), std::string::npos) << shown;
                 continue;
             }
             EXPECT_TRUE(matches) << key << "\nshown:  " << shown << "\nscript: " << script->second.front();
