@@ -33,6 +33,7 @@ MainFrameSeams engine_seams() {
         return assemble_object(catalog, name, type, definitions);
     };
     seams.build_catalog = catalog_builder();
+    seams.local_time = local_time_now;
     seams.definition_pass = definition_pass(definition_page_decoder());
     bind_table_display(seams, table_display_settings());
     return seams;
