@@ -1,6 +1,5 @@
 #include "app/engine_seams.h"
 
-#include "app/table_display.h"
 #include "engine/catalog/catalog_build.h"
 #include "engine/values/row_decoder.h"
 
@@ -9,6 +8,24 @@
 
 namespace quenlow {
 
+namespace {
+
+// The readers of one load or retrieval: the converters of the formatters are opened once, not per page.
+// Values stored on other pages are not read yet: the readers give empty texts.
+struct ValueReaders {
+    EmptyLargeValueReader large_values;
+    EmptyXmlConverter xml;
+    std::optional<DecodeContext> context;
+};
+
+std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database) {
+    auto readers = std::make_shared<ValueReaders>();
+    readers->context.emplace(make_decode_context(database.state(), readers->large_values, readers->xml));
+    return readers;
+}
+
+}  // namespace
+
 MainFrameSeams engine_seams() {
     MainFrameSeams seams;
     seams.assemble = [](SystemCatalog& catalog, const std::string& name, const std::string& type,
@@ -16,31 +33,42 @@ MainFrameSeams engine_seams() {
         return assemble_object(catalog, name, type, definitions);
     };
     seams.build_catalog = catalog_builder();
+    seams.local_time = local_time_now;
+    seams.definition_pass = definition_pass(definition_page_decoder());
+    bind_table_display(seams, table_display_settings());
+    return seams;
+}
+
+TableDisplaySettings table_display_settings() {
     TableDisplaySettings display;
     display.decoder = table_page_decoder();
-    bind_table_display(seams, std::move(display));
-    return seams;
+    display.show_other_item = definition_display(definition_page_decoder());
+    return display;
 }
 
 PageRowDecoderFactory table_page_decoder() {
     return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
-        // One decoding state per load: the converters of the formatters are opened once, not per page.
-        // Values stored on other pages are not read yet: the readers give empty texts.
-        struct Decoding {
-            EmptyLargeValueReader large_values;
-            EmptyXmlConverter xml;
-            std::optional<DecodeContext> context;
-        };
-        auto decoding = std::make_shared<Decoding>();
-        decoding->context.emplace(make_decode_context(database.state(), decoding->large_values, decoding->xml));
-        auto decode = [decoding](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
-                                 bool layout_form) {
-            DecodeContext& context = *decoding->context;
+        auto readers = make_value_readers(database);
+        auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                                bool layout_form) {
+            DecodeContext& context = *readers->context;
             if (const OpenedDatabase* db = page.database()) context.rows_loading = db->state().rows_loading;
             return layout_form ? decode_table_page_layout(page, descriptors, context)
                                : decode_table_page_offsets(page, descriptors, context);
         };
         return data_page_decoder(std::move(decode))(database, catalog);
+    };
+}
+
+DefinitionPageDecoderFactory definition_page_decoder() {
+    return [](OpenedDatabase& database) -> DefinitionPageDecoder {
+        auto readers = make_value_readers(database);
+        return [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                         bool layout_form) {
+            DecodeContext& context = *readers->context;
+            return layout_form ? decode_definition_page_layout(page, descriptors, context)
+                               : decode_definition_page_offsets(page, descriptors, context);
+        };
     };
 }
 

@@ -1,15 +1,25 @@
 #pragma once
 // The engine's parts of a scan and of a display, bound into the main frame's seams: the catalog build,
-// the schema assembly and the table display with its page decoder. Front ends take their seams from here.
+// the schema assembly, the definition pass, and the table display with its page decoder and the display
+// of definitions and key statements. Front ends take their seams from here.
 
+#include "app/definition_display.h"
 #include "app/main_frame.h"
 #include "app/record_batches.h"
+#include "app/table_display.h"
 
 namespace quenlow {
 
 MainFrameSeams engine_seams();
 
+// The table display as engine_seams() binds it: the page decoder below and the definition display.
+TableDisplaySettings table_display_settings();
+
 // Decodes the data pages of the table being shown into rows.
 PageRowDecoderFactory table_page_decoder();
+
+// Decodes the pages of the definition table; values stored on other pages are read by the same reader
+// the table decoder uses.
+DefinitionPageDecoderFactory definition_page_decoder();
 
 }  // namespace quenlow

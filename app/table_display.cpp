@@ -10,6 +10,8 @@ namespace quenlow {
 namespace {
 
 constexpr const char* kColumnsItem = "Columns";
+constexpr const char* kPrimaryKeyGroup = "PrimaryKey";
+constexpr const char* kUniqueGroup = "Unique";
 constexpr int kListColumnWidth = 200;
 
 // The column working list of the object assembled last: the one of the layout in use.
@@ -161,15 +163,17 @@ void TableDisplay::show_object_worker(MainFrame& frame, TreeItemId item) {
             build_schema_items(frame, type, item, shown.text, first_child, &primary_key_item_);
         else
             assemble(frame, *catalog, shown.text, type);
-        if (catalog->current_object_is_table && !catalog->column_descriptors.empty()) {
-            show_table(frame);
-        } else if (settings_.show_other_item) {
-            shown.assembled = true;
-            settings_.show_other_item(frame, shown);
-        }
-    } else if (settings_.show_other_item) {
-        settings_.show_other_item(frame, shown);
+        shown.assembled = true;
+    } else if (shown.parent_text != kPrimaryKeyGroup && shown.parent_text != kUniqueGroup) {
+        // Views, procedures, functions, triggers, defaults, constraints, columns, categories: the
+        // assembly finds what it can under the procedure type (which also accepts every type but tables).
+        assemble(frame, *catalog, shown.text, "P ");
+        shown.assembled = true;
     }
+    if (shown.assembled && catalog->current_object_is_table && !catalog->column_descriptors.empty())
+        show_table(frame);
+    else if (settings_.show_other_item)
+        settings_.show_other_item(frame, shown);
     closing_steps(frame, shown.text);
 }
 

@@ -14,8 +14,10 @@
 //
 // Constraint children appear in the reverse order of the constraint list (each is inserted first).
 //
-// Items that are not tables (views, procedures, functions, triggers, defaults, keys, constraints, columns,
-// categories) are handed to an optional seam; without it nothing is shown for them. Every click ends with
+// Any other item is assembled under the procedure type "P " (which finds every object that is not a
+// table by its name) unless its parent is "PrimaryKey" or "Unique"; when that gives a table, its rows are
+// shown, otherwise the item goes to an optional seam (views, procedures, functions, triggers, defaults,
+// keys, constraints, columns, categories: definition_display.h); without it nothing is shown for them. Every click ends with
 // the same closing steps: paging buttons, the page label "Page<n> - [<rows>](<first>-<last>) Records",
 // the line "<item>[<rows>]" and "Scanning process completed.".
 
@@ -35,7 +37,9 @@ struct ShownItem {
     std::string text;
     TreeItemId parent = kNoItem;
     std::string parent_text;
-    // A table item whose assembly gave no table; the catalog's current column list holds what it gave.
+    // The worker assembled the item (under the table categories as a table, under any other parent but
+    // "PrimaryKey" and "Unique" as a procedure) and it gave no table; the catalog's current column list
+    // holds what it gave.
     bool assembled = false;
 };
 

@@ -45,7 +45,7 @@ int run_rows(const RowsOptions& options);
 struct ShowOptions {
     ScanOptions scan;
     std::string item;
-    std::optional<std::string> parent;  // the text of the item's parent, to pick among equal texts
+    std::optional<std::string> parent;  // the text of the item's parent or of an item above it
 };
 // Scans and prints what a click on the tree item shows; 1 when the scan builds no tree or no item has
 // that text.

@@ -82,11 +82,13 @@ int main(int argc, char** argv) {
         "show",
         "Scan FILE, then print what a click on the tree item ITEM shows: the item with the items under it\n"
         "(for a table, its schema items) and, for a table, the first batch of its rows with the page\n"
-        "label; for other items the text the records view shows. Exit status 1 when the scan builds no\n"
-        "tree or no item has that text.");
+        "label; for other items the text the records view shows: the definition of a view, procedure,\n"
+        "function, trigger or default, the ALTER TABLE statement of a key or check constraint. Keys and\n"
+        "constraints are found under their tables' schema items, which are grown when ITEM is not in the\n"
+        "tree otherwise. Exit status 1 when the scan builds no tree or no item has that text.");
     add_scan_choices(show_cmd, show.scan);
     show_cmd->add_option("ITEM", show.item, "Text of the tree item")->required();
-    show_cmd->add_option("--parent", show.parent, "Text of the item's parent, to choose among equal texts");
+    show_cmd->add_option("--parent", show.parent, "Text of the item's parent or of any item above it, to choose among\nequal texts (\"PrimaryKey\", a table name, ...)");
 
     PageOptions page;
     auto* page_cmd = app.add_subcommand(

@@ -1,5 +1,4 @@
-// `quenlow rows` and `quenlow show`: a scan, then a click on a tree item, printed as the records view
-// shows it.
+// `quenlow rows`: a scan, then a click on a table's tree item, printed as the records view shows it.
 
 #include <cstdio>
 #include <iostream>
@@ -81,25 +80,7 @@ TreeItemId find_child(const ObjectTree& tree, TreeItemId parent, const std::stri
     return kNoItem;
 }
 
-// The first item, in outline order, with this text (and a parent of that text, when one is given).
-TreeItemId find_item(const ObjectTree& tree, TreeItemId under, const std::string& text,
-                     const std::optional<std::string>& parent) {
-    for (TreeItemId child : tree.children(under)) {
-        if (tree.item_text(child) == text && (!parent || tree.item_text(under) == *parent)) return child;
-        if (TreeItemId found = find_item(tree, child, text, parent)) return found;
-    }
-    return kNoItem;
-}
-
-void outline(const ObjectTree& tree, TreeItemId item, int depth, std::string& out) {
-    out.append(static_cast<std::size_t>(depth) * 2, ' ');
-    out += tree.item_text(item);
-    if (tree.is_bold(item)) out += " *";
-    out += '\n';
-    for (TreeItemId child : tree.children(item)) outline(tree, child, depth + 1, out);
-}
-
-// One batch as printed for --page and by show; the page label goes to stdout with the text table and
+// One batch as printed for --page; the page label goes to stdout with the text table and
 // to stderr with the data formats.
 void print_batch(const RecordListModel& list, const std::string& format) {
     if (format == "csv") {
@@ -165,34 +146,6 @@ int run_rows(const RowsOptions& options) {
         std::cout.flush();
     }
     session.finish();
-    return kExitOk;
-}
-
-int run_show(const ShowOptions& options) {
-    const std::unique_ptr<Session> opened = Session::open(options.scan, true);
-    if (!opened) return kExitUsage;
-    Session& session = *opened;
-    if (!session.scan()) return kExitFailed;
-
-    const ObjectTree& tree = session.frame().tree();
-    const TreeItemId item = find_item(tree, kNoItem, options.item, options.parent);
-    if (item == kNoItem) {
-        session.finish();
-        fmt::print(stderr, "No tree item reads {}{}.\n", options.item,
-                   options.parent ? " under " + *options.parent : std::string());
-        return kExitFailed;
-    }
-    const RecordListModel list = session.click(item);
-    session.finish();
-    std::string items;
-    outline(tree, item, 0, items);
-    std::cout << items;
-    if (list.table_arrangement) {
-        std::cout << '\n';
-        print_batch(list, "text");
-    } else if (!list.text.empty()) {
-        std::cout << '\n' << valid_utf8(list.text) << '\n';
-    }
     return kExitOk;
 }
 

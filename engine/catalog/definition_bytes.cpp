@@ -28,6 +28,19 @@ HexBytes hex_text_to_bytes(std::string_view text) {
     return out;
 }
 
+bool is_hex_value_text(std::string_view text) {
+    if (text.size() < 2 || text[0] != '0' || text[1] != 'x' || text.size() % 2 != 0) return false;
+    for (std::size_t i = 2; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+HexBytes definition_value_bytes(std::string_view text) {
+    return is_hex_value_text(text) ? hex_text_to_bytes(text) : HexBytes{};
+}
+
 std::string hex_bytes_text(const HexBytes& bytes) {
     const auto* data = reinterpret_cast<const std::byte*>(bytes.bytes.data());
     if (bytes.wide) {

@@ -24,4 +24,13 @@ HexBytes hex_text_to_bytes(std::string_view text);
 // The text the bytes hold, as UTF-8, up to the first terminator (a zero UTF-16 unit, or a zero byte).
 std::string hex_bytes_text(const HexBytes& bytes);
 
+// A value text as the row decoder writes a binary value: "0x" followed by pairs of hexadecimal digits
+// (either case; lower case is converted as hex_text_to_bytes does, to other bytes).
+bool is_hex_value_text(std::string_view text);
+
+// The bytes of a definition value text, or none when the text is not a hex value text: a value that did
+// not decode as binary (damaged rows, a table read with the wrong columns) contributes nothing rather
+// than bytes made from arbitrary characters.
+HexBytes definition_value_bytes(std::string_view text);
+
 }  // namespace quenlow

@@ -54,7 +54,7 @@ class TableDefinitions {
         if (it == by_sub_id_.end()) return std::nullopt;
         std::string text;
         for (std::size_t i : it->second)
-            text += hex_bytes_text(hex_text_to_bytes(definitions_[i].value_text));
+            text += hex_bytes_text(definition_value_bytes(definitions_[i].value_text));
         return text;
     }
 

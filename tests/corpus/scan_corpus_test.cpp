@@ -115,6 +115,8 @@ TEST_P(ScanCorpusTest, UserTablesLayoutAndLogOfASuccessfulScan) {
         r.log.size() > 5 ? r.log[5] : std::string(),
         "Creating Tree.........",
         "Process done.........",
+        "Retrieving Objects of Sysobjvalues System Tables...........",
+        "Retrieving  Objects of Sysobjvalues System Tables has been done...........",
         "Scanning completed for selected mdf file.",
     };
     EXPECT_EQ(r.log, narrative);

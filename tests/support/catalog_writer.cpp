@@ -208,14 +208,35 @@ void write_indexes_2005(DatabaseModel& m) {
     }
 }
 
+// The stored bytes of one piece of definition text.
+std::vector<std::byte> definition_bytes(const std::string& piece, const DefinitionStorage& storage) {
+    return storage.eight_bit ? latin1_bytes(piece) : utf16_bytes(piece);
+}
+
+std::int32_t object_id_named(const DatabaseModel& m, const std::string& name) {
+    for (const CatalogObject& o : m.objects)
+        if (o.name == name) return o.object_id;
+    throw std::invalid_argument("definition row for a missing object " + name);
+}
+
 void write_definitions_2005(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysObjValues);
     for (const CatalogObject& o : m.objects) {
         if (o.definition.empty()) continue;
         std::int64_t valnum = 0;
-        for (const std::string& piece : chunks(o.definition, kDefinitionChunk2005))
-            rows.push_back({I(1), I(o.object_id), I(0), I(valnum++), N(), Value::binary(utf16_bytes(piece))});
+        const std::size_t chunk = o.storage.chunk_chars != 0 ? o.storage.chunk_chars : kDefinitionChunk2005;
+        for (const std::string& piece : chunks(o.definition, chunk))
+            rows.push_back(
+                {I(1), I(o.object_id), I(0), I(valnum++), N(), Value::binary(definition_bytes(piece, o.storage))});
     }
+    // Computed columns: the definition under the table's id and the column id.
+    for (const StoredTable& t : m.tables)
+        for (std::size_t i = 0; i < t.blueprint.columns.size(); ++i)
+            if (!t.blueprint.columns[i].computed.empty())
+                rows.push_back({I(1), I(t.object_id()), I(static_cast<std::int64_t>(i + 1)), I(0), N(),
+                                Value::binary(utf16_bytes(t.blueprint.columns[i].computed))});
+    for (const DefinitionRowSpec& r : m.blueprint->definition_rows)
+        rows.push_back({I(1), I(object_id_named(m, r.object)), I(r.sub_id), I(0), N(), Value::binary(r.value)});
 }
 
 // Reference classes of a foreign key column pair: 28 names the referencing column, 29 the referenced one.
@@ -341,10 +362,15 @@ void write_definitions_2000(DatabaseModel& m) {
         if (o.definition.empty()) continue;
         std::int64_t colid = 1;
         const std::int64_t number = o.type == "P " ? 1 : 0;
-        for (const std::string& piece : chunks(o.definition, kDefinitionChunk2000))
-            rows.push_back({I(o.object_id), I(number), I(colid++), I(0), Value::binary(utf16_bytes(piece)),
-                            I(2), I(0), N(), N(), N()});
+        const std::size_t chunk = o.storage.chunk_chars != 0 ? o.storage.chunk_chars : kDefinitionChunk2000;
+        for (const std::string& piece : chunks(o.definition, chunk))
+            rows.push_back({I(o.object_id), I(number), I(colid++), I(0),
+                            Value::binary(definition_bytes(piece, o.storage)), I(o.storage.eight_bit ? 0 : 2),
+                            I(0), N(), N(), N()});
     }
+    for (const DefinitionRowSpec& r : m.blueprint->definition_rows)
+        rows.push_back({I(object_id_named(m, r.object)), I(r.sub_id), I(1), I(0), Value::binary(r.value), I(2),
+                        I(0), N(), N(), N()});
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ void add_system_tables(DatabaseModel& m) {
         t.page_index_id = m.blueprint->layout == Layout::k2000 ? 1 : 0;
         t.index_id = 1;
         m.objects.push_back(
-            {t.blueprint.name, "S ", id, 0, static_cast<std::int32_t>(t.blueprint.columns.size()), true, {}});
+            {t.blueprint.name, "S ", id, 0, static_cast<std::int32_t>(t.blueprint.columns.size()), true, {}, {}});
         m.tables.push_back(std::move(t));
     }
 }
@@ -104,11 +104,11 @@ void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
         }
         ++number;
         m.objects.push_back(
-            {t.blueprint.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(blueprint.columns.size()), false, {}});
+            {t.blueprint.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(blueprint.columns.size()), false, {}, {}});
         if (t.index_id == 1) {
             t.key_name = blueprint.key_name.empty() ? "PK_" + blueprint.name : blueprint.key_name;
             t.key_object_id = ids.take(0);
-            m.objects.push_back({t.key_name, "PK", t.key_object_id, t.object_id(), 1, false, {}});
+            m.objects.push_back({t.key_name, "PK", t.key_object_id, t.object_id(), 1, false, {}, {}});
         }
         m.tables.push_back(std::move(t));
     }
@@ -119,7 +119,7 @@ void add_dependent_objects(DatabaseModel& m, ObjectIds& ids) {
         StoredTable& t = user_table(m, d.table);
         const auto column_id = static_cast<std::int32_t>(column_of(t.blueprint, d.column) + 1);
         const std::int32_t id = ids.take(d.object_id);
-        m.objects.push_back({d.name, "D ", id, t.object_id(), column_id, false, d.definition});
+        m.objects.push_back({d.name, "D ", id, t.object_id(), column_id, false, d.definition, {}});
         m.column_defaults[{t.object_id(), column_id}] = id;
     }
     for (const ForeignKeySpec& f : m.blueprint->foreign_keys) {
@@ -130,12 +130,13 @@ void add_dependent_objects(DatabaseModel& m, ObjectIds& ids) {
             fk.column_pairs.emplace_back(
                 static_cast<std::int32_t>(column_of(t.blueprint, f.columns[k]) + 1),
                 static_cast<std::int32_t>(column_of(r.blueprint, f.referenced_columns[k]) + 1));
-        m.objects.push_back({f.name, "F ", fk.object_id, t.object_id(), 0, false, {}});
+        m.objects.push_back({f.name, "F ", fk.object_id, t.object_id(), 0, false, {}, {}});
         m.foreign_keys.push_back(std::move(fk));
     }
     for (const ModuleSpec& mod : m.blueprint->modules) {
         std::int32_t parent = mod.parent_table.empty() ? 0 : user_table(m, mod.parent_table).object_id();
-        m.objects.push_back({mod.name, mod.type, ids.take(mod.object_id), parent, 0, false, mod.definition});
+        m.objects.push_back(
+            {mod.name, mod.type, ids.take(mod.object_id), parent, 0, false, mod.definition, mod.storage});
     }
 }
 

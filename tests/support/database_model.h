@@ -47,6 +47,7 @@ struct CatalogObject {
     std::int32_t int_property = 0;
     bool system = false;
     std::string definition;  // modules and defaults
+    DefinitionStorage storage;
 };
 
 struct ForeignKeyColumns {

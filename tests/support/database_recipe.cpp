@@ -68,24 +68,35 @@ TableSpec& DatabaseSpec::add_table(std::string table_name) {
 }
 
 ModuleSpec& DatabaseSpec::add_view(std::string view_name, std::string definition) {
-    modules.push_back({std::move(view_name), "V ", std::move(definition), {}, 0});
+    modules.push_back({std::move(view_name), "V ", std::move(definition), {}, 0, {}});
     return modules.back();
 }
 
 ModuleSpec& DatabaseSpec::add_procedure(std::string procedure_name, std::string definition) {
-    modules.push_back({std::move(procedure_name), "P ", std::move(definition), {}, 0});
+    modules.push_back({std::move(procedure_name), "P ", std::move(definition), {}, 0, {}});
     return modules.back();
 }
 
 ModuleSpec& DatabaseSpec::add_function(std::string function_name, std::string definition, std::string type) {
-    modules.push_back({std::move(function_name), type_code(std::move(type)), std::move(definition), {}, 0});
+    modules.push_back({std::move(function_name), type_code(std::move(type)), std::move(definition), {}, 0, {}});
     return modules.back();
 }
 
 ModuleSpec& DatabaseSpec::add_trigger(std::string trigger_name, std::string parent_table,
                                       std::string definition) {
-    modules.push_back({std::move(trigger_name), "TR", std::move(definition), std::move(parent_table), 0});
+    modules.push_back({std::move(trigger_name), "TR", std::move(definition), std::move(parent_table), 0, {}});
     return modules.back();
+}
+
+ModuleSpec& DatabaseSpec::add_check(std::string check_name, std::string table, std::string definition) {
+    modules.push_back({std::move(check_name), "C ", std::move(definition), std::move(table), 0, {}});
+    return modules.back();
+}
+
+DefinitionRowSpec& DatabaseSpec::add_definition_row(std::string object, std::int32_t sub_id,
+                                                    std::vector<std::byte> value) {
+    definition_rows.push_back({std::move(object), sub_id, std::move(value)});
+    return definition_rows.back();
 }
 
 DefaultSpec& DatabaseSpec::add_default(std::string default_name, std::string table, std::string column,

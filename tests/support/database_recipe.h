@@ -43,13 +43,31 @@ struct TableSpec {
     int column_index(const std::string& column_name) const;
 };
 
-// A view, procedure, function or trigger: an object whose content is its definition text.
+// How the rows of a definition text are stored: UTF-16 (as the servers write them) or 8-bit text
+// (Latin-1), in pieces of at most chunk_chars characters (0: 3000 in the 2005 layout,
+// 4000 in the 2000 layout).
+struct DefinitionStorage {
+    bool eight_bit = false;
+    std::size_t chunk_chars = 0;
+};
+
+// A view, procedure, function, trigger or check constraint: an object whose content is its definition
+// text.
 struct ModuleSpec {
     std::string name;
-    std::string type;  // two characters: "V ", "P ", "FN", "IF", "TF", "TR"
+    std::string type;  // two characters: "V ", "P ", "FN", "IF", "TF", "TR", "C "
     std::string definition;
-    std::string parent_table;  // triggers only
+    std::string parent_table;  // triggers and check constraints
     std::int32_t object_id = 0;
+    DefinitionStorage storage;
+};
+
+// One extra row of the definition table, stored after the generated ones, for contents the generator
+// does not make (a definition stored twice, a single byte, ...).
+struct DefinitionRowSpec {
+    std::string object;  // name of the object whose id the row carries
+    std::int32_t sub_id = 0;
+    std::vector<std::byte> value;
 };
 
 // A default constraint on one column.
@@ -84,12 +102,16 @@ struct DatabaseSpec {
     std::vector<ModuleSpec> modules;
     std::vector<DefaultSpec> defaults;
     std::vector<ForeignKeySpec> foreign_keys;
+    std::vector<DefinitionRowSpec> definition_rows;
 
     TableSpec& add_table(std::string table_name);
     ModuleSpec& add_view(std::string view_name, std::string definition);
     ModuleSpec& add_procedure(std::string procedure_name, std::string definition);
     ModuleSpec& add_function(std::string function_name, std::string definition, std::string type = "FN");
     ModuleSpec& add_trigger(std::string trigger_name, std::string parent_table, std::string definition);
+    ModuleSpec& add_check(std::string check_name, std::string table, std::string definition);
+    // An extra definition row for the object of this name (stored as given).
+    DefinitionRowSpec& add_definition_row(std::string object, std::int32_t sub_id, std::vector<std::byte> value);
     DefaultSpec& add_default(std::string default_name, std::string table, std::string column,
                              std::string definition);
     ForeignKeySpec& add_foreign_key(std::string key_name, std::string table, std::vector<std::string> columns,

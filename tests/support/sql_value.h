@@ -82,6 +82,7 @@ struct ColumnSpec {
     std::optional<Identity> identity;
     std::int32_t collation_id = 0;  // 0: the database collation for character types
     bool stored = true;             // false: listed in the catalog but not stored in rows (computed)
+    std::string computed;           // the definition of a column that is not stored (2005 layout)
 
     ColumnSpec& with_identity(std::int64_t seed = 1, std::int64_t increment = 1) {
         identity = Identity{seed, increment};
