@@ -20,15 +20,29 @@ struct ProgramRun {
 // The text quoted for a POSIX shell.
 inline std::string shell_quoted(const std::string& s) {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    q += '\'';
+    return q;
 }
 
 inline ProgramRun run_quenlow(const TempFolder& folder, const std::vector<std::string>& args) {
-    std::string command = shell_quoted(std::string(QUENLOW_BINARY_DIR) + "/cli/quenlow");
-    for (const auto& a : args) command += " " + shell_quoted(a);
+    std::string program = QUENLOW_BINARY_DIR;
+    program += "/cli/quenlow";
+    std::string command = shell_quoted(program);
+    for (const auto& a : args) {
+        command += ' ';
+        command += shell_quoted(a);
+    }
     const std::string out = folder.file("stdout.txt"), err = folder.file("stderr.txt");
-    command += " </dev/null >" + shell_quoted(out) + " 2>" + shell_quoted(err);
+    command += " </dev/null >";
+    command += shell_quoted(out);
+    command += " 2>";
+    command += shell_quoted(err);
     ProgramRun run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
