@@ -2,6 +2,7 @@
 
 #include "app/table_display.h"
 #include "engine/catalog/catalog_build.h"
+#include "engine/values/lob_reader.h"
 #include "engine/values/row_decoder.h"
 
 #include <memory>
@@ -25,9 +26,9 @@ MainFrameSeams engine_seams() {
 PageRowDecoderFactory table_page_decoder() {
     return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
         // One decoding state per load: the converters of the formatters are opened once, not per page.
-        // Values stored on other pages are not read yet: the readers give empty texts.
+        // Values stored on LOB pages are read there; xml values are not converted yet (empty texts).
         struct Decoding {
-            EmptyLargeValueReader large_values;
+            LobValueReader large_values;
             EmptyXmlConverter xml;
             std::optional<DecodeContext> context;
         };
