@@ -1,6 +1,7 @@
 #include "app/engine_seams.h"
 
 #include "engine/catalog/catalog_build.h"
+#include "engine/values/lob_reader.h"
 #include "engine/values/row_decoder.h"
 
 #include <memory>
@@ -11,9 +12,9 @@ namespace quenlow {
 namespace {
 
 // The readers of one load or retrieval: the converters of the formatters are opened once, not per page.
-// Values stored on other pages are not read yet: the readers give empty texts.
+// Values stored on LOB pages are read there; xml values are not converted yet (empty texts).
 struct ValueReaders {
-    EmptyLargeValueReader large_values;
+    LobValueReader large_values;
     EmptyXmlConverter xml;
     std::optional<DecodeContext> context;
 };

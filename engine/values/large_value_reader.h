@@ -25,6 +25,7 @@
 namespace quenlow {
 
 class OpenedDatabase;
+struct FormatContext;
 
 // How the fragments of one value are turned into text; set by the row decoder from the column's type.
 struct LargeValueFlags {
@@ -43,6 +44,9 @@ struct LargeValueRequest {
     const ColumnDescriptor* column = nullptr;
     // The database of the record's page; null for a page built from bytes alone (nothing can be read).
     OpenedDatabase* database = nullptr;
+    // The row decoder's formatting context: code page converters and the column's code page for 8-bit
+    // text. Null: the reader's own defaults.
+    const FormatContext* format = nullptr;
 };
 
 class LargeValueReader {

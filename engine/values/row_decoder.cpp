@@ -408,6 +408,7 @@ Taken PageDecoder::take_variable(const ValueItem& item, ValueInfo& info, const C
     request.item = item.data;
     request.column = &d;
     request.database = page_.database();
+    request.format = &ctx_.format;
     switch (info.type_code) {
         case kTypeVarbinary:
         case kTypeClr:

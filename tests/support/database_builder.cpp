@@ -8,6 +8,7 @@
 
 #include "tests/support/allocation_pages.h"
 #include "tests/support/database_model.h"
+#include "tests/support/lob_builder.h"
 #include "tests/support/page_writer.h"
 #include "tests/support/system_tables.h"
 
@@ -151,11 +152,19 @@ DatabaseModel make_model(const DatabaseSpec& blueprint) {
     return m;
 }
 
-// Encodes a table's rows and packs them, in order, onto as many pages as they need.
-std::vector<PageRecords> pack_rows(const StoredTable& t) {
+// Encodes a table's rows and packs them, in order, onto as many pages as they need. Values that live on
+// LOB pages go into `lobs`.
+std::vector<PageRecords> pack_rows(const StoredTable& t, LobStore* lobs = nullptr) {
     std::vector<PageRecords> pages;
+    LobPlacer placer;
+    if (lobs != nullptr)
+        placer = [lobs](const ColumnSpec& column, const std::vector<std::byte>& value) {
+            const bool text_pointer = column.type == SqlType::Text || column.type == SqlType::NText ||
+                                      column.type == SqlType::Image;
+            return text_pointer ? lobs->text_pointer_value(value) : lobs->in_row_root_value(value);
+        };
     for (const auto& row : t.blueprint.rows) {
-        std::vector<std::byte> record = encode_record(t.layout, t.blueprint.columns, row);
+        std::vector<std::byte> record = encode_record(t.layout, t.blueprint.columns, row, placer);
         if (pages.empty() || !pages.back().fits(record.size())) pages.emplace_back();
         pages.back().add(std::move(record));
     }
@@ -276,7 +285,8 @@ BuiltDatabase build_database_image(const DatabaseSpec& blueprint) {
     // the pages known, packs every table onto the same number of pages.
     write_catalog_rows(m);
     std::vector<std::vector<PageRecords>> packed;
-    for (const StoredTable& t : m.tables) packed.push_back(pack_rows(t));
+    LobStore sizing(0, blueprint.layout);
+    for (const StoredTable& t : m.tables) packed.push_back(pack_rows(t, &sizing));
     place(m, packed);
     write_catalog_rows(m);
     for (std::size_t i = 0; i < m.tables.size(); ++i) {
@@ -292,12 +302,26 @@ BuiltDatabase build_database_image(const DatabaseSpec& blueprint) {
         for (std::int32_t e : t.uniform_extents) end = std::max(end, e + 8);
         end = std::max(end, t.iam_page + 1);
     }
+    // LOB pages follow everything else; the items rows keep for them have the same size wherever the
+    // pages go, so the user tables are packed again onto the same pages with the real page ids.
+    LobStore lobs(end, blueprint.layout);
+    for (std::size_t i = 0; i < m.tables.size(); ++i) {
+        if (m.tables[i].system) continue;
+        packed[i] = pack_rows(m.tables[i], &lobs);
+        if (packed[i].size() != m.tables[i].pages.size())
+            throw std::logic_error("table pages changed with the LOB page ids");
+    }
+    end += lobs.page_count();
     const std::int32_t page_count = (end + 7) / 8 * 8;
     std::vector<std::byte> image(static_cast<std::size_t>(page_count) * kPageSize);
 
     std::set<std::int32_t> written;
     for (std::size_t i = 0; i < m.tables.size(); ++i)
         write_table_pages(image, m.tables[i], packed[i], written);
+    for (const auto& [page_id, page] : lobs.pages()) {
+        std::memcpy(image.data() + static_cast<std::size_t>(page_id) * kPageSize, page.data(), kPageSize);
+        written.insert(page_id);
+    }
     write_allocation_pages(image, m, written);
     if (blueprint.torn_page_protection)
         for (std::int32_t p : written)

@@ -19,7 +19,11 @@
 // primary key, defaults and foreign keys, and for every module with its definition text, so that the
 // catalog readers, the schema assembly and the definition reader all find known content.
 //
-// Rows are stored in the order given. Values are in-row only; a record longer than 8060 bytes, a value
+// Values of text, ntext and image columns, and of (max) columns marked off_row, are stored on LOB pages
+// (type 3) placed after every other page: a small root or a large root over data fragments behind a
+// text pointer (type 4 large root in the 2000 layout, 5 after), or data fragments under an in-row root.
+//
+// Rows are stored in the order given. Other values are in-row; a record longer than 8060 bytes, a value
 // that does not suit its column or a reference to a missing table or column throws
 // std::invalid_argument.
 

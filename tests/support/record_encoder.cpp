@@ -62,7 +62,7 @@ RecordLayout make_record_layout(std::span<const ColumnSpec> columns) {
 }
 
 std::vector<std::byte> encode_record(const RecordLayout& layout, std::span<const ColumnSpec> columns,
-                                     std::span<const Value> row) {
+                                     std::span<const Value> row, const LobPlacer& lobs) {
     if (row.size() != columns.size())
         throw std::invalid_argument("row has " + std::to_string(row.size()) + " values for " +
                                     std::to_string(columns.size()) + " columns");
@@ -70,6 +70,7 @@ std::vector<std::byte> encode_record(const RecordLayout& layout, std::span<const
     std::vector<std::byte> fixed(layout.fixed_length);
     std::vector<std::byte> bitmap((n + 7) / 8);
     std::vector<std::vector<std::byte>> variable_values;
+    std::vector<bool> complex;
     std::size_t last_non_null_variable = 0;  // count of variable values up to the last non-NULL one
 
     for (const PhysicalColumn& p : layout.columns) {
@@ -79,11 +80,18 @@ std::vector<std::byte> encode_record(const RecordLayout& layout, std::span<const
             if (!column.nullable) throw std::invalid_argument("column " + column.name + " is not nullable");
             auto bit = static_cast<std::size_t>(p.null_bit - 1);
             bitmap[bit / 8] |= std::byte{static_cast<std::uint8_t>(1u << (bit % 8))};
-            if (p.variable) variable_values.emplace_back();
+            if (p.variable) {
+                variable_values.emplace_back();
+                complex.push_back(false);
+            }
             continue;
         }
         std::vector<std::byte> bytes = encode_value(column, value);
         if (p.variable) {
+            const bool lob = column.on_lob_pages();
+            if (lob && !lobs) throw std::invalid_argument("column " + column.name + " needs LOB pages");
+            if (lob) bytes = lobs(column, bytes);
+            complex.push_back(lob);
             variable_values.push_back(std::move(bytes));
             last_non_null_variable = variable_values.size();
         } else if (column.type == SqlType::Bit) {
@@ -107,9 +115,9 @@ std::vector<std::byte> encode_record(const RecordLayout& layout, std::span<const
     if (!variable_values.empty()) {
         append_u16(record, static_cast<std::uint16_t>(variable_values.size()));
         std::size_t end = record.size() + 2 * variable_values.size();
-        for (const auto& v : variable_values) {
-            end += v.size();
-            append_u16(record, static_cast<std::uint16_t>(end));
+        for (std::size_t i = 0; i < variable_values.size(); ++i) {
+            end += variable_values[i].size();
+            append_u16(record, static_cast<std::uint16_t>(end | (complex[i] ? 0x8000u : 0u)));
         }
         for (const auto& v : variable_values) record.insert(record.end(), v.begin(), v.end());
     }

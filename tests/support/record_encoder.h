@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -56,10 +57,15 @@ struct RecordLayout {
 
 RecordLayout make_record_layout(std::span<const ColumnSpec> columns);
 
+// Stores the bytes of a value that lives on LOB pages and returns the item the row keeps for it (a text
+// pointer or a root), written as a complex variable value (end offset bit 15 set).
+using LobPlacer = std::function<std::vector<std::byte>(const ColumnSpec& column, const std::vector<std::byte>& value)>;
+
 // Encodes one row (one value per table column, NULL allowed only where the column is nullable).
-// Throws std::invalid_argument on a value that does not fit or a record longer than 8060 bytes.
+// Values of columns stored on LOB pages go through `lobs`; without it they are refused. Throws
+// std::invalid_argument on a value that does not fit or a record longer than 8060 bytes.
 std::vector<std::byte> encode_record(const RecordLayout& layout, std::span<const ColumnSpec> columns,
-                                     std::span<const Value> row);
+                                     std::span<const Value> row, const LobPlacer& lobs = {});
 
 // A record with only fixed data and a zero column count: the form of allocation map records.
 std::vector<std::byte> encode_fixed_record(std::span<const std::byte> fixed);

@@ -22,7 +22,8 @@ const TypeFacts kFacts[] = {
     {"numeric", 108, 108, false, false},    {"uniqueidentifier", 36, 36, false, false},
     {"binary", 173, 173, false, false},     {"varbinary", 165, 165, true, false},
     {"float", 62, 62, false, false},        {"real", 59, 59, false, false},
-    {"sql_variant", 98, 98, true, false},
+    {"sql_variant", 98, 98, true, false},   {"text", 35, 35, true, true},
+    {"ntext", 99, 99, true, true},          {"image", 34, 34, true, false},
 };
 
 [[noreturn]] void refuse(const ColumnSpec& column, const char* why) {
@@ -218,6 +219,10 @@ std::int16_t ColumnSpec::byte_length() const {
             return 4;
         case SqlType::SqlVariant:
             return 8016;
+        case SqlType::Text:
+        case SqlType::NText:
+        case SqlType::Image:
+            return 16;
     }
     return 0;
 }
@@ -365,6 +370,12 @@ std::vector<std::byte> encode_value(const ColumnSpec& column, const Value& value
         case SqlType::SqlVariant:
             if (value.kind() != Value::Kind::Binary) refuse(column, "expects bytes");
             check_max(column, value.as_binary().size());
+            return value.as_binary();
+        case SqlType::Text:
+        case SqlType::NText:
+            return bytes_of_text_or_binary(column, value, column.type == SqlType::NText);
+        case SqlType::Image:
+            if (value.kind() != Value::Kind::Binary) refuse(column, "expects bytes");
             return value.as_binary();
         case SqlType::DateTime: {
             if (value.kind() != Value::Kind::DateTime) refuse(column, "expects a date and time");

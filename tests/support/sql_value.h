@@ -20,6 +20,9 @@
 //   uniqueidentifier  16           groups 1-3 byte-reversed, groups 4-5 as written
 //   float / real      8 / 4        IEEE double / single
 //   binary/varbinary  n / as long  the bytes
+//   text/ntext/image  16           a text pointer to LOB pages; the value as varchar, nvarchar,
+//                                  varbinary
+//   (max) types       as long      in the row, or a root of LOB page pointers (ColumnSpec::off_row)
 
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +56,10 @@ enum class SqlType {
     Float,
     Real,
     SqlVariant,
+    // Stored on LOB pages behind a 16-byte text pointer.
+    Text,   // 8-bit text (Latin-1 here)
+    NText,  // UTF-16
+    Image,  // bytes
 };
 
 // Catalog facts of a built-in type.
@@ -83,6 +90,8 @@ struct ColumnSpec {
     std::int32_t collation_id = 0;  // 0: the database collation for character types
     bool stored = true;             // false: listed in the catalog but not stored in rows (computed)
     std::string computed;           // the definition of a column that is not stored (2005 layout)
+    // (max) types: every value is stored on LOB pages under an in-row root instead of in the row.
+    bool off_row = false;
 
     ColumnSpec& with_identity(std::int64_t seed = 1, std::int64_t increment = 1) {
         identity = Identity{seed, increment};
@@ -98,6 +107,11 @@ struct ColumnSpec {
     // Bytes taken in the fixed part of a record; 0 for variable types and for bit (packed).
     int fixed_width() const;
     bool variable() const { return type_facts(type).variable; }
+    // Values live on LOB pages: text, ntext and image always, (max) types when off_row is set.
+    bool on_lob_pages() const {
+        return type == SqlType::Text || type == SqlType::NText || type == SqlType::Image ||
+               (off_row && length < 0);
+    }
     // Precision and scale as the catalog records them.
     std::uint8_t catalog_precision() const;
     std::uint8_t catalog_scale() const;
