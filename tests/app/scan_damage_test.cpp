@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/engine_seams.h"
+#include "app/log_file.h"
 #include "app/main_frame.h"
 #include "engine/pages/page_header.h"
 #include "tests/app/fake_front_end.h"
@@ -609,7 +610,7 @@ TEST(DamagedScanLog, UnwritableLogFolderTellsOncePerOpenAndKeepsThePane) {
         PosixFileSystem files;
         // A fixed clock: both Opens name the same log file, so the message can be compared whole.
         MainFrameSeams seams = engine_seams();
-        const std::tm now = seams.local_time();
+        const std::tm now = local_time_now();
         seams.local_time = [now] { return now; };
         MainFrame frame(app, front, files, seams);
         for (int open = 0; open < 2; ++open) {
