@@ -40,6 +40,7 @@ TEST(NumberColumns, SignedWidthsUnsignedTinyintFloatsAndMoney) {
         {column("tinyint(1)", kTypeTinyint), bytes_of({200}), "200"},
         {column("float(8)", kTypeFloat), le(0.1), "0.1"},
         {column("real(4)", kTypeReal), le(1e10f), "1e+010"},
+        {column("real(4)", kTypeReal), le(-0.00001f), "-1e-005"},  // below 0.0001: exponent, not "0"
         {column("money(8)", kTypeMoney), le<std::int64_t>(-50000), "-5.0000"},
         {column("smallmoney(4)", kTypeSmallmoney), le<std::int32_t>(125000), "12.5000"},
     });
