@@ -72,6 +72,7 @@ std::optional<OpenChoices> CliFrontEnd::open_dialog(const OpenDialogRequest&) {
 
 void CliFrontEnd::records_delete_all_rows() {
     std::lock_guard lock(mutex_);
+    complete_streamed_row();
     list_.delete_all_rows();
 }
 
@@ -87,17 +88,63 @@ void CliFrontEnd::records_add_column(int index, std::string_view title, int) {
 
 void CliFrontEnd::records_add_row(int index, std::string_view first_cell) {
     std::lock_guard lock(mutex_);
-    list_.add_row(index, first_cell);
+    if (!row_writer_) return list_.add_row(index, first_cell);
+    complete_streamed_row();
+    // The cells keep their buffers from row to row.
+    streamed_row_.resize(list_.columns.size());
+    for (std::string& cell : streamed_row_) cell.clear();
+    if (!streamed_row_.empty()) streamed_row_.front().assign(first_cell);
+    streamed_row_index_ = index;
 }
 
 void CliFrontEnd::records_set_cell(int row, int column, std::string_view text) {
     std::lock_guard lock(mutex_);
-    list_.set_cell(row, column, text);
+    if (!row_writer_) return list_.set_cell(row, column, text);
+    if (row != streamed_row_index_ || column < 0 || static_cast<std::size_t>(column) >= streamed_row_.size())
+        return;
+    streamed_row_[static_cast<std::size_t>(column)].assign(text);
+}
+
+void CliFrontEnd::records_insert_row(int index, std::span<const std::string_view> cells) {
+    std::lock_guard lock(mutex_);
+    if (!row_writer_) {
+        list_.add_row(index, cells.empty() ? std::string_view() : cells.front());
+        for (std::size_t c = 1; c < cells.size(); ++c) list_.set_cell(index, static_cast<int>(c), cells[c]);
+        return;
+    }
+    complete_streamed_row();
+    streamed_row_.resize(list_.columns.size());
+    for (std::size_t c = 0; c < streamed_row_.size(); ++c)
+        streamed_row_[c].assign(c < cells.size() ? cells[c] : std::string_view());
+    streamed_row_index_ = index;
 }
 
 void CliFrontEnd::records_delete_row(int row) {
     std::lock_guard lock(mutex_);
-    list_.delete_row(row);
+    if (!row_writer_) return list_.delete_row(row);
+    if (row == streamed_row_index_) streamed_row_index_ = -1;
+}
+
+void CliFrontEnd::stream_rows(RowWriter writer) {
+    std::lock_guard lock(mutex_);
+    complete_streamed_row();
+    row_writer_ = std::move(writer);
+}
+
+void CliFrontEnd::take_streamed_rows(std::string& out) {
+    std::lock_guard lock(mutex_);
+    complete_streamed_row();
+    if (out.empty())
+        out.swap(streamed_);  // out's buffer is reused for the next rows
+    else
+        out += streamed_;
+    streamed_.clear();
+}
+
+void CliFrontEnd::complete_streamed_row() {
+    if (streamed_row_index_ < 0 || !row_writer_) return;
+    row_writer_(streamed_, streamed_row_);
+    streamed_row_index_ = -1;
 }
 
 void CliFrontEnd::records_set_text(std::string_view text) {

@@ -58,8 +58,8 @@ DatabaseSpec rows_database(long rows) {
     t.primary_key({"Id"});
     Sequence seq;
     for (long i = 1; i <= rows; ++i) {
-        std::string name = std::string(kWords[static_cast<std::size_t>(seq.below(10))]) + " item " +
-                           std::to_string(i);
+        std::string name =
+            std::string(kWords[static_cast<std::size_t>(seq.below(10))]) + " item " + std::to_string(i);
         const int shape = seq.below(100);
         if (shape == 0) name += ", boxed";
         if (shape == 1) name += " \"special\"";
