@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "engine/pages/allocation_map.h"
@@ -309,10 +311,11 @@ void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
         ++list_rows_;
 
     ++row_counter_;
-    // Written per row, so built on the stack.
-    char buffer[48];
-    const auto written = fmt::format_to_n(buffer, sizeof(buffer), " row {} inserted", row_counter_);
-    const std::string_view text(buffer, static_cast<std::size_t>(written.out - buffer));
+    // " row <n> inserted", written per row, so built on the stack.
+    char buffer[48] = " row ";
+    char* end = std::to_chars(buffer + 5, buffer + 25, row_counter_).ptr;
+    end = std::copy_n(" inserted", 9, end);
+    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     front.set_caption(text);
     front.log_overwrite_last(text);
     if (run.follow_up && context.write_log_file) context.write_log_file(text);

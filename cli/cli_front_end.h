@@ -16,7 +16,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/front_end.h"
@@ -69,12 +71,13 @@ public:
     // A copy of the records pane as it stands.
     RecordListModel record_list() const;
 
-    // Appends one row of cells to the text, as printed.
-    using RowWriter = std::function<void(std::string& out, const std::vector<std::string>& cells)>;
-    // From now on the list keeps no rows: a row is written to the streamed text once it is complete (the
-    // next row begins, the list is emptied, or the text is taken) unless it was deleted again first.
-    // Rows are appended one after the other here, as the batch loader inserts them; a cell set or a row
-    // deleted is always the one inserted last.
+    // Appends one row, one cell per list column, to the text as printed.
+    using RowWriter = std::function<void(std::string& out, std::span<const std::string_view> cells)>;
+    // From now on the list keeps no rows: each row is written to the streamed text, a row inserted whole
+    // at once, a row added and then filled cell by cell once it is complete (the next row begins, the
+    // list is emptied, or the text is taken). Deleting the row inserted last takes it out of the text
+    // again. Rows are appended one after the other here, as the batch loader inserts them; a cell set or
+    // a row deleted is always the one inserted last.
     void stream_rows(RowWriter writer);
     // Appends the rows written since the last call to `out` and empties the streamed text.
     void take_streamed_rows(std::string& out);
@@ -90,14 +93,20 @@ private:
     TerminalEvents terminal_;
     bool progress_visible_ = false;
     OpenChoices choices_;
-    // Writes the row in progress, if any, to streamed_.
+    // Writes the row being filled cell by cell, if any, to streamed_.
     void complete_streamed_row();
+    void write_streamed_row(int index, std::span<const std::string_view> cells);
 
     RecordListModel list_;
     RowWriter row_writer_;
     std::string streamed_;
-    std::vector<std::string> streamed_row_;
-    int streamed_row_index_ = -1;  // -1: no row in progress
+    // A row added and being filled cell by cell; -1: none.
+    std::vector<std::string> filling_row_;
+    int filling_index_ = -1;
+    // The row written last and where its text starts, while it may still be deleted; -1: none.
+    int written_index_ = -1;
+    std::size_t written_start_ = 0;
+    std::vector<std::string_view> cell_views_;
 };
 
 }  // namespace quenlow::cli

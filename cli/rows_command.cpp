@@ -118,9 +118,11 @@ void print_batch(const RecordListModel& list, const std::string& format) {
 }
 
 CliFrontEnd::RowWriter row_writer(const std::string& format) {
-    if (format == "csv") return [](std::string& out, const Cells& cells) { append_csv_line(out, cells); };
-    if (format == "jsonl") return [](std::string& out, const Cells& cells) { out += jsonl_line(cells); };
-    return [](std::string& out, const Cells& cells) { out += tsv_line(cells); };
+    using Views = std::span<const std::string_view>;
+    if (format == "csv") return [](std::string& out, Views cells) { append_csv_line(out, cells); };
+    if (format == "jsonl")
+        return [](std::string& out, Views cells) { out += jsonl_line(Cells(cells.begin(), cells.end())); };
+    return [](std::string& out, Views cells) { out += tsv_line(Cells(cells.begin(), cells.end())); };
 }
 
 // Writes the text and empties it, keeping its buffer.

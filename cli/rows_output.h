@@ -12,6 +12,7 @@
 // Everything printed is UTF-8: a byte sequence that is not UTF-8 becomes U+FFFD.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -89,7 +90,28 @@ inline bool csv_needs_quotes(std::string_view value) {
     return false;
 }
 
+// Bytes after which a field can no longer be copied as it is: the ones that call for quotes, and every
+// byte of a multi-byte sequence (which must be checked).
+inline constexpr std::array<bool, 256> kCsvPlainStops = [] {
+    std::array<bool, 256> stops{};
+    for (int b = 0x80; b < 256; ++b) stops[static_cast<std::size_t>(b)] = true;
+    for (char c : {',', '"', '\r', '\n'}) stops[static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
+
 inline void append_csv_field(std::string& out, std::string_view value) {
+    // Most fields are plain ASCII without quotes or line ends: copied in one piece.
+    bool plain = true;
+    for (char c : value) {
+        if (kCsvPlainStops[static_cast<unsigned char>(c)]) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out.append(value);
+        return;
+    }
     if (!csv_needs_quotes(value)) return append_valid_utf8(out, value);
     // A double quote never lies inside a multi-byte sequence, so the pieces between the quotes can be
     // made valid one by one.
@@ -111,10 +133,14 @@ inline std::string csv_field(std::string_view value) {
     return field;
 }
 
-inline void append_csv_line(std::string& out, const Cells& cells) {
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i > 0) out += ',';
-        append_csv_field(out, cells[i]);
+// Cells: a range of texts (strings or string views).
+template <typename Texts>
+void append_csv_line(std::string& out, const Texts& cells) {
+    bool first = true;
+    for (const auto& cell : cells) {
+        if (!first) out += ',';
+        first = false;
+        append_csv_field(out, cell);
     }
     out += "\r\n";
 }
