@@ -51,13 +51,15 @@ PageRowDecoderFactory table_page_decoder() {
     return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
         auto readers = make_value_readers(database);
         auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
-                                bool layout_form) {
+                                bool layout_form, const PageRowVisitor& visit) {
             DecodeContext& context = *readers->context;
             if (const OpenedDatabase* db = page.database()) context.rows_loading = db->state().rows_loading;
-            return layout_form ? decode_table_page_layout(page, descriptors, context)
-                               : decode_table_page_offsets(page, descriptors, context);
+            if (layout_form)
+                decode_table_page_layout(page, descriptors, context, visit);
+            else
+                decode_table_page_offsets(page, descriptors, context, visit);
         };
-        return data_page_decoder(std::move(decode))(database, catalog);
+        return data_page_stream_decoder(std::move(decode))(database, catalog);
     };
 }
 

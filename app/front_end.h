@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,12 @@ public:
     // Inserts a row with the text of its first cell; the other cells are set one by one.
     virtual void records_add_row(int index, std::string_view first_cell) = 0;
     virtual void records_set_cell(int row, int column, std::string_view text) = 0;
+    // Inserts a row with all its cells (cells[0] the first): one call for records_add_row and a
+    // records_set_cell per further cell, in that order. A front end may do it in one step.
+    virtual void records_insert_row(int index, std::span<const std::string_view> cells) {
+        records_add_row(index, cells.empty() ? std::string_view() : cells.front());
+        for (std::size_t c = 1; c < cells.size(); ++c) records_set_cell(index, static_cast<int>(c), cells[c]);
+    }
     // Deletes one row; the rows after it move up.
     virtual void records_delete_row(int row) = 0;
     virtual void records_set_text(std::string_view text) = 0;  // the text box; replaces its whole text

@@ -100,6 +100,7 @@ void LogWriter::write_header() {
 }
 
 void LogWriter::write_line(std::string_view utf8) {
+    if (!out_.is_open()) return;
     std::string line(utf8);
     line += "\r\n";
     write_utf16(line);

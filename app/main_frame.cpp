@@ -98,7 +98,13 @@ void MainFrame::start_worker(std::function<void()> body) {
         app_.running.store(0);
         app_.engine.stop.store(false);
         worker_alive_.store(false);
+        worker_ended_.notify_all();
     });
+}
+
+bool MainFrame::wait_until_idle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(worker_end_mutex_);
+    return worker_ended_.wait_for(lock, limit, [this] { return !busy(); });
 }
 
 void MainFrame::reap_worker() {

@@ -20,6 +20,8 @@
 // the front end from one thread, its user-interface thread.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -111,6 +113,8 @@ public:
     bool busy() const;
     // Waits until the worker thread has ended. Not for the thread that carries out the front end's calls.
     void wait_for_worker();
+    // Waits until no worker runs or the time is up; true when none runs. Wakes as soon as a worker ends.
+    bool wait_until_idle(std::chrono::milliseconds limit);
 
     // A log line: the next index of the log pane, the line in the pane, the line in the log file.
     void add_log_line(std::string_view text);
@@ -167,6 +171,8 @@ private:
     std::atomic<bool> worker_alive_{false};
     // Orders Stop against the end of the worker, so a stop request lands before the end or not at all.
     std::mutex worker_end_mutex_;
+    // Signalled, under worker_end_mutex_, when a worker ends.
+    std::condition_variable worker_ended_;
 };
 
 }  // namespace quenlow

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "engine/pages/allocation_map.h"
@@ -38,21 +40,58 @@ std::string batch_label(std::int64_t page, std::int64_t rows, std::int64_t first
 
 }  // namespace
 
-PageRowDecoderFactory data_page_decoder(RecordPageDecoder decode) {
-    return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
-        return [decode, &database, &catalog](PageAddress address,
-                                             std::vector<ColumnDescriptor>& descriptors) {
-            std::vector<DecodedRow> rows;
-            if (!decode) return rows;
+PageRowDecoder PageRowDecoder::streaming(RowStream stream) {
+    PageRowDecoder decoder;
+    decoder.stream_ = std::move(stream);
+    return decoder;
+}
+
+std::vector<DecodedRow> PageRowDecoder::operator()(PageAddress address,
+                                                   std::vector<ColumnDescriptor>& descriptors) const {
+    if (lists_) return lists_(address, descriptors);
+    std::vector<DecodedRow> rows;
+    if (stream_) {
+        stream_(address, descriptors, [&rows](const DecodedRow& row) {
+            rows.push_back(row);
+            return true;
+        });
+    }
+    return rows;
+}
+
+void PageRowDecoder::each_row(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                              const PageRowVisitor& visit) const {
+    if (stream_) return stream_(address, descriptors, visit);
+    if (!lists_) return;
+    for (const DecodedRow& row : lists_(address, descriptors))
+        if (!visit(row)) return;
+}
+
+PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode) {
+    return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog) {
+        return PageRowDecoder::streaming([decode, &database, &catalog](
+                                             PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                                             const PageRowVisitor& visit) {
+            if (!decode) return;
             auto page = read_data_page(database, address);
-            if (!page || page->header().page_type != kPageTypeData) return rows;
+            if (!page || page->header().page_type != kPageTypeData) return;
             const EngineState& state = database.state();
             const bool layout_form = !state.sql2000_layout.load() && !catalog.current_rowset_columns.empty();
-            rows = decode(*page, descriptors, layout_form);
+            decode(*page, descriptors, layout_form, visit);
             if (state.show_advanced_deleted) page->release_scan_candidates();
-            return rows;
-        };
+        });
     };
+}
+
+PageRowDecoderFactory data_page_decoder(RecordPageDecoder decode) {
+    if (!decode) return data_page_stream_decoder({});
+    return data_page_stream_decoder([decode = std::move(decode)](const PrimaryRecordPage& page,
+                                                                 std::vector<ColumnDescriptor>& descriptors,
+                                                                 bool layout_form,
+                                                                 const PageRowVisitor& visit) {
+        for (const DecodedRow& row : decode(page, descriptors, layout_form))
+            if (!visit(row)) return;
+    });
 }
 
 // One batch on its way into the list.
@@ -67,6 +106,8 @@ struct RecordBatches::Run {
     // A full batch pushes its end as a new resume point (Previous finds it there already).
     bool push_resume_points = true;
     std::int64_t pages_done = 0;
+    // The cells of the row being inserted (views of the row's texts), kept from row to row.
+    std::vector<std::string_view> cells{};
 };
 
 RecordBatches::RecordBatches(PageRowDecoderFactory decoder) : decoder_(std::move(decoder)) {}
@@ -216,19 +257,30 @@ void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
             batch_full({p, 0});
             return;
         }
-        std::vector<DecodedRow> rows;
-        if (run.decode) rows = run.decode(page_list_[static_cast<std::size_t>(p)], run.schema);
-        const auto row_count = static_cast<std::int64_t>(rows.size());
-        for (std::int64_t r = p == start.page_index ? start.row_index : 0; r < row_count; ++r) {
-            if (row_counter_ >= kBatchRows) {
-                batch_full({p, r});
-                run.pages_done = p;
-                return;
-            }
-            const DecodedRow& row = rows[static_cast<std::size_t>(r)];
-            if (row.empty()) continue;
-            insert_row(run, row);
-            if (run.follow_up) context.front.progress_position(p);
+        // The page's rows stream in as they are decoded; none is kept. The rows before the resume row
+        // of the first page are decoded too (a record may carry texts on to the next), but not inserted.
+        const std::int64_t first_row = p == start.page_index ? start.row_index : 0;
+        std::int64_t r = 0;
+        bool filled = false;
+        if (run.decode) {
+            run.decode.each_row(page_list_[static_cast<std::size_t>(p)], run.schema,
+                                [&](const DecodedRow& row) {
+                                    const std::int64_t index = r++;
+                                    if (index < first_row) return true;
+                                    if (row_counter_ >= kBatchRows) {
+                                        batch_full({p, index});
+                                        filled = true;
+                                        return false;
+                                    }
+                                    if (row.empty()) return true;
+                                    insert_row(run, row);
+                                    if (run.follow_up) context.front.progress_position(p);
+                                    return true;
+                                });
+        }
+        if (filled) {
+            run.pages_done = p;
+            return;
         }
         run.pages_done = p + 1;
         context.front.progress_position(run.pages_done);
@@ -243,21 +295,27 @@ void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
     const std::string& first_text = first < row.size() ? row[first].value_text : kNoText;
 
     const int index = list_rows_;
-    front.records_add_row(index, first_text);
+    std::vector<std::string_view>& cells = run.cells;
+    cells.clear();
+    cells.push_back(first_text);
     std::size_t empty_cells = first_text.empty() || first_text == "NULL" ? 1 : 0;
-    int column = 1;
     for (std::size_t i = first + 1; i < row.size(); ++i) {
         if (row[i].physical_column_id == kNotStored) continue;
-        front.records_set_cell(index, column++, row[i].value_text);
+        cells.push_back(row[i].value_text);
         if (row[i].value_text.empty()) ++empty_cells;
     }
+    front.records_insert_row(index, cells);
     if (empty_cells == row.size())
         front.records_delete_row(index);
     else
         ++list_rows_;
 
     ++row_counter_;
-    const std::string text = fmt::format(" row {} inserted", row_counter_);
+    // " row <n> inserted", written per row, so built on the stack.
+    char buffer[48] = " row ";
+    char* end = std::to_chars(buffer + 5, buffer + 25, row_counter_).ptr;
+    end = std::copy_n(" inserted", 9, end);
+    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     front.set_caption(text);
     front.log_overwrite_last(text);
     if (run.follow_up && context.write_log_file) context.write_log_file(text);

@@ -43,6 +43,7 @@
 #include <deque>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "app/front_end.h"
@@ -65,11 +66,42 @@ struct ResumePoint {
 // One decoded record: a copy of the table's column descriptors with the record's value texts.
 using DecodedRow = std::vector<ColumnDescriptor>;
 
+// Receives the rows of a page one at a time, in order; false when no further row of the page is wanted.
+// A row handed over may be the decoder's row buffer itself, valid only until the next one.
+using PageRowVisitor = std::function<bool(const DecodedRow& row)>;
+
 // Decodes the data page at an address into rows. The descriptors are the row buffer of the whole load:
-// the decoder writes each value into them and copies them per record. An unreadable page or one that is
-// not a data page gives no rows.
-using PageRowDecoder =
-    std::function<std::vector<DecodedRow>(PageAddress address, std::vector<ColumnDescriptor>& descriptors)>;
+// the decoder writes each value into them and hands over (or copies) them per record. An unreadable page
+// or one that is not a data page gives no rows.
+//
+// Made from a function that returns the page's rows as one list, or (streaming) from one that hands
+// them to a visitor as it decodes them, so the batch loader copies no row and stops decoding where a
+// batch fills up.
+class PageRowDecoder {
+public:
+    using RowLists = std::function<std::vector<DecodedRow>(PageAddress address,
+                                                           std::vector<ColumnDescriptor>& descriptors)>;
+    using RowStream = std::function<void(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                                         const PageRowVisitor& visit)>;
+
+    PageRowDecoder() = default;
+    template <typename F>
+    requires std::is_invocable_r_v<std::vector<DecodedRow>, F&, PageAddress, std::vector<ColumnDescriptor>&>
+    PageRowDecoder(F lists) : lists_(std::move(lists)) {}
+    static PageRowDecoder streaming(RowStream stream);
+
+    explicit operator bool() const { return lists_ || stream_; }
+    // The page's rows as one list.
+    std::vector<DecodedRow> operator()(PageAddress address, std::vector<ColumnDescriptor>& descriptors) const;
+    // The page's rows one at a time, until visit answers false.
+    void each_row(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                  const PageRowVisitor& visit) const;
+
+private:
+    RowLists lists_;
+    RowStream stream_;
+};
+
 // Makes the page decoder of one load, for the database and the catalog of the table being shown.
 using PageRowDecoderFactory = std::function<PageRowDecoder(OpenedDatabase& database, SystemCatalog& catalog)>;
 
@@ -77,12 +109,17 @@ using PageRowDecoderFactory = std::function<PageRowDecoder(OpenedDatabase& datab
 // the descriptors (later layouts whose rowset has physical column rows); otherwise by their offsets.
 using RecordPageDecoder = std::function<std::vector<DecodedRow>(
     const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors, bool layout_form)>;
+// The same, handing each row to a visitor as it is decoded.
+using RecordPageStream =
+    std::function<void(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                       bool layout_form, const PageRowVisitor& visit)>;
 
 // The page reading around a record decoder: reads the page, hands it on only when it is a data page
 // (type 1), with layout_form set when the SQL Server 2000 layout flag is off and the catalog's current
 // rowset columns are not empty, and drops the page's body scan candidates after decoding when Show
 // Advanced Deleted records is on.
 PageRowDecoderFactory data_page_decoder(RecordPageDecoder decode);
+PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode);
 
 // Where a load took its page list from; a load may try more than one.
 enum class PageSource {

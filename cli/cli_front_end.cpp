@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quenlow::cli {
@@ -30,6 +31,8 @@ void CliFrontEnd::progress_range(std::int64_t low, std::int64_t high) {
 }
 
 void CliFrontEnd::progress_position(std::int64_t position) {
+    // Only a terminal shows the bar; the batch loader reports a position per row.
+    if (!interactive_) return;
     std::lock_guard lock(mutex_);
     if (progress_visible_) terminal_.progress_position(position);
 }
@@ -72,6 +75,8 @@ std::optional<OpenChoices> CliFrontEnd::open_dialog(const OpenDialogRequest&) {
 
 void CliFrontEnd::records_delete_all_rows() {
     std::lock_guard lock(mutex_);
+    complete_streamed_row();
+    written_index_ = -1;
     list_.delete_all_rows();
 }
 
@@ -87,17 +92,80 @@ void CliFrontEnd::records_add_column(int index, std::string_view title, int) {
 
 void CliFrontEnd::records_add_row(int index, std::string_view first_cell) {
     std::lock_guard lock(mutex_);
-    list_.add_row(index, first_cell);
+    if (!row_writer_) return list_.add_row(index, first_cell);
+    complete_streamed_row();
+    written_index_ = -1;
+    // The cells keep their buffers from row to row.
+    filling_row_.resize(list_.columns.size());
+    for (std::string& cell : filling_row_) cell.clear();
+    if (!filling_row_.empty()) filling_row_.front().assign(first_cell);
+    filling_index_ = index;
 }
 
 void CliFrontEnd::records_set_cell(int row, int column, std::string_view text) {
     std::lock_guard lock(mutex_);
-    list_.set_cell(row, column, text);
+    if (!row_writer_) return list_.set_cell(row, column, text);
+    if (row != filling_index_ || column < 0 || static_cast<std::size_t>(column) >= filling_row_.size())
+        return;
+    filling_row_[static_cast<std::size_t>(column)].assign(text);
+}
+
+void CliFrontEnd::records_insert_row(int index, std::span<const std::string_view> cells) {
+    std::lock_guard lock(mutex_);
+    if (!row_writer_) {
+        list_.add_row(index, cells.empty() ? std::string_view() : cells.front());
+        for (std::size_t c = 1; c < cells.size(); ++c) list_.set_cell(index, static_cast<int>(c), cells[c]);
+        return;
+    }
+    complete_streamed_row();
+    write_streamed_row(index, cells);
 }
 
 void CliFrontEnd::records_delete_row(int row) {
     std::lock_guard lock(mutex_);
-    list_.delete_row(row);
+    if (!row_writer_) return list_.delete_row(row);
+    if (row == filling_index_) {
+        filling_index_ = -1;
+    } else if (row == written_index_) {
+        streamed_.resize(written_start_);
+        written_index_ = -1;
+    }
+}
+
+void CliFrontEnd::stream_rows(RowWriter writer) {
+    std::lock_guard lock(mutex_);
+    complete_streamed_row();
+    written_index_ = -1;
+    row_writer_ = std::move(writer);
+}
+
+void CliFrontEnd::take_streamed_rows(std::string& out) {
+    std::lock_guard lock(mutex_);
+    complete_streamed_row();
+    written_index_ = -1;
+    if (out.empty())
+        out.swap(streamed_);  // out's buffer is reused for the next rows
+    else
+        out += streamed_;
+    streamed_.clear();
+}
+
+void CliFrontEnd::complete_streamed_row() {
+    if (filling_index_ < 0 || !row_writer_) return;
+    std::vector<std::string_view> cells(filling_row_.begin(), filling_row_.end());
+    write_streamed_row(filling_index_, cells);
+    written_index_ = -1;  // only a row inserted whole can be taken back
+    filling_index_ = -1;
+}
+
+// One cell per list column: missing cells are empty, cells of columns the list does not have are
+// left out.
+void CliFrontEnd::write_streamed_row(int index, std::span<const std::string_view> cells) {
+    cell_views_.assign(list_.columns.size(), std::string_view());
+    std::copy_n(cells.begin(), std::min(cells.size(), cell_views_.size()), cell_views_.begin());
+    written_index_ = index;
+    written_start_ = streamed_.size();
+    row_writer_(streamed_, cell_views_);
 }
 
 void CliFrontEnd::records_set_text(std::string_view text) {

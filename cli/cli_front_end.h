@@ -8,13 +8,18 @@
 //   yes/no questions stderr, the text and " Yes": the command line always answers Yes
 //   open dialog      answers with the choices made on the command line, refused (the refusal printed,
 //                    nothing returned) by the dialog's own rules
-//   records pane     kept in a RecordListModel, for the commands to print
+//   records pane     kept in a RecordListModel, for the commands to print; or, with stream_rows(), the
+//                    rows written out as text as they come, for printing every batch of a table
 //   overwritten log  nothing: the per-row counter would be one line per row
 //   tree, caption, web pages, about: nothing; the tree is printed from the model at the end
 
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/front_end.h"
 #include "app/record_list.h"
@@ -53,6 +58,7 @@ public:
     void records_add_column(int index, std::string_view title, int width) override;
     void records_add_row(int index, std::string_view first_cell) override;
     void records_set_cell(int row, int column, std::string_view text) override;
+    void records_insert_row(int index, std::span<const std::string_view> cells) override;
     void records_delete_row(int row) override;
     void records_set_text(std::string_view text) override;
     void records_set_page_label(std::string_view text) override;
@@ -65,6 +71,17 @@ public:
     // A copy of the records pane as it stands.
     RecordListModel record_list() const;
 
+    // Appends one row, one cell per list column, to the text as printed.
+    using RowWriter = std::function<void(std::string& out, std::span<const std::string_view> cells)>;
+    // From now on the list keeps no rows: each row is written to the streamed text, a row inserted whole
+    // at once, a row added and then filled cell by cell once it is complete (the next row begins, the
+    // list is emptied, or the text is taken). Deleting the row inserted last takes it out of the text
+    // again. Rows are appended one after the other here, as the batch loader inserts them; a cell set or
+    // a row deleted is always the one inserted last.
+    void stream_rows(RowWriter writer);
+    // Appends the rows written since the last call to `out` and empties the streamed text.
+    void take_streamed_rows(std::string& out);
+
     void open_url(std::string_view) override {}
     void show_about() override {}
 
@@ -76,7 +93,20 @@ private:
     TerminalEvents terminal_;
     bool progress_visible_ = false;
     OpenChoices choices_;
+    // Writes the row being filled cell by cell, if any, to streamed_.
+    void complete_streamed_row();
+    void write_streamed_row(int index, std::span<const std::string_view> cells);
+
     RecordListModel list_;
+    RowWriter row_writer_;
+    std::string streamed_;
+    // A row added and being filled cell by cell; -1: none.
+    std::vector<std::string> filling_row_;
+    int filling_index_ = -1;
+    // The row written last and where its text starts, while it may still be deleted; -1: none.
+    int written_index_ = -1;
+    std::size_t written_start_ = 0;
+    std::vector<std::string_view> cell_views_;
 };
 
 }  // namespace quenlow::cli

@@ -61,6 +61,9 @@ public:
         wait_for_worker(*frame_);
         return front_->record_list();
     }
+    // From now on rows are written out as text as they are inserted (see CliFrontEnd::stream_rows).
+    void stream_rows(CliFrontEnd::RowWriter writer) { front_->stream_rows(std::move(writer)); }
+    void take_streamed_rows(std::string& out) { front_->take_streamed_rows(out); }
     // Clears the progress bar line before output.
     void finish() { front_->finish(); }
 
@@ -95,9 +98,19 @@ void print_batch(const RecordListModel& list, const std::string& format) {
     fmt::print(stderr, "{}\n", list.page_label);
 }
 
-void print_rows(const RecordListModel& list, const std::string& format) {
-    for (const auto& row : list.rows)
-        std::cout << (format == "csv" ? csv_line(row) : format == "jsonl" ? jsonl_line(row) : tsv_line(row));
+CliFrontEnd::RowWriter row_writer(const std::string& format) {
+    using Views = std::span<const std::string_view>;
+    if (format == "csv") return [](std::string& out, Views cells) { append_csv_line(out, cells); };
+    if (format == "jsonl")
+        return [](std::string& out, Views cells) { out += jsonl_line(Cells(cells.begin(), cells.end())); };
+    return [](std::string& out, Views cells) { out += tsv_line(Cells(cells.begin(), cells.end())); };
+}
+
+// Writes the text and empties it, keeping its buffer.
+void write_out(std::string& text) {
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::cout.flush();
+    text.clear();
 }
 
 }  // namespace
@@ -118,6 +131,8 @@ int run_rows(const RowsOptions& options) {
         return kExitFailed;
     }
 
+    // Every batch is printed as soon as it is in, through one text buffer; no batch is held as a list.
+    if (options.all) session.stream_rows(row_writer(options.format));
     RecordListModel list = session.click(table);
     if (!list.table_arrangement) {
         session.finish();
@@ -134,16 +149,17 @@ int run_rows(const RowsOptions& options) {
         return kExitOk;
     }
 
-    // Every batch, printed as soon as it is in; only one batch is held at a time.
+    std::string out;
     if (options.format == "csv")
-        std::cout << csv_line(list.columns);
+        append_csv_line(out, list.columns);
     else if (options.format == "text")
-        std::cout << tsv_line(list.columns);
-    print_rows(list, options.format);
+        out += tsv_line(list.columns);
+    session.take_streamed_rows(out);
+    write_out(out);
     while (list.next_enabled && !interrupted()) {
         list = session.next();
-        print_rows(list, options.format);
-        std::cout.flush();
+        session.take_streamed_rows(out);
+        write_out(out);
     }
     session.finish();
     return kExitOk;

@@ -12,6 +12,7 @@
 // Everything printed is UTF-8: a byte sequence that is not UTF-8 becomes U+FFFD.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,11 +54,16 @@ inline std::size_t utf8_sequence_length(std::string_view s, std::size_t i) {
     return n;
 }
 
-// The text with every byte that does not begin a valid UTF-8 sequence replaced by U+FFFD.
-inline std::string valid_utf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
+// Appends the text with every byte that does not begin a valid UTF-8 sequence replaced by U+FFFD. Runs
+// of ASCII are copied whole.
+inline void append_valid_utf8(std::string& out, std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t ascii_end = i;
+        while (ascii_end < s.size() && static_cast<unsigned char>(s[ascii_end]) < 0x80) ++ascii_end;
+        out.append(s.data() + i, ascii_end - i);
+        i = ascii_end;
+        if (i == s.size()) break;
         const std::size_t n = utf8_sequence_length(s, i);
         if (n == 0) {
             out += "\xEF\xBF\xBD";
@@ -67,27 +73,82 @@ inline std::string valid_utf8(std::string_view s) {
             i += n;
         }
     }
+}
+
+inline std::string valid_utf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    append_valid_utf8(out, s);
     return out;
 }
 
-inline std::string csv_field(std::string_view value) {
-    std::string text = valid_utf8(value);
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
+// Whether a field needs quotes. Only ASCII bytes decide, and making the text valid UTF-8 neither adds
+// nor removes any, so the raw value can be asked.
+inline bool csv_needs_quotes(std::string_view value) {
+    for (char c : value)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
+// Bytes after which a field can no longer be copied as it is: the ones that call for quotes, and every
+// byte of a multi-byte sequence (which must be checked).
+inline constexpr std::array<bool, 256> kCsvPlainStops = [] {
+    std::array<bool, 256> stops{};
+    for (int b = 0x80; b < 256; ++b) stops[static_cast<std::size_t>(b)] = true;
+    for (char c : {',', '"', '\r', '\n'}) stops[static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
+
+inline void append_csv_field(std::string& out, std::string_view value) {
+    // Most fields are plain ASCII without quotes or line ends: copied in one piece.
+    bool plain = true;
+    for (char c : value) {
+        if (kCsvPlainStops[static_cast<unsigned char>(c)]) {
+            plain = false;
+            break;
+        }
     }
-    return quoted + '"';
+    if (plain) {
+        out.append(value);
+        return;
+    }
+    if (!csv_needs_quotes(value)) return append_valid_utf8(out, value);
+    // A double quote never lies inside a multi-byte sequence, so the pieces between the quotes can be
+    // made valid one by one.
+    out += '"';
+    for (std::size_t i = 0;;) {
+        const std::size_t quote = value.find('"', i);
+        append_valid_utf8(
+            out, value.substr(i, quote == std::string_view::npos ? std::string_view::npos : quote - i));
+        if (quote == std::string_view::npos) break;
+        out += "\"\"";
+        i = quote + 1;
+    }
+    out += '"';
+}
+
+inline std::string csv_field(std::string_view value) {
+    std::string field;
+    append_csv_field(field, value);
+    return field;
+}
+
+// Cells: a range of texts (strings or string views).
+template <typename Texts>
+void append_csv_line(std::string& out, const Texts& cells) {
+    bool first = true;
+    for (const auto& cell : cells) {
+        if (!first) out += ',';
+        first = false;
+        append_csv_field(out, cell);
+    }
+    out += "\r\n";
 }
 
 inline std::string csv_line(const Cells& cells) {
     std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i > 0) line += ',';
-        line += csv_field(cells[i]);
-    }
-    return line + "\r\n";
+    append_csv_line(line, cells);
+    return line;
 }
 
 inline std::string jsonl_line(const Cells& cells) {

@@ -78,17 +78,21 @@ class RecordBodyParser {
         record_.variable_column_count = static_cast<std::uint16_t>(count);
         if (count < 1 || count > R::kMaxColumns) return q;
 
-        std::vector<std::uint16_t> raw_ends(static_cast<std::size_t>(count), 0);
-        for (auto& end : raw_ends) {
-            if (q + 2 <= m_) end = u16_at(p_, q);
-            q += 2;
-        }
-        record_.variable_end_offsets.reserve(raw_ends.size());
-        for (std::uint16_t end : raw_ends) record_.variable_end_offsets.push_back(end & ~R::kComplexBit);
+        // The end offsets are read in place (an end past the record reads 0).
+        const std::int64_t ends_at = q;
+        const auto raw_end_at = [&](std::int64_t i) -> std::uint16_t {
+            const std::int64_t at = ends_at + 2 * i;
+            return at + 2 <= m_ ? u16_at(p_, at) : 0;
+        };
+        q += 2 * count;
+        record_.variable_end_offsets.reserve(static_cast<std::size_t>(count));
+        for (std::int64_t i = 0; i < count; ++i)
+            record_.variable_end_offsets.push_back(raw_end_at(i) & ~R::kComplexBit);
 
         std::int64_t start = q;
-        record_.values.reserve(raw_ends.size());
-        for (std::uint16_t raw_end : raw_ends) {
+        record_.values.reserve(static_cast<std::size_t>(count));
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::uint16_t raw_end = raw_end_at(i);
             if (page_.stop_requested()) break;
             ValueItem item;
             item.complex = (raw_end & R::kComplexBit) != 0;

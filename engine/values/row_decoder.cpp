@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 #include "engine/catalog/type_codes.h"
 #include "engine/values/sql_variant.h"
@@ -62,65 +63,104 @@ void add_hex_prefix(std::string& t) {
     if (t != " ") t.insert(0, "0x");
 }
 
-// Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
-std::string format_fixed(ValueInfo& info, ByteSpan fixed, std::int64_t offset, const ColumnDescriptor& d,
-                         const DecodeContext& ctx) {
-    info.available_bytes = static_cast<std::int64_t>(fixed.size()) - offset;
-    return format_value(info, fixed.data() + offset, d, ctx.format);
-}
-
 bool within_fixed(std::int64_t offset, ByteSpan fixed) {
     return offset >= 0 && offset <= static_cast<std::int64_t>(fixed.size());
-}
-
-// Formats a value item's bytes as a plain value of their own length.
-std::string format_item_bytes(ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d,
-                              const DecodeContext& ctx) {
-    const std::size_t n = std::min<std::size_t>(bytes.size(), std::numeric_limits<std::int16_t>::max());
-    info.value_length = static_cast<std::int16_t>(n);
-    info.available_bytes = static_cast<std::int64_t>(n);
-    return format_value(info, bytes.data(), d, ctx.format);
 }
 
 class PageDecoder {
 public:
     PageDecoder(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors, DecodeContext& ctx)
-        : page_(page), descriptors_(descriptors), ctx_(ctx) {}
+        : page_(page), descriptors_(descriptors), ctx_(ctx) {
+        // The declared size from each type text, read once per page instead of once per value.
+        declared_sizes_.reserve(descriptors.size());
+        for (const ColumnDescriptor& d : descriptors)
+            declared_sizes_.push_back(declared_length_of(d.type_text));
+    }
 
-    std::vector<DecodedRow> table_layout() {
-        return run([this](const CPrimaryRecord& r) { return decode_layout(r, true, kTableLayoutRules); },
-                   &PageDecoder::usual_skip);
+    template <typename Emit>
+    void table_layout(const Emit& emit) {
+        run([this](const CPrimaryRecord& r) { return decode_layout(r, true, kTableLayoutRules); },
+            &PageDecoder::usual_skip, emit);
     }
     std::vector<DecodedRow> definition_layout() {
-        return run(
+        return collect(
             [this](const CPrimaryRecord& r) { return decode_layout(r, false, kDefinitionLayoutRules); },
             &PageDecoder::usual_skip);
     }
-    std::vector<DecodedRow> table_offsets() {
-        return run([this](const CPrimaryRecord& r) { return decode_table_offsets(r); },
-                   &PageDecoder::usual_skip);
+    template <typename Emit>
+    void table_offsets(const Emit& emit) {
+        run([this](const CPrimaryRecord& r) { return decode_table_offsets(r); }, &PageDecoder::usual_skip,
+            emit);
     }
     std::vector<DecodedRow> definition_offsets() {
-        return run([this](const CPrimaryRecord& r) { return decode_definition_offsets(r); },
-                   &PageDecoder::definition_skip);
+        return collect([this](const CPrimaryRecord& r) { return decode_definition_offsets(r); },
+                       &PageDecoder::definition_skip);
+    }
+
+    // The rows of a page as copies of the descriptor list.
+    template <typename Decode>
+    std::vector<DecodedRow> collect(Decode decode, bool (PageDecoder::*skip)(const CPrimaryRecord*) const) {
+        std::vector<DecodedRow> rows;
+        const std::int64_t end = record_end();
+        if (end > 0) rows.reserve(static_cast<std::size_t>(end));
+        const auto keep = [&rows](const DecodedRow& row) {
+            rows.push_back(row);
+            return true;
+        };
+        run(decode, skip, keep);
+        return rows;
     }
 
 private:
-    // The record loop shared by the four decoders; decode returns whether the row is kept.
-    template <typename Decode>
-    std::vector<DecodedRow> run(Decode decode, bool (PageDecoder::*skip)(const CPrimaryRecord*) const) {
-        std::vector<DecodedRow> rows;
+    std::int64_t record_end() const {
         const std::int64_t slots = page_.header().slot_count;
         const std::int64_t records = static_cast<std::int64_t>(page_.records().size());
-        const std::int64_t end = std::min(slots, records);
-        if (end > 0) rows.reserve(static_cast<std::size_t>(end));
+        return std::min(slots, records);
+    }
+
+    // The record loop shared by the four decoders; decode returns whether the row is kept, emit takes a
+    // kept row and returns whether more are wanted.
+    template <typename Decode, typename Emit>
+    void run(Decode decode, bool (PageDecoder::*skip)(const CPrimaryRecord*) const, const Emit& emit) {
+        const std::int64_t end = record_end();
         for (std::int64_t i = 0; i < end; ++i) {
             if (page_.stop_requested()) break;
             const CPrimaryRecord* record = page_.primary_record(static_cast<std::size_t>(i));
             if ((this->*skip)(record)) continue;
-            if (decode(*record)) rows.push_back(descriptors_);
+            if (decode(*record) && !emit(std::as_const(descriptors_))) break;
         }
-        return rows;
+    }
+
+    // The text buffer of the value being formatted, empty; finish() swaps it into the descriptor, so the
+    // buffers of a page's values are reused from record to record.
+    std::string& fresh_text() {
+        scratch_.clear();
+        return scratch_;
+    }
+    // The value description of column j, which becomes the column being formatted.
+    ValueInfo value_info(std::size_t j, RecordCursor& c) {
+        const ColumnDescriptor& d = descriptors_[j];
+        declared_now_ = declared_sizes_[j];
+        return make_value_info(d, d.type_code, c.bits);
+    }
+    // Formats the value at `bytes` into t. The declared size is the one read from the type text of the
+    // column being formatted (0: the formatter reads it itself).
+    void format(std::string& t, ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& d) const {
+        if (info.declared_size == 0) info.declared_size = declared_now_;
+        format_value_to(t, info, bytes, d, ctx_.format);
+    }
+    // Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
+    void format_fixed(std::string& t, ValueInfo& info, ByteSpan fixed, std::int64_t offset,
+                      const ColumnDescriptor& d) const {
+        info.available_bytes = static_cast<std::int64_t>(fixed.size()) - offset;
+        format(t, info, fixed.data() + offset, d);
+    }
+    // Formats a value item's bytes as a plain value of their own length.
+    void format_item_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d) const {
+        const std::size_t n = std::min<std::size_t>(bytes.size(), std::numeric_limits<std::int16_t>::max());
+        info.value_length = static_cast<std::int16_t>(n);
+        info.available_bytes = static_cast<std::int64_t>(n);
+        format(t, info, bytes.data(), d);
     }
 
     bool usual_skip(const CPrimaryRecord* r) const {
@@ -144,20 +184,25 @@ private:
                         RecordCursor& c, std::string& t);
 
     bool layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t k) const;
-    std::string sparse_text(const CPrimaryRecord& r, ValueInfo& info, const ColumnDescriptor& d) const;
-    std::string offset_form_fixed(const CPrimaryRecord& r, ValueInfo& info, const ColumnDescriptor& d,
-                                  std::int64_t p) const;
+    void sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
+                     const ColumnDescriptor& d) const;
+    void offset_form_fixed(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
+                           const ColumnDescriptor& d, std::int64_t p) const;
     std::int64_t sql2000_variable_slot(const CPrimaryRecord& r, const ColumnDescriptor& d,
                                        std::int64_t& v) const;
     Taken take_variable(const ValueItem& item, ValueInfo& info, const ColumnDescriptor& d,
                         const VariableRules& rules, std::string& t);
     Taken take_complex(const ValueItem& item, const ValueInfo& info, const LargeValueRequest& request,
                        const VariableRules& rules, std::string& t);
-    void finish(ColumnDescriptor& d, const ValueInfo& info, std::string t, Taken taken, bool null_when_empty);
+    void finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
+                bool null_when_empty);
 
     const PrimaryRecordPage& page_;
     std::vector<ColumnDescriptor>& descriptors_;
     DecodeContext& ctx_;
+    std::vector<std::int32_t> declared_sizes_;
+    std::int32_t declared_now_ = 0;
+    std::string scratch_;
 };
 
 // Layout form: every column is placed by the physical position in its descriptor.
@@ -167,7 +212,7 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
     for (std::size_t j = 0; j < n; ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
-        ValueInfo info = make_value_info(d, d.type_code, c.bits);
+        ValueInfo info = value_info(j, c);
         std::int64_t x = (info.variable && d.leaf_offset < 0) ? -1 - std::int64_t{d.leaf_offset} : c.v;
         apply_column_code(r, j, info, x, c.v);
         if (d.physical_column_id > r.column_count) d.physical_column_id = d.column_id;
@@ -177,9 +222,9 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
             ++c.k;
             continue;
         }
-        std::string t;
+        std::string& t = fresh_text();
         const Taken taken = layout_value(r, d, info, x, c, rules, t);
-        if (taken != Taken::kColumnEnds) finish(d, info, std::move(t), taken, false);
+        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, false);
     }
     return true;
 }
@@ -188,7 +233,7 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
 Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info,
                                 std::int64_t x, RecordCursor& c, const VariableRules& rules, std::string& t) {
     if (d.sparse) {
-        t = sparse_text(r, info, d);
+        sparse_text(t, r, info, d);
         return Taken::kText;
     }
     if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
@@ -201,9 +246,9 @@ Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor&
     } else if (r.has_fixed_part()) {
         const std::int64_t o = std::int64_t{d.leaf_offset} - 4;
         if (within_fixed(o, r.fixed_part))
-            t = format_fixed(info, r.fixed_part, o, d, ctx_);
+            format_fixed(t, info, r.fixed_part, o, d);
         else if (c.p >= 0 && c.p < static_cast<std::int64_t>(r.fixed_part.size()))
-            t = format_fixed(info, r.fixed_part, c.p, d, ctx_);
+            format_fixed(t, info, r.fixed_part, c.p, d);
         c.p += info.declared_size;
     } else {
         c.p += info.width;
@@ -245,14 +290,14 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
     for (std::size_t j = 0; j < n; ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
-        ValueInfo info = make_value_info(d, d.type_code, c.bits);
+        ValueInfo info = value_info(j, c);
         if (d.physical_column_id > static_cast<std::int64_t>(n)) d.physical_column_id = d.column_id;
         const bool null = (d.null_bit > 0 && d.null_bit <= count)
                               ? r.is_null(static_cast<std::size_t>(d.null_bit - 1))
                               : r.is_null(static_cast<std::size_t>(c.k));
-        std::string t;
+        std::string& t = fresh_text();
         const Taken taken = offsets_value(r, d, info, null, c, t);
-        if (taken != Taken::kColumnEnds) finish(d, info, std::move(t), taken, true);
+        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, true);
     }
     return !descriptors_.empty() && !descriptors_.front().value_text.empty();
 }
@@ -261,7 +306,7 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
 Taken PageDecoder::offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info,
                                  bool null, RecordCursor& c, std::string& t) {
     if (d.sparse) {
-        t = sparse_text(r, info, d);
+        sparse_text(t, r, info, d);
         return Taken::kText;
     }
     if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
@@ -279,7 +324,7 @@ Taken PageDecoder::offsets_value(const CPrimaryRecord& r, const ColumnDescriptor
         ++c.v;
         if (taken == Taken::kColumnEnds) return taken;
     } else {
-        if (r.has_fixed_part()) t = offset_form_fixed(r, info, d, c.p);
+        if (r.has_fixed_part()) offset_form_fixed(t, r, info, d, c.p);
         c.p += info.declared_size > 0 ? info.declared_size : info.width;
     }
     ++c.k;
@@ -295,6 +340,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
     const std::size_t sparse_count = r.sparse ? r.sparse->values.size() : 0;
     RecordCursor c;
     std::size_t q = 0;
+    declared_now_ = 0;
     for (ColumnDescriptor& d : descriptors_) {
         if (d.physical_column_id == kNotStored) continue;
         ValueInfo info = make_value_info(d, d.type_code, c.bits);
@@ -308,7 +354,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
                 if (info.value_length <= 0 || info.value_length > size)
                     info.value_length = static_cast<std::int16_t>(size);
                 info.available_bytes = info.value_length;
-                t = format_value(info, s.data.data(), d, ctx_.format);
+                format(t, info, s.data.data(), d);
             }
             ++q;
         } else if (c.k > count) {
@@ -325,7 +371,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
             if (r.is_null(static_cast<std::size_t>(c.k))) {
                 c.p += info.width;
             } else if (fixed_size > 0 && c.p >= 0 && c.p <= fixed_size) {
-                t = format_fixed(info, r.fixed_part, c.p, d, ctx_);
+                format_fixed(t, info, r.fixed_part, c.p, d);
                 c.p += info.declared_size;
             }
             ++c.k;
@@ -348,18 +394,17 @@ bool PageDecoder::layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d
 }
 
 // A sparse column's value is the entry of the record's sparse vector that carries its column id.
-std::string PageDecoder::sparse_text(const CPrimaryRecord& r, ValueInfo& info,
-                                     const ColumnDescriptor& d) const {
-    std::string t;
-    if (!r.sparse) return t;
+void PageDecoder::sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
+                              const ColumnDescriptor& d) const {
+    t.clear();
+    if (!r.sparse) return;
     for (const ValueItem& s : r.sparse->values)
-        if (s.column_index == d.column_id && s.has_data()) t = format_item_bytes(info, s.data, d, ctx_);
-    return t;
+        if (s.column_index == d.column_id && s.has_data()) format_item_bytes(t, info, s.data, d);
 }
 
-// Where a fixed value of the offset form starts, and its text.
-std::string PageDecoder::offset_form_fixed(const CPrimaryRecord& r, ValueInfo& info,
-                                           const ColumnDescriptor& d, std::int64_t p) const {
+// Where a fixed value of the offset form starts, and its text (t stays empty when there is none).
+void PageDecoder::offset_form_fixed(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
+                                    const ColumnDescriptor& d, std::int64_t p) const {
     const ByteSpan fixed = r.fixed_part;
     const auto size = static_cast<std::int64_t>(fixed.size());
     const bool p_fits = p >= 0 && p < size;
@@ -369,21 +414,21 @@ std::string PageDecoder::offset_form_fixed(const CPrimaryRecord& r, ValueInfo& i
         std::int64_t e = d.leaf_offset;
         if (e < 0) e = 3 - e;
         const std::int64_t o = e - 4;
-        if (within_fixed(o, fixed)) return format_fixed(info, fixed, o, d, ctx_);
-        if (p_fits) return format_fixed(info, fixed, p, d, ctx_);
-        return {};
+        if (within_fixed(o, fixed)) return format_fixed(t, info, fixed, o, d);
+        if (p_fits) return format_fixed(t, info, fixed, p, d);
+        return;
     }
     const std::int64_t s2 = d.second_offset;
     if (d.leaf_offset < 0 && s2 > 0) {
         const std::int64_t o = s2 - 4;
-        if (o >= 0 && o < size) return format_fixed(info, fixed, o, d, ctx_);
-        return {};
+        if (o >= 0 && o < size) return format_fixed(t, info, fixed, o, d);
+        return;
     }
     if (s2 < 4 || s2 == p + 4 || s2 - 4 >= size) {
-        if (p_fits) return format_fixed(info, fixed, p, d, ctx_);
-        return {};
+        if (p_fits) return format_fixed(t, info, fixed, p, d);
+        return;
     }
-    return format_fixed(info, fixed, s2 - 4, d, ctx_);
+    format_fixed(t, info, fixed, s2 - 4, d);
 }
 
 // SQL Server 2000 layout: the next variable value, unless it is empty and the column's second offset
@@ -433,7 +478,7 @@ Taken PageDecoder::take_variable(const ValueItem& item, ValueInfo& info, const C
     if (info.type_code == kTypeSqlVariant && !rules.variant_as_plain)
         t = format_sql_variant(item.data, ctx_.format);
     else
-        t = format_item_bytes(info, item.data, d, ctx_);
+        format_item_bytes(t, info, item.data, d);
     return Taken::kText;
 }
 
@@ -480,11 +525,11 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
 
 // Stores a column's text: binary columns get the "0x" prefix (so an empty value shows "0x"), and in the
 // offset form an empty value of a nullable column shows "NULL".
-void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string t, Taken taken,
+void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
                          bool null_when_empty) {
     if (taken != Taken::kPlaceholder && type_is_hex(info.type_code)) add_hex_prefix(t);
     if (null_when_empty && t.empty() && d.nullable) t.assign(kNullText);
-    d.value_text = std::move(t);
+    d.value_text.swap(t);
 }
 
 }  // namespace
@@ -498,13 +543,33 @@ DecodeContext make_decode_context(const EngineState& state, LargeValueReader& la
 std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
                                                  std::vector<ColumnDescriptor>& descriptors,
                                                  DecodeContext& ctx) {
-    return PageDecoder(page, descriptors, ctx).table_layout();
+    std::vector<DecodedRow> rows;
+    decode_table_page_layout(page, descriptors, ctx, [&rows](const DecodedRow& row) {
+        rows.push_back(row);
+        return true;
+    });
+    return rows;
 }
 
 std::vector<DecodedRow> decode_table_page_offsets(const PrimaryRecordPage& page,
                                                   std::vector<ColumnDescriptor>& descriptors,
                                                   DecodeContext& ctx) {
-    return PageDecoder(page, descriptors, ctx).table_offsets();
+    std::vector<DecodedRow> rows;
+    decode_table_page_offsets(page, descriptors, ctx, [&rows](const DecodedRow& row) {
+        rows.push_back(row);
+        return true;
+    });
+    return rows;
+}
+
+void decode_table_page_layout(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                              DecodeContext& ctx, const RowVisitor& visit) {
+    PageDecoder(page, descriptors, ctx).table_layout(visit);
+}
+
+void decode_table_page_offsets(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                               DecodeContext& ctx, const RowVisitor& visit) {
+    PageDecoder(page, descriptors, ctx).table_offsets(visit);
 }
 
 std::vector<DecodedRow> decode_definition_page_layout(const PrimaryRecordPage& page,

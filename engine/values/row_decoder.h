@@ -26,6 +26,7 @@
 // Every offset and length is checked against the region it points into: a value that does not fit
 // shows an empty text, never a read outside the record.
 
+#include <functional>
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
@@ -57,6 +58,10 @@ struct DecodeContext {
 DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
                                   XmlConverter& xml);
 
+// Receives the rows of a page one at a time, in slot order: the descriptor list itself, whose texts
+// hold the record just decoded (valid until the next row). False: no further row of the page is wanted.
+using RowVisitor = std::function<bool(const DecodedRow& row)>;
+
 // Each decoder returns the rows of the page's records in slot order. The stop flag of the page's
 // database ends the record loop; the rows decoded so far are returned. Descriptors may be changed
 // beyond their value texts: a physical column id above a record's column count is replaced by the
@@ -68,6 +73,11 @@ std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
 std::vector<DecodedRow> decode_table_page_offsets(const PrimaryRecordPage& page,
                                                   std::vector<ColumnDescriptor>& descriptors,
                                                   DecodeContext& ctx);
+// The same two decoders without copies: each row is handed to `visit` as soon as it is decoded.
+void decode_table_page_layout(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                              DecodeContext& ctx, const RowVisitor& visit);
+void decode_table_page_offsets(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
+                               DecodeContext& ctx, const RowVisitor& visit);
 std::vector<DecodedRow> decode_definition_page_layout(const PrimaryRecordPage& page,
                                                       std::vector<ColumnDescriptor>& descriptors,
                                                       DecodeContext& ctx);
