@@ -1,6 +1,6 @@
 // Large values of real files against the scripts that filled them: every row of the tables with text,
 // ntext and image columns, read as `quenlow rows --all` reads them (the main frame with the engine's
-// seams, values read in the first batch too), compared with the truth rows keyed by their first column.
+// seams, values read in the first batch too; see corpus_table_rows.h), compared with the truth rows keyed by their first column.
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,10 @@
 #include <cctype>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/collation_file.h"
-#include "app/engine_seams.h"
-#include "app/main_frame.h"
-#include "app/table_display.h"
-#include "tests/app/fake_front_end.h"
+#include "tests/corpus/corpus_table_rows.h"
 #include "tests/support/corpus_gtest.h"
 
 namespace quenlow::testing {
@@ -26,59 +21,14 @@ namespace {
 using Json = nlohmann::json;
 using Row = std::vector<std::string>;
 
-// One scanned corpus file, kept for every table read from it.
-class ScannedFile {
-public:
-    explicit ScannedFile(const std::string& path) {
-        app_.engine.collations = load_collation_file(QUENLOW_SHIPPED_COLLATION_FILE);
-        OpenChoices choices;
-        choices.mdf_path = path;
-        front_.dialog_result = choices;
-        MainFrameSeams seams = engine_seams();
-        TableDisplaySettings settings;
-        settings.decoder = table_page_decoder();
-        settings.placeholders_in_first_batch = false;
-        bind_table_display(seams, std::move(settings));
-        frame_ = std::make_unique<MainFrame>(app_, front_, files_, std::move(seams));
-        frame_->on_open();
-        frame_->wait_for_worker();
-    }
-
-    // Column titles and every row of a user table, all batches; nothing when there is no such table.
-    std::optional<RecordListModel> all_rows(const std::string& table) {
-        for (TreeItemId child : frame_->tree().children(frame_->categories().user_tables)) {
-            if (frame_->tree().item_text(child) != table) continue;
-            frame_->on_show_object(child);
-            frame_->wait_for_worker();
-            RecordListModel all = front_.record_list();
-            RecordListModel batch = all;
-            while (batch.next_enabled) {
-                frame_->on_next_records();
-                frame_->wait_for_worker();
-                batch = front_.record_list();
-                all.rows.insert(all.rows.end(), batch.rows.begin(), batch.rows.end());
-            }
-            return all;
-        }
-        return std::nullopt;
-    }
-
-private:
-    ApplicationState app_;
-    test::FakeFrontEnd front_;
-    PosixFileSystem files_;
-    std::unique_ptr<MainFrame> frame_;
-};
-
-ScannedFile& scanned(const CorpusFile& file) {
-    static std::map<std::string, std::unique_ptr<ScannedFile>> files;
-    auto& slot = files[file.name];
-    if (!slot) {
-        const Materialized local = materialize(file);
-        EXPECT_TRUE(local) << local.error;
-        slot = std::make_unique<ScannedFile>(local.path.string());
-    }
-    return *slot;
+// The rows of a user table as `quenlow rows --all` shows them; nullptr when the table is not listed.
+const CorpusTableRows* all_rows(const CorpusFile& file, const std::string& table) {
+    const Materialized local = materialize(file);
+    EXPECT_TRUE(local) << local.error;
+    if (!local) return nullptr;
+    for (const CorpusTableRows& t : corpus_file_rows(local.path.string()).tables)
+        if (t.name == table) return &t;
+    return nullptr;
 }
 
 Json load_truth(const std::string& name) {
@@ -157,7 +107,7 @@ TEST_P(LargeValuesCorpusTest, EqualTheTruthRows) {
     std::vector<std::string> truth_columns = c.columns;
     if (truth["columns"].is_array()) truth_columns = truth["columns"].get<std::vector<std::string>>();
 
-    const std::optional<RecordListModel> shown = scanned(*file).all_rows(c.table);
+    const CorpusTableRows* shown = all_rows(*file, c.table);
     ASSERT_TRUE(shown) << c.table << " is not listed";
     auto column_of = [](const std::vector<std::string>& names, const std::string& name) {
         for (std::size_t i = 0; i < names.size(); ++i)
