@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tests/support/database_builder.h"
+#include "tests/support/page_builder.h"
 
 namespace {
 
@@ -87,17 +88,7 @@ int main(int argc, char** argv) {
     }
     try {
         const auto built = quenlow::testing::build_database_image(rows_database(rows));
-        std::error_code ec;
-        const auto folder = std::filesystem::path(path).parent_path();
-        if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr ||
-            std::fwrite(built.image.data(), 1, built.image.size(), out) != built.image.size()) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-            if (out != nullptr) std::fclose(out);
-            return 1;
-        }
-        std::fclose(out);
+        quenlow::testing::write_file(path, built.image);
         const auto* table = built.table("Rows");
         std::printf("%s: %d pages, table Rows: %zu rows on %zu pages\n", path.c_str(), built.page_count,
                     table != nullptr ? table->row_count : 0, table != nullptr ? table->data_pages.size() : 0);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/database_builder.h"
+#include "tests/support/page_builder.h"
 #include "tests/support/sample_database.h"
 
 int main(int argc, char** argv) {
@@ -18,17 +19,7 @@ int main(int argc, char** argv) {
     try {
         const auto blueprint = quenlow::testing::sample_database_spec();
         const auto built = quenlow::testing::build_database_image(blueprint);
-        std::error_code ec;
-        const auto folder = std::filesystem::path(path).parent_path();
-        if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr ||
-            std::fwrite(built.image.data(), 1, built.image.size(), out) != built.image.size()) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-            if (out != nullptr) std::fclose(out);
-            return 1;
-        }
-        std::fclose(out);
+        quenlow::testing::write_file(path, built.image);
         std::printf("%s: %d pages\n", path.c_str(), built.page_count);
         for (const auto& t : built.tables)
             if (!t.system)
