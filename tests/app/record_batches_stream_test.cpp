@@ -34,12 +34,12 @@ void fill_row(std::vector<ColumnDescriptor>& descriptors, std::size_t page, int 
 class StreamBatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::DatabaseSpec spec;
-        auto& t = spec.add_table("Wide");
+        testing::DatabaseSpec recipe;
+        auto& t = recipe.add_table("Wide");
         t.add_column("Id", SqlType::Int);
         t.add_column("Pad", SqlType::Char, 3000);
         for (int i = 0; i < 10; ++i) t.add_row({Value::integer(i), Value::text("pad")});
-        built = testing::build_database_image(spec);
+        built = testing::build_database_image(recipe);
         files.add_file(kPath, built.image);
         db = OpenedDatabase::open(kPath, false, {state, events, files}, catalog_builder());
         ASSERT_TRUE(db->is_open());
