@@ -42,8 +42,11 @@ const std::array<const char*, 10> kWords = {"Chai", "Chang",   "Syrup",  "Cajun"
 std::string cents(std::int64_t value) {
     const std::int64_t magnitude = value < 0 ? -value : value;
     const std::int64_t c = magnitude % 100;
-    return (value < 0 ? "-" : "") + std::to_string(magnitude / 100) + (c < 10 ? ".0" : ".") +
-           std::to_string(c);
+    std::string text = value < 0 ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += c < 10 ? ".0" : ".";
+    text += std::to_string(c);
+    return text;
 }
 
 DatabaseSpec rows_database(long rows) {
