@@ -91,7 +91,7 @@ TEST(BootPage, NameRule) {
 
 TEST(BootPage, NameFillingTheWholeField) {
     BootRecord record;
-    record.name = std::u16string(boot_layout::kNameUnits, u'x');
+    record.name.assign(boot_layout::kNameUnits, u'x');
     CBootPage boot = boot_of(record);
     EXPECT_EQ(boot.database_name, std::string(boot_layout::kNameUnits, 'x'));
     EXPECT_EQ(boot.full_database_name, boot.database_name);
