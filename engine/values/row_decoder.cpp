@@ -540,26 +540,33 @@ DecodeContext make_decode_context(const EngineState& state, LargeValueReader& la
                          state.rows_loading,   state.show_deleted, state.sql2000_layout.load()};
 }
 
-std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
-                                                 std::vector<ColumnDescriptor>& descriptors,
-                                                 DecodeContext& ctx) {
+namespace {
+
+// The rows a visitor form hands out, collected into a list.
+template <typename VisitorForm>
+std::vector<DecodedRow> collect_rows(VisitorForm decode) {
     std::vector<DecodedRow> rows;
-    decode_table_page_layout(page, descriptors, ctx, [&rows](const DecodedRow& row) {
+    decode([&rows](const DecodedRow& row) {
         rows.push_back(row);
         return true;
     });
     return rows;
 }
 
+}  // namespace
+
+std::vector<DecodedRow> decode_table_page_layout(const PrimaryRecordPage& page,
+                                                 std::vector<ColumnDescriptor>& descriptors,
+                                                 DecodeContext& ctx) {
+    return collect_rows(
+        [&](const RowVisitor& visit) { decode_table_page_layout(page, descriptors, ctx, visit); });
+}
+
 std::vector<DecodedRow> decode_table_page_offsets(const PrimaryRecordPage& page,
                                                   std::vector<ColumnDescriptor>& descriptors,
                                                   DecodeContext& ctx) {
-    std::vector<DecodedRow> rows;
-    decode_table_page_offsets(page, descriptors, ctx, [&rows](const DecodedRow& row) {
-        rows.push_back(row);
-        return true;
-    });
-    return rows;
+    return collect_rows(
+        [&](const RowVisitor& visit) { decode_table_page_offsets(page, descriptors, ctx, visit); });
 }
 
 void decode_table_page_layout(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
