@@ -65,7 +65,7 @@ struct LegacyColumnRow {
     std::string name;                    // variable column 1
     std::int32_t object_id = -1;         // 0
     std::uint8_t system_type_id = 255;   // 4
-    std::uint8_t type_status = 255;      // 5
+    std::uint8_t type_status = 255;      // 5: bit 0 set = NOT NULL
     std::int16_t user_type_id = -1;      // 6
     std::int16_t length = -1;            // 8
     std::uint8_t precision = 255;        // 10
@@ -82,7 +82,6 @@ struct LegacyColumnRow {
     std::int32_t zero = 0;
     std::int16_t offset = -1;            // 32
     std::int32_t collation_id = -1;      // 34, when the record has > 20 columns and >= 38 fixed bytes
-    std::uint8_t status = 255;           // 42, same column condition and >= 43 fixed bytes
 };
 
 struct RowsetRow {

@@ -20,10 +20,11 @@ constexpr std::int16_t kClusteredIndexId = 1;
 // Object ids up to this one belong to the system tables.
 constexpr std::int32_t kLastSystemObjectId = 100;
 
-// Records with more columns than this carry the collation id and status byte.
+// Records with more columns than this carry the collation id. The 42-byte fixed part of a column row
+// ends with four bytes after it; the nullability is bit 0 of the type status (set: NOT NULL), from
+// which the server derives the status and isnullable columns it shows.
 constexpr int kColumnsWithCollation = 20;
 constexpr std::size_t kCollationNeeded = 38;
-constexpr std::size_t kStatusNeeded = 43;
 
 LegacyColumnRow legacy_column_row(const CPrimaryRecord& record) {
     LegacyColumnRow row;
@@ -45,10 +46,8 @@ LegacyColumnRow legacy_column_row(const CPrimaryRecord& record) {
     fixed.read(28, row.number);
     fixed.read(30, row.column_order);
     fixed.read(32, row.offset);
-    if (record.column_count > kColumnsWithCollation) {
-        if (fixed.size() >= kCollationNeeded) fixed.read(34, row.collation_id);
-        if (fixed.size() >= kStatusNeeded) fixed.read(42, row.status);
-    }
+    if (record.column_count > kColumnsWithCollation && fixed.size() >= kCollationNeeded)
+        fixed.read(34, row.collation_id);
     return row;
 }
 

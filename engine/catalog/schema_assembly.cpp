@@ -250,7 +250,7 @@ std::vector<ColumnDescriptor> legacy_column_descriptors(const SystemCatalog& cat
         ColumnDescriptor d = typed_descriptor(catalog, c.name, c.system_type_id, c.user_type_id, c.length);
         d.column_id = c.column_id;
         d.physical_column_id = c.column_id;
-        d.nullable = (c.status & 1) == 0;
+        d.nullable = (c.type_status & 1) == 0;
         d.precision = c.precision;
         d.scale = c.scale;
         d.collation_id = c.collation_id;

@@ -36,7 +36,9 @@ DatabaseSpec stock(Layout layout) {
     db.layout = layout;
     auto& items = db.add_table("Items");
     items.add_column("Id", SqlType::Int);
-    items.add_column("Qty", SqlType::Int);
+    // Nullable: the SQL Server 2000 key tables take their columns by bit 0 of the type status, which on
+    // disk marks every NOT NULL column.
+    items.add_column("Qty", SqlType::Int, 0, true);
     if (layout == Layout::k2005) {
         auto& total = items.add_column("Twice", SqlType::Int, 0, true);
         total.stored = false;

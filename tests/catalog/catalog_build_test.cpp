@@ -79,13 +79,12 @@ Bytes sysindexes_row(std::int32_t object_id, std::int16_t index_id, std::uint32_
 
 Bytes legacy_column_row(std::int32_t object_id, std::int16_t column_id, std::string_view name,
                         std::uint8_t type_status, std::int16_t column_order, std::uint16_t column_count = 25,
-                        std::size_t fixed_size = 50) {
+                        std::size_t fixed_size = 42) {
     FixedBytes fixed(fixed_size);
     fixed.put<std::int32_t>(0, object_id).put<std::uint8_t>(4, 56).put<std::uint8_t>(5, type_status);
     fixed.put<std::int16_t>(6, 56).put<std::int16_t>(8, 4).put<std::int16_t>(12, column_id);
     fixed.put<std::int16_t>(14, 4).put<std::int16_t>(30, column_order).put<std::int16_t>(32, 8);
     if (fixed_size >= 38) fixed.put<std::int32_t>(34, 0x3400D008);
-    if (fixed_size >= 43) fixed.put<std::uint8_t>(42, 9);
     Bytes bytes = fixed;
     bytes.resize(fixed_size);
     return encode_catalog_record({bytes, {name_value(name)}, 0, column_count});
@@ -329,13 +328,11 @@ TEST_F(CatalogBuildTest, Sql2000IndexMapKeyTablesAndColumnLinks) {
     ASSERT_EQ(catalog.legacy_columns.size(), 4u);
     const LegacyColumnRow& au_id = catalog.legacy_columns[0];
     EXPECT_EQ(au_id.collation_id, 0x3400D008);
-    EXPECT_EQ(au_id.status, 9);
+    EXPECT_EQ(au_id.type_status, 1);
     EXPECT_EQ(au_id.offset, 8);
     EXPECT_EQ(au_id.physical_offset, 4);
     EXPECT_EQ(catalog.legacy_columns[1].collation_id, -1);
-    EXPECT_EQ(catalog.legacy_columns[1].status, 255);
     EXPECT_EQ(catalog.legacy_columns[2].collation_id, -1);  // 36 bytes: the collation id does not fit
-    EXPECT_EQ(catalog.legacy_columns[2].status, 255);
 }
 
 TEST_F(CatalogBuildTest, RepairNamesCountPerTable) {

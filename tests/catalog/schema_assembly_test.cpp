@@ -565,7 +565,7 @@ TEST(AssembleObject, Sql2000Layout) {
     add_builtin_types(c);
     c.objects = {object_row(2000, "T", "U "), object_row(2002, "PK_T", "PK", 2000)};
     auto legacy = [](std::int32_t object, std::int16_t id, std::uint8_t type, std::int16_t length,
-                     std::uint8_t status, std::int16_t offset, std::int16_t physical) {
+                     std::uint8_t type_status, std::int16_t offset, std::int16_t physical) {
         LegacyColumnRow r;
         r.object_id = object;
         r.column_id = id;
@@ -573,7 +573,7 @@ TEST(AssembleObject, Sql2000Layout) {
         r.system_type_id = type;
         r.user_type_id = type;
         r.length = length;
-        r.status = status;
+        r.type_status = type_status;
         r.offset = offset;
         r.physical_offset = physical;
         r.collation_id = 7;

@@ -327,13 +327,12 @@ void write_columns_2000(DatabaseModel& m) {
             const PhysicalColumn* p = t.layout.physical(i);
             const std::int64_t offset = p == nullptr ? 0 : p->leaf_offset;
             const std::int64_t column_status = (c.identity ? 1 : 0) | (c.stored ? 0 : 4);
-            const std::int64_t key_status = key_ordinal(t, i) > 0 ? 1 : 0;
-            // Status bit 0 set: the column takes no NULL.
-            const std::int64_t status = c.nullable ? 8 : 1;
+            // Type status bit 0 set: the column takes no NULL.
+            const std::int64_t type_status = c.nullable ? 0 : 1;
             rows.push_back({txt(c.name),
                             I(t.object_id()),
                             I(f.system_type_id),
-                            I(key_status),
+                            I(type_status),
                             I(f.user_type_id),
                             I(c.byte_length()),
                             I(c.catalog_precision()),
@@ -350,8 +349,7 @@ void write_columns_2000(DatabaseModel& m) {
                             N(),
                             I(offset),
                             I(collation_of(m, c)),
-                            I(0),
-                            I(status)});
+                            I(0)});
         }
     }
 }

@@ -220,7 +220,7 @@ std::vector<TableSpec> tables_2000() {
                                               {"cache", T::SmallInt}}));
     // id 0, xtype 4, typestat 5, xusertype 6, length 8, xprec 10, xscale 11, colid 12, xoffset 14,
     // bitpos 16, reserved 17, colstat 18, cdefault 20, domain 24, number 28, colorder 30, offset 32,
-    // collationid 34, language 38, status 42; 22 stored columns.
+    // collationid 34, language 38: 42 bytes, 21 stored columns.
     out.push_back(table("syscolumns", so::kSysColumns,
                         {{"name", T::SysName},       {"id", T::Int},
                          {"xtype", T::TinyInt},      {"typestat", T::TinyInt},
@@ -232,7 +232,7 @@ std::vector<TableSpec> tables_2000() {
                          {"domain", T::Int},         {"number", T::SmallInt},
                          {"colorder", T::SmallInt},  {"autoval", T::VarBinary, 255, true},
                          {"offset", T::SmallInt},    {"collationid", T::Int},
-                         {"language", T::Int},       {"status", T::TinyInt}}));
+                         {"language", T::Int}}));
     // id 0, number 4, colid 6, status 8, texttype 10, language 12; ctext variable. The last three
     // columns are computed and not stored, but ctext must be the fifth column.
     out.push_back(table("syscomments", so::kSysComments,
