@@ -208,6 +208,27 @@ std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPag
     return rec;
 }
 
+std::optional<StubPlace> back_pointer(const CRecord& forwarded) {
+    if (forwarded.values.empty()) return std::nullopt;
+    const ValueItem& last = forwarded.values.back();
+    const ByteSpan b = last.data;
+    if (!last.complex || b.size() != R::kBackPointerSize ||
+        load_le<std::uint16_t>(b.data()) != R::kBackPointerKind)
+        return std::nullopt;
+    return StubPlace{load_le<std::uint16_t>(b.data() + R::kBackPointerFileId),
+                     load_le<std::int32_t>(b.data() + R::kBackPointerPageId),
+                     load_le<std::int16_t>(b.data() + R::kBackPointerSlot)};
+}
+
+bool stub_names(ByteSpan record, std::uint16_t file_id, std::int32_t page_id, std::int32_t slot) {
+    if (!fits(record, 0, R::kStubSize)) return false;
+    const auto status = std::to_integer<std::uint8_t>(record[R::kStatusA]);
+    if ((status & R::kCompactFormatBit) != 0 || ((status >> 1) & 7) != kRecordForwardingStub) return false;
+    return load_le<std::int32_t>(record.data() + R::kStubPageId) == page_id &&
+           load_le<std::uint16_t>(record.data() + R::kStubFileId) == file_id &&
+           load_le<std::int16_t>(record.data() + R::kStubSlot) == slot;
+}
+
 ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page) {
     ScanRecord out;
     out.record = std::make_unique<CPrimaryRecord>(&page, static_cast<std::uint16_t>(R::kMaxRowLength));

@@ -25,6 +25,15 @@
 // Forwarding stub: byte 0 status, bytes 1-4 page id, bytes 5-6 file id, bytes 7-8 slot (signed) of the
 // page that now holds the row.
 //
+// Forwarded record: an ordinary row whose last variable value (complex) points back at its stub:
+//
+//   offset | size | field
+//   -------+------+--------------------------------
+//        0 |    2 | kind, 0x0400
+//        2 |    4 | page id of the stub
+//        6 |    2 | file id
+//        8 |    2 | slot
+//
 // Sparse column vector (a complex value whose first byte is 5):
 //
 //   offset  | size | field
@@ -68,6 +77,12 @@ inline constexpr std::size_t kStubPageId = 1;
 inline constexpr std::size_t kStubFileId = 5;
 inline constexpr std::size_t kStubSlot = 7;
 inline constexpr std::size_t kStubSize = 9;
+
+inline constexpr std::uint16_t kBackPointerKind = 0x0400;
+inline constexpr std::size_t kBackPointerSize = 10;
+inline constexpr std::size_t kBackPointerPageId = 2;
+inline constexpr std::size_t kBackPointerFileId = 6;
+inline constexpr std::size_t kBackPointerSlot = 8;
 
 inline constexpr int kMaxColumns = 1023;
 // A fixed part ending here or later does not fit a data row.
@@ -184,6 +199,9 @@ class CPrimaryRecord : public CRecord {
     bool status_b_is_one = false;
     // The column codes of a compact record, one per column.
     std::vector<std::int32_t> column_codes;
+    // A forwarded record whose stub still names it: the row is read through the stub, so it is not a
+    // row of its own at this place.
+    bool reached_through_stub = false;
 };
 
 // Parses the record whose bytes start at record.front(); `record` runs to the end of the page. The
@@ -191,6 +209,18 @@ class CPrimaryRecord : public CRecord {
 // already followed to get here. Always returns a record; its invalid flag tells whether it may be used.
 std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPage& page,
                                                      std::uint16_t max_length, int forwarding_hops = 0);
+
+// Where the back pointer of a forwarded record says its stub is: page and slot; nothing when the record
+// carries no back pointer.
+struct StubPlace {
+    std::uint16_t file_id = 0;
+    std::int32_t page_id = 0;
+    std::int16_t slot = 0;
+};
+std::optional<StubPlace> back_pointer(const CRecord& forwarded);
+
+// Whether the record bytes at the start of `record` are a forwarding stub naming file_id:page_id, slot.
+bool stub_names(ByteSpan record, std::uint16_t file_id, std::int32_t page_id, std::int32_t slot);
 
 struct ScanRecord {
     std::unique_ptr<CPrimaryRecord> record;

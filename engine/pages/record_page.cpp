@@ -13,6 +13,23 @@ constexpr int kMaxSlotCount = 8192;
 bool negative16(std::uint16_t v) {
     return static_cast<std::int16_t>(v) < 0;
 }
+
+// Whether the stub a forwarded record points back at still names it (slot `slot` of the page `here`).
+// Only the stub's page header and slot are read: its records are not built, so no stub is followed.
+bool stub_leads_here(OpenedDatabase& database, const CPrimaryRecord& forwarded, PageAddress here, int slot) {
+    const auto place = back_pointer(forwarded);
+    if (!place || place->slot < 0) return false;
+    auto raw = database.read_raw_page(PageAddress{place->file_id, place->page_id});
+    if (!raw || raw->size() < kPageSize) return false;
+    const CPage_Header header(MutableByteSpan(raw->data(), kPageSize));
+    const ByteSpan bytes = ByteSpan(*raw).first(kPageSize);
+    const auto slots = read_slot_array(bytes, header);
+    if (!slots || place->slot >= header.slot_count || static_cast<std::size_t>(place->slot) >= slots->size())
+        return false;
+    const std::uint16_t offset = (*slots)[static_cast<std::size_t>(place->slot)];
+    if (offset < page_layout::kHeaderSize || offset >= kPageSize) return false;
+    return stub_names(bytes.subspan(offset), here.file_id, here.page_id, slot);
+}
 }  // namespace
 
 CPage::CPage(PageBuffer buffer, OpenedDatabase* database, bool decode_header)
@@ -89,6 +106,10 @@ void PrimaryRecordPage::build_record_list() {
             continue;
         }
         records_.push_back(build_slot_record(offset, 0));
+        CPrimaryRecord& record = static_cast<CPrimaryRecord&>(*records_.back());
+        if (record.type == kRecordForwarded && !record.invalid && database_ != nullptr)
+            record.reached_through_stub =
+                stub_leads_here(*database_, record, header_.this_page, static_cast<int>(records_.size() - 1));
     }
 }
 

@@ -163,8 +163,12 @@ private:
         format(t, info, bytes.data(), d);
     }
 
+    // A moved row is one row: it is shown through its forwarding stub, and at its own place only when
+    // no stub leads there. A stub that could not be followed holds no row.
     bool usual_skip(const CPrimaryRecord* r) const {
-        return r == nullptr || r->type == kRecordIndex || r->invalid || (r->ghost && !ctx_.show_deleted);
+        return r == nullptr || r->type == kRecordIndex || r->invalid || (r->ghost && !ctx_.show_deleted) ||
+               (r->type == kRecordForwarded && r->reached_through_stub) ||
+               (r->type == kRecordForwardingStub && r->fixed_length == record_layout::kUnresolvedStub);
     }
     bool definition_skip(const CPrimaryRecord* r) const {
         return r == nullptr || r->type == kRecordLargeFragment;

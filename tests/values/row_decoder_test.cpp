@@ -557,6 +557,59 @@ TEST_F(RowDecoderTest, RecordsSkippedByDecoder) {
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "2", ""}));
 }
 
+// A moved row: page 2 holds row 1 and a stub to page 3 slot 1; page 3 holds row 2 and the moved row 3,
+// whose back pointer names the stub. The moved row is shown once, through its stub.
+TEST_F(RowDecoderTest, MovedRowIsShownOnce) {
+    auto back_pointer = [](std::int32_t page_id, std::int16_t slot) {
+        return testing::VariableValue{
+            concat({le<std::uint16_t>(0x0400), le<std::int32_t>(page_id), le<std::uint16_t>(1), le(slot)}),
+            true};
+    };
+    auto moved = [&](std::int32_t stub_page, std::int16_t stub_slot) {
+        RecordSpec blueprint = mixed_row(3, u"moved");
+        blueprint.status_a = record_status(kRecordForwarded);
+        blueprint.variable.push_back(back_pointer(stub_page, stub_slot));
+        return build_record(blueprint);
+    };
+    auto pages = [&](PageAddress stub_target, Bytes moved_row) {
+        PageAssembler two(1, 2);
+        two.add_record(build_record(mixed_row(1, u"a")));
+        two.add_record(testing::forwarding_stub(stub_target, 1));
+        PageAssembler three(1, 3);
+        three.add_record(build_record(mixed_row(2, u"b")));
+        three.add_record(moved_row);
+        return testing::page_images(6, {{2, two.finish()}, {3, three.finish()}});
+    };
+    struct Case {
+        const char* what;
+        PageAddress stub_target;
+        Bytes moved_row;
+        std::vector<std::string> expected;  // first column of the rows of page 2, then of page 3
+    };
+    const Case cases[] = {
+        {"stub and back pointer agree", {1, 3}, moved(2, 1), {"1", "3", "2"}},
+        // No stub leads to the moved row: it is shown at its own place.
+        {"back pointer names a plain row", {1, 3}, moved(2, 0), {"1", "3", "2", "3"}},
+        {"back pointer names an unreadable page", {1, 3}, moved(500, 1), {"1", "3", "2", "3"}},
+        // A stub that cannot be followed holds no row; the moved row is still shown where it is.
+        {"stub names a missing page", {1, 5}, moved(2, 1), {"1", "2", "3"}},
+    };
+    for (const Case& c : cases) {
+        TestDatabase db(pages(c.stub_target, c.moved_row));
+        for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+            std::vector<std::string> first;
+            for (std::int32_t page_id : {2, 3}) {
+                CDataPage page(*db.db().read_raw_page({1, page_id}), db.db());
+                DecodeContext ctx = make_decode_context(db.state(), large, xml);
+                std::vector<ColumnDescriptor> descriptors = mixed_table();
+                for (const DecodedRow& row : decoder.decode(page, descriptors, ctx))
+                    first.push_back(row[0].value_text);
+            }
+            EXPECT_EQ(first, c.expected) << c.what << ", " << decoder.name;
+        }
+    }
+}
+
 TEST_F(RowDecoderTest, StopFlagEndsTheRecordLoop) {
     auto page = page_of({build_record(mixed_row(1, u"a")), build_record(mixed_row(2, u"b"))});
     database.state().stop = true;
