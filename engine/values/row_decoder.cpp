@@ -41,7 +41,7 @@ constexpr VariableRules kDefinitionOffsetRules{false, false, false, true};
 
 enum class Taken {
     kText,         // t holds the value's text
-    kPlaceholder,  // t holds a placeholder, shown as it is
+    kPlaceholder,  // t holds a placeholder (or NULL), shown as it is
     kColumnEnds,   // a complex value without bytes: the column is left as it was
 };
 
@@ -187,6 +187,7 @@ private:
     Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
                         RecordCursor& c, std::string& t);
 
+    static bool record_reaches(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t stored);
     bool layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t k) const;
     void sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
                      const ColumnDescriptor& d) const;
@@ -209,13 +210,21 @@ private:
     std::string scratch_;
 };
 
-// Layout form: every column is placed by the physical position in its descriptor.
+// Layout form: every column is placed by the physical position in its descriptor. The table form shows
+// "NULL" for a NULL column and for a column the record does not reach; the definition form decodes only
+// the columns the record counts and never shows "NULL" for a bit of the null bitmap.
 bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const VariableRules& rules) {
-    const std::size_t n = std::min<std::size_t>(descriptors_.size(), r.column_count);
+    const std::size_t n =
+        table ? descriptors_.size() : std::min<std::size_t>(descriptors_.size(), r.column_count);
     RecordCursor c;
+    std::int64_t stored = 0;
     for (std::size_t j = 0; j < n; ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
+        if (table && !record_reaches(r, d, stored++)) {
+            d.value_text.assign(kNullText);
+            continue;
+        }
         ValueInfo info = value_info(j, c);
         std::int64_t x = (info.variable && d.leaf_offset < 0) ? -1 - std::int64_t{d.leaf_offset} : c.v;
         apply_column_code(r, j, info, x, c.v);
@@ -231,6 +240,17 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
         if (taken != Taken::kColumnEnds) finish(d, info, t, taken, false);
     }
     return true;
+}
+
+// Whether a record holds a stored column at all. A record written before the column was added to the
+// table counts fewer columns than the column's position: its null bit when the catalog gives one (the
+// low 16 bits of the field; the high half holds the column's ordinal in the clustered key), else its
+// place among the stored columns.
+bool PageDecoder::record_reaches(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t stored) {
+    const std::int64_t count = r.column_count;
+    const std::int64_t null_bit = d.null_bit > 0 ? (d.null_bit & 0xFFFF) : 0;
+    if (null_bit > 0) return null_bit <= count;
+    return stored < count;
 }
 
 // The text of one layout-form column, and what it does to the counters.
@@ -286,22 +306,30 @@ bool PageDecoder::compact_entry_null(const CPrimaryRecord& r, std::size_t j, Val
 }
 
 // Offset form of the table decoder: fixed values are placed by their leaf offset (or, in the SQL
-// Server 2000 layout, by their column offsets) and read whether NULL or not.
+// Server 2000 layout, by their column offsets). A NULL value is still placed, so that the fixed position,
+// the variable index and the bit cursor move on as they would over its bytes, and then shows "NULL".
 bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
     const std::int64_t count = r.column_count;
-    const std::size_t n = std::min<std::size_t>(descriptors_.size(), r.column_count);
+    const std::int64_t columns =
+        std::min<std::int64_t>(static_cast<std::int64_t>(descriptors_.size()), count);
     RecordCursor c;
-    for (std::size_t j = 0; j < n; ++j) {
+    std::int64_t stored = 0;
+    for (std::size_t j = 0; j < descriptors_.size(); ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
+        if (!record_reaches(r, d, stored++)) {
+            d.value_text.assign(kNullText);
+            continue;
+        }
         ValueInfo info = value_info(j, c);
-        if (d.physical_column_id > static_cast<std::int64_t>(n)) d.physical_column_id = d.column_id;
+        if (d.physical_column_id > columns) d.physical_column_id = d.column_id;
         const bool null = (d.null_bit > 0 && d.null_bit <= count)
                               ? r.is_null(static_cast<std::size_t>(d.null_bit - 1))
                               : r.is_null(static_cast<std::size_t>(c.k));
         std::string& t = fresh_text();
         const Taken taken = offsets_value(r, d, info, null, c, t);
-        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, true);
+        if (null && !d.sparse) t.assign(kNullText);
+        if (taken != Taken::kColumnEnds) finish(d, info, t, null ? Taken::kPlaceholder : taken, true);
     }
     return !descriptors_.empty() && !descriptors_.front().value_text.empty();
 }

@@ -3,9 +3,14 @@
 //
 // A row is a copy of the table's column descriptor list whose value texts hold one record's values. The
 // descriptor list passed in is the row buffer: each column's text is written into its descriptor and a
-// copy of the whole list is appended per record. Columns a record does not reach keep the text of the
-// previous record (or the definition text schema assembly put there); columns that are not stored
-// (physical column id -99) keep theirs in every row.
+// copy of the whole list is appended per record. Columns that are not stored (physical column id -99)
+// keep the definition text schema assembly put there in every row.
+//
+// The table decoders show "NULL" for every column the record's null bitmap marks, and for every column a
+// record does not reach: a row written before columns were added to the table counts fewer columns, and
+// the missing ones are NULL (a null bitmap shorter than the table is read the same way). A moved row is
+// one row: it is shown through its forwarding stub, and at the page it moved to only when no stub leads
+// there; a stub that cannot be followed shows nothing.
 //
 // Four decoders, two forms for each of two callers:
 //
@@ -20,7 +25,8 @@
 // The layout form places each column by the physical position copied into its descriptor (leaf offset,
 // null bit, physical column id) and reads compact records through their column codes and entries. The
 // offset form ignores those, shows an empty nullable value as "NULL", and can place columns by the
-// SQL Server 2000 column offsets. The definition forms never show placeholders for values stored
+// SQL Server 2000 column offsets. The definition forms decode only the columns a record counts and take
+// no "NULL" from the null bitmap. The definition forms never show placeholders for values stored
 // elsewhere; the definition offset form places every fixed value one after the other.
 //
 // Every offset and length is checked against the region it points into: a value that does not fit

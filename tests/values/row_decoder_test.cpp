@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -188,32 +189,48 @@ TEST_F(RowDecoderTest, EveryFormDecodesAPlainRow) {
         EXPECT_EQ(decode_texts(decoder, *page, mixed_table()), expected) << decoder.name;
 }
 
-TEST_F(RowDecoderTest, RecordWithFewerColumnsDecodesOnlyItsOwn) {
-    // Five columns against seven descriptors: the last two keep what they held.
+// Rows written before columns were added to the table: a record of five int columns and one of seven,
+// both with and without a null bitmap.
+TEST_F(RowDecoderTest, ColumnsARecordDoesNotReach) {
     std::vector<ColumnDescriptor> table;
     for (int i = 1; i <= 7; ++i)
-        table.push_back(column(i, "int(4)", kTypeInt, static_cast<std::int16_t>(4 * i)));
+        table.push_back(column(i, "int(4)", kTypeInt, static_cast<std::int16_t>(4 * i), true));
     table[5].value_text = "before6";
     table[6].value_text = "before7";
-    RecordSpec blueprint;
-    for (int i = 1; i <= 7; ++i) {
-        Bytes v = le<std::int32_t>(i * 10);
-        blueprint.fixed.insert(blueprint.fixed.end(), v.begin(), v.end());
+    auto row = [](std::uint16_t columns, int base, bool null_bitmap, int fixed_values = 0) {
+        RecordSpec blueprint;
+        for (int i = 1; i <= std::max<int>(columns, fixed_values); ++i) {
+            Bytes v = le<std::int32_t>(base + i);
+            blueprint.fixed.insert(blueprint.fixed.end(), v.begin(), v.end());
+        }
+        blueprint.column_count = columns;
+        blueprint.status_a = record_status(0, null_bitmap, false);
+        return build_record(blueprint);
+    };
+    const std::vector<std::string> full = {"11", "12", "13", "14", "15", "16", "17"};
+    const std::vector<std::string> short_row = {"21", "22", "23", "24", "25", "NULL", "NULL"};
+    for (bool null_bitmap : {true, false}) {
+        auto page = page_of({row(7, 10, null_bitmap), row(5, 20, null_bitmap)});
+        // The table forms place the added columns by their null bit, or without one (the SQL Server
+        // 2000 layout) by their place among the stored columns; never the previous row's values.
+        for (bool by_null_bit : {true, false}) {
+            std::vector<ColumnDescriptor> descriptors = table;
+            if (!by_null_bit)
+                for (auto& d : descriptors) d.null_bit = -1;
+            for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets})
+                EXPECT_EQ(decode_texts(decoder, *page, descriptors),
+                          (std::vector<std::vector<std::string>>{full, short_row}))
+                    << decoder.name << " null bitmap " << null_bitmap << " by null bit " << by_null_bit;
+        }
     }
-    blueprint.column_count = 5;
-    blueprint.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(blueprint)});
-    const std::vector<std::string> expected = {"10", "20", "30", "40", "50", "before6", "before7"};
-    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets, kDefinitionLayout}) {
-        auto rows = decode_texts(decoder, *page, table);
-        ASSERT_EQ(rows.size(), 1u) << decoder.name;
-        EXPECT_EQ(rows[0], expected) << decoder.name;
-    }
-    // The definition offset form goes through every descriptor: it reads one more column while the
-    // handled count has not passed the column count, and empties the columns after that.
-    auto rows = decode_texts(kDefinitionOffsets, *page, table);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"10", "20", "30", "40", "50", "60", ""}));
+    // The definition forms are unchanged: the layout form decodes the columns the record counts and leaves
+    // the others as they were; the offset form goes through every descriptor, reads one more column while
+    // the handled count has not passed the column count, and empties the columns after that.
+    auto page = page_of({row(5, 0, true, 7)});
+    EXPECT_EQ(decode_texts(kDefinitionLayout, *page, table),
+              (std::vector<std::vector<std::string>>{{"1", "2", "3", "4", "5", "before6", "before7"}}));
+    EXPECT_EQ(decode_texts(kDefinitionOffsets, *page, table),
+              (std::vector<std::vector<std::string>>{{"1", "2", "3", "4", "5", "6", ""}}));
 }
 
 TEST_F(RowDecoderTest, UnstoredColumnKeepsItsDefinitionText) {
@@ -228,10 +245,15 @@ TEST_F(RowDecoderTest, UnstoredColumnKeepsItsDefinitionText) {
         ASSERT_EQ(rows.size(), 2u) << decoder.name;
         for (const auto& row : rows) {
             EXPECT_EQ(row[2], "([a]+[b])") << decoder.name;
-            // The columns after it are still in place. (The record's six columns are counted against the
-            // descriptors, unstored one included, so the layout forms stop before the last one.)
+            // The columns after it are still in place.
             EXPECT_EQ(row[3], "-2") << decoder.name;
             EXPECT_EQ(row[5], "0x01AB") << decoder.name;
+        }
+    }
+    // The table forms count the record's six columns against the stored columns and reach the last one.
+    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+        for (const auto& row : decode_texts(decoder, *page, table)) {
+            EXPECT_EQ(row[6], "1234567890123") << decoder.name;
         }
     }
 }
@@ -257,7 +279,8 @@ TEST_F(RowDecoderTest, BitColumnsShareBytesLowestBitFirst) {
 
 TEST_F(RowDecoderTest, NullBySetting) {
     // A NULL int (stored bytes 0), a NULL nullable varchar, a NULL varchar that is not nullable, and an
-    // int whose position is not known.
+    // int whose position is not known. The table forms show every NULL as "NULL" (the offset form does
+    // not consult the position flag); the definition forms never do.
     std::vector<ColumnDescriptor> table = {
         column(1, "int(4)", kTypeInt, 4, true), column(2, "varchar(10)", kTypeVarchar, -1, true),
         column(3, "varchar(10)", kTypeVarchar, -2, false), column(4, "int(4)", kTypeInt, 8, true)};
@@ -273,7 +296,7 @@ TEST_F(RowDecoderTest, NullBySetting) {
         std::vector<std::string> expected;
     } cases[] = {
         {kTableLayout, {"NULL", "NULL", "NULL", "NULL"}},
-        {kTableOffsets, {"0", "NULL", "", "9"}},
+        {kTableOffsets, {"NULL", "NULL", "NULL", "9"}},
         {kDefinitionLayout, {"0", "", "", "9"}},
         // The definition offset form skips the bytes of a NULL fixed value.
         {kDefinitionOffsets, {"", "", "", "9"}},
