@@ -18,7 +18,6 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/catalog/type_codes.h"
 #include "tests/corpus/corpus_table_rows.h"
 #include "tests/corpus/truth_values.h"
 #include "tests/support/corpus_gtest.h"
@@ -151,26 +150,6 @@ std::vector<std::string> row_columns(const std::string& truth, const std::string
     return {};
 }
 
-// The text a NULL shows in a table decoded by column offsets (the SQL Server 2000 layout, and 2005 files,
-// whose catalog has no rowset column rows): there a fixed-length value is read from its bytes whether NULL
-// or not, so a NULL fixed-length value shows whatever its bytes hold (not compared), and only a column
-// flagged nullable shows "NULL" for a NULL variable-length character value (a NULL varbinary shows "0x"). In
-// the SQL Server 2000 layout no column is flagged: the flag comes from the status byte at fixed offset 42 of
-// a column row, which the 42-byte fixed part of a SQL Server 2000 column row does not reach, so its NULL
-// variable-length values are empty.
-std::optional<std::string> offset_form_null_text(const ColumnDescriptor& column) {
-    switch (column.type_code) {
-        case kTypeVarchar:
-        case kTypeNvarchar:
-            return std::string(column.nullable ? "NULL" : "");
-        case kTypeVarbinary:
-            // The "0x" of a binary value comes first, and the text is then no longer empty.
-            return std::string("0x");
-        default:
-            return std::nullopt;
-    }
-}
-
 // One truth row as the cells it fixes: list column index -> expected text.
 using Expected = std::map<int, std::string>;
 
@@ -191,6 +170,7 @@ struct TableComparison {
     std::vector<std::string> problems;  // failures
     std::size_t truth_rows = 0;
     std::size_t compared_cells = 0;
+    std::size_t null_cells = 0;  // of the compared cells, those the script leaves NULL
     std::set<std::string> compared_columns;
     std::set<std::string> skipped_columns;
 };
@@ -199,6 +179,7 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
                               const nlohmann::json& truth_table, const CorpusTableRows& table) {
     TableComparison result;
     std::vector<Expected> expected;
+    std::map<std::size_t, std::size_t> null_cells;  // per expected row
     for (const nlohmann::json& row : truth_table["rows"]) {
         const std::vector<std::string> names =
             row_columns(truth, name, truth_table["columns"], row.size(), table);
@@ -221,13 +202,14 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
                 result.skipped_columns.insert(names[i]);
                 continue;
             }
-            const auto text = table.offset_form && row[i].is_null() ? offset_form_null_text(*d)
-                                                                    : truth_display_text(row[i], *d);
+            // NULL is compared like any value: "NULL" where the script has NULL, a value elsewhere.
+            const auto text = truth_display_text(row[i], *d);
             if (!text) {
                 result.skipped_columns.insert(names[i] + " (no fixed value)");
                 continue;
             }
             cells[index] = *text;
+            if (row[i].is_null()) null_cells[expected.size()]++;
             result.compared_columns.insert(names[i]);
         }
         expected.push_back(std::move(cells));
@@ -266,6 +248,7 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
         } else {
             used[*free] = true;
             result.compared_cells += want.size();
+            result.null_cells += null_cells[e];
         }
     }
 
@@ -319,9 +302,9 @@ TEST_P(RowsTruthCorpusTest, EveryTableShowsTheScriptsRows) {
         }
         const TableComparison c = compare_table(file.name, truth_name, name, truth_table, *table);
         std::cout << fmt::format(
-            "{} {}: {} script rows, {} shown, {} cells equal; compared {}; not compared {}\n", file.name,
-            name, c.truth_rows, table->rows.size(), c.compared_cells, fmt::join(c.compared_columns, ","),
-            fmt::join(c.skipped_columns, ","));
+            "{} {}: {} script rows, {} shown, {} cells equal ({} NULL); compared {}; not compared {}\n",
+            file.name, name, c.truth_rows, table->rows.size(), c.compared_cells, c.null_cells,
+            fmt::join(c.compared_columns, ","), fmt::join(c.skipped_columns, ","));
         std::size_t shown_problems = 0;
         for (const std::string& p : c.problems) {
             if (++shown_problems > 12) {
