@@ -221,7 +221,7 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
     for (std::size_t j = 0; j < n; ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
-        if (table && !record_reaches(r, d, stored++)) {
+        if (table && !d.sparse && !record_reaches(r, d, stored++)) {
             d.value_text.assign(kNullText);
             continue;
         }
@@ -245,7 +245,8 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
 // Whether a record holds a stored column at all. A record written before the column was added to the
 // table counts fewer columns than the column's position: its null bit when the catalog gives one (the
 // low 16 bits of the field; the high half holds the column's ordinal in the clustered key), else its
-// place among the stored columns.
+// place among the stored columns. Sparse columns are not asked: their values are in the record's sparse
+// vector, which a record either has or not.
 bool PageDecoder::record_reaches(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t stored) {
     const std::int64_t count = r.column_count;
     const std::int64_t null_bit = d.null_bit > 0 ? (d.null_bit & 0xFFFF) : 0;
@@ -317,7 +318,7 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
     for (std::size_t j = 0; j < descriptors_.size(); ++j) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
-        if (!record_reaches(r, d, stored++)) {
+        if (!d.sparse && !record_reaches(r, d, stored++)) {
             d.value_text.assign(kNullText);
             continue;
         }

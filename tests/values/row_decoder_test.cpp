@@ -389,6 +389,14 @@ TEST_F(RowDecoderTest, SparseColumnsComeFromTheSparseVector) {
         EXPECT_EQ(decode_texts(decoder, *page, table),
                   (std::vector<std::vector<std::string>>{{"1", "5", "sp"}}))
             << decoder.name;
+    // The sparse vector is one column of the record, however many sparse columns it holds: a record of
+    // two columns still reaches both sparse columns in the table forms.
+    blueprint.column_count = 2;
+    page = page_of({build_record(blueprint)});
+    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets})
+        EXPECT_EQ(decode_texts(decoder, *page, table),
+                  (std::vector<std::vector<std::string>>{{"1", "5", "sp"}}))
+            << decoder.name;
 }
 
 // A table of an int key and one large column whose value is the given complex item.
