@@ -15,8 +15,13 @@ void add_scan_choices(CLI::App* cmd, quenlow::cli::ScanOptions& scan) {
     cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
     cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
     cmd->add_option("--collation", scan.collation,
-                    "\"auto\" to take the collation from the file, or a collation name listed in\n"
-                    "collation.txt beside the executable")
+                    "\"auto\" to take the database collation from the file, or a collation name listed\n"
+                    "in collation.txt beside the executable to use instead; columns with a collation of\n"
+                    "their own (other than the database's) keep theirs")
+        ->capture_default_str();
+    cmd->add_option("--ansi-codepage", scan.ansi_code_page,
+                    "Windows code page of 8-bit text that has no collation at all: neither a collation\n"
+                    "of its column nor a database collation (the collation decides everywhere else)")
         ->capture_default_str();
     cmd->add_option("--log-dir", scan.log_dir, "Folder for the log file (no log file without it)");
     cmd->add_flag("--sql2000", scan.sql2000,

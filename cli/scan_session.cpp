@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "app/collation_file.h"
+#include "engine/values/text_conversion.h"
 
 namespace quenlow::cli {
 
@@ -73,6 +74,11 @@ std::optional<OpenChoices> open_choices_from(const ScanOptions& options, Applica
         choices.manual_collation_id = *id;
     }
     if (options.log_dir) choices.log_folder = *options.log_dir;
+    if (!CodePageConverters().supports(options.ansi_code_page)) {
+        fmt::print(stderr, "Code page {} cannot be converted here.\n", options.ansi_code_page);
+        return std::nullopt;
+    }
+    app.engine.ansi_code_page = options.ansi_code_page;
     return choices;
 }
 
