@@ -99,4 +99,14 @@ void wait_for_worker(MainFrame& frame) {
     frame.wait_for_worker();
 }
 
+void print_ambiguous(const ObjectTree& tree, const std::vector<TreeItemId>& items, const std::string& name) {
+    fmt::print(stderr, "{} names {} objects; give one of them as schema.name:\n", name, items.size());
+    for (TreeItemId item : items) {
+        const TreeObject* object = tree.item_object(item);
+        const std::string category = tree.item_text(tree.item_parent(item));
+        if (object != nullptr)
+            fmt::print(stderr, "  {}  (object id {}, {})\n", qualified_name(*object), object->object_id, category);
+    }
+}
+
 }  // namespace quenlow::cli
