@@ -172,8 +172,8 @@ TreeCategories create_categories(ObjectTree& tree, const std::string& root_label
 namespace {
 
 // How many shown objects of each category have each name.
-std::map<std::pair<TreeItemId, std::string>, int> names_per_category(const TreeCategories& categories,
-                                                                     const std::vector<SchemaObjectRow>& objects) {
+std::map<std::pair<TreeItemId, std::string>, int> names_per_category(
+    const TreeCategories& categories, const std::vector<SchemaObjectRow>& objects) {
     std::map<std::pair<TreeItemId, std::string>, int> counts;
     for (const SchemaObjectRow& o : objects) {
         const TreeItemId category = categories.category_for_type(o.type);

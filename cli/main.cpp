@@ -75,9 +75,10 @@ int main(int argc, char** argv) {
         "order of the csv titles). Exit status 1 when the scan builds no tree, no table has that name, or\n"
         "tables of several schemas have it (they are listed).");
     add_scan_choices(rows_cmd, rows.scan);
-    rows_cmd->add_option("TABLE", rows.table,
-                         "Table as the tree shows it, as schema.name, or by its name alone when no other\n"
-                         "table has that name")
+    rows_cmd
+        ->add_option("TABLE", rows.table,
+                     "Table as the tree shows it, as schema.name, or by its name alone when no other\n"
+                     "table has that name")
         ->required();
     auto* rows_page = rows_cmd->add_option("--page", rows.page, "Batch number, 1 for the first")
                           ->check(CLI::PositiveNumber)
@@ -98,9 +99,10 @@ int main(int argc, char** argv) {
         "tree otherwise. Exit status 1 when the scan builds no tree, no item has that text, or objects of\n"
         "several schemas have that name (they are listed).");
     add_scan_choices(show_cmd, show.scan);
-    show_cmd->add_option("ITEM", show.item,
-                         "Text of the tree item; an object also by schema.name, or by its name alone when\n"
-                         "no other object has it")
+    show_cmd
+        ->add_option("ITEM", show.item,
+                     "Text of the tree item; an object also by schema.name, or by its name alone when\n"
+                     "no other object has it")
         ->required();
     show_cmd->add_option("--parent", show.parent, "Text of the item's parent or of any item above it, to choose among\nequal texts (\"PrimaryKey\", a table name, ...)");
 

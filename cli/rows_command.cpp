@@ -77,7 +77,6 @@ private:
     std::unique_ptr<MainFrame> frame_;
 };
 
-
 // One batch as printed for --page; the page label goes to stdout with the text table and
 // to stderr with the data formats.
 void print_batch(const RecordListModel& list, const std::string& format) {

@@ -105,7 +105,8 @@ void print_ambiguous(const ObjectTree& tree, const std::vector<TreeItemId>& item
         const TreeObject* object = tree.item_object(item);
         const std::string category = tree.item_text(tree.item_parent(item));
         if (object != nullptr)
-            fmt::print(stderr, "  {}  (object id {}, {})\n", qualified_name(*object), object->object_id, category);
+            fmt::print(stderr, "  {}  (object id {}, {})\n", qualified_name(*object), object->object_id,
+                       category);
     }
 }
 

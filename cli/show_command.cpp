@@ -85,10 +85,11 @@ int run_show(const ShowOptions& options) {
             const TreeCategories& c = frame.categories();
             // An object is found by its item text, its "schema.name" or its name; a name that several
             // objects share shows none of them.
-            std::vector<TreeItemId> objects = find_object_items(
-                tree, {c.views, c.triggers, c.default_item, c.store_procedure, c.function, c.system_tables,
-                       c.user_tables},
-                options.item);
+            std::vector<TreeItemId> objects =
+                find_object_items(tree,
+                                  {c.views, c.triggers, c.default_item, c.store_procedure, c.function,
+                                   c.system_tables, c.user_tables},
+                                  options.item);
             if (options.parent)
                 std::erase_if(objects, [&](TreeItemId i) { return !has_ancestor(tree, i, *options.parent); });
             TreeItemId item = objects.size() == 1 ? objects.front() : kNoItem;

@@ -457,11 +457,16 @@ std::string schema_name(const SystemCatalog& catalog, std::int32_t schema_id) {
     for (const SchemaNameRow& s : catalog.schemas)
         if (s.schema_id == schema_id) return s.name;
     switch (schema_id) {
-        case 1: return "dbo";
-        case 2: return "guest";
-        case 3: return "INFORMATION_SCHEMA";
-        case 4: return "sys";
-        default: return {};
+        case 1:
+            return "dbo";
+        case 2:
+            return "guest";
+        case 3:
+            return "INFORMATION_SCHEMA";
+        case 4:
+            return "sys";
+        default:
+            return {};
     }
 }
 

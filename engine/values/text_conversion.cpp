@@ -62,7 +62,7 @@ iconv_t open_iconv(std::int32_t code_page) {
     iconv_t handle = iconv_open("UTF-8", fmt::format("CP{}", code_page).c_str());
     if (handle != kNoHandle) return handle;
     static constexpr std::pair<std::int32_t, const char*> kOtherNames[] = {
-        {932, "SHIFT_JIS"}, {932, "SJIS"}, {936, "GBK"}, {936, "GB2312"}, {949, "UHC"},
+        {932, "SHIFT_JIS"}, {932, "SJIS"}, {936, "GBK"},   {936, "GB2312"}, {949, "UHC"},
         {949, "EUC-KR"},    {950, "BIG5"}, {950, "BIG-5"}, {1361, "JOHAB"},
     };
     for (const auto& [page, name] : kOtherNames) {

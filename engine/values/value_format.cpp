@@ -140,7 +140,8 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
             if ((value = take(length))) append_unicode_guess(out, *value, column, context);
             break;
         case kTypeSqlVariant:
-            if ((value = take(length)) && length > 8) append_unicode_guess(out, value->subspan(8), column, context);
+            if ((value = take(length)) && length > 8)
+                append_unicode_guess(out, value->subspan(8), column, context);
             break;
         case kTypeDatetime:
             if ((value = take(8))) append_datetime(out, *value);

@@ -70,7 +70,8 @@ TEST(ObjectNamesCorpus, TablesOfOneNameInTwoSchemasAreReachedBySchema) {
     std::vector<nlohmann::json> items;
     collect_objects(nlohmann::json::parse(scan.out)["tree"], "SchemaTable", items);
     ASSERT_EQ(items.size(), 2u);
-    for (const auto& item : items) EXPECT_EQ(item["text"], item["schema"].get<std::string>() + ".SchemaTable");
+    for (const auto& item : items)
+        EXPECT_EQ(item["text"], item["schema"].get<std::string>() + ".SchemaTable");
     EXPECT_NE(items[0]["schema"], items[1]["schema"]);
     EXPECT_NE(items[0]["object_id"], items[1]["object_id"]);
 }
@@ -101,7 +102,9 @@ TEST(ObjectNamesCorpus, ChineseTextReadsInItsColumnsCodePage) {
         }
     }
     const std::string path = corpus_path("v852c706_school_kancheng");
-    if (!path.empty()) EXPECT_EQ(run_quenlow(folder, {"rows", path, "Instructors", "--ansi-codepage", "1"}).status, 2);
+    if (!path.empty()) {
+        EXPECT_EQ(run_quenlow(folder, {"rows", path, "Instructors", "--ansi-codepage", "1"}).status, 2);
+    }
 }
 
 }  // namespace

@@ -136,10 +136,12 @@ void write_objects_2005(DatabaseModel& m) {
 void write_schemas_2005(DatabaseModel& m) {
     StoredTable* table = m.table_by_object(kSysClsObjs);
     if (table == nullptr) return;
-    std::map<std::int32_t, std::string> schemas = {{1, "dbo"}, {2, "guest"}, {3, "INFORMATION_SCHEMA"}, {4, "sys"}};
+    std::map<std::int32_t, std::string> schemas = {
+        {1, "dbo"}, {2, "guest"}, {3, "INFORMATION_SCHEMA"}, {4, "sys"}};
     schemas.insert(m.schemas.begin(), m.schemas.end());
     for (const auto& [id, name] : schemas)
-        table->blueprint.rows.push_back({I(50), I(id), I(0), txt("  "), I(1), created(), created(), txt(name)});
+        table->blueprint.rows.push_back(
+            {I(50), I(id), I(0), txt("  "), I(1), created(), created(), txt(name)});
 }
 
 void write_columns_2005(DatabaseModel& m) {
