@@ -61,10 +61,14 @@ void show_definition(MainFrame& frame, SystemCatalog& catalog, const ShownItem& 
     if (frame.app().engine.sql2000_layout.load()) {
         legacy_definition_columns(catalog);
         std::int32_t id = -1;
-        for (const SchemaObjectRow& o : catalog.objects) {
-            if (o.name == shown.text) {
-                id = o.object_id;
-                break;
+        if (const TreeObject* object = frame.tree().item_object(shown.item)) {
+            id = object->object_id;
+        } else {
+            for (const SchemaObjectRow& o : catalog.objects) {
+                if (o.name == shown.text) {
+                    id = o.object_id;
+                    break;
+                }
             }
         }
         object_id = fmt::format("{}", id);
@@ -77,7 +81,9 @@ void show_definition(MainFrame& frame, SystemCatalog& catalog, const ShownItem& 
     show_text(frame, text);
     if (shown.parent_text == kConstraintGroup) {
         const ObjectTree& tree = frame.tree();
-        show_text(frame, check_statement(tree.item_text(tree.item_parent(shown.parent)), shown.text, text));
+        const TreeItemId table = tree.item_parent(shown.parent);
+        const TreeObject* object = tree.item_object(table);
+        show_text(frame, check_statement(object ? object->name : tree.item_text(table), shown.text, text));
     }
 }
 

@@ -29,9 +29,13 @@ std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database) {
 
 MainFrameSeams engine_seams() {
     MainFrameSeams seams;
-    seams.assemble = [](SystemCatalog& catalog, const std::string& name, const std::string& type,
+    seams.assemble = [](SystemCatalog& catalog, const ObjectQuery& object,
                         const std::vector<DefinitionFragment>& definitions) {
-        return assemble_object(catalog, name, type, definitions);
+        if (object.object_id) {
+            const SchemaObjectRow found = find_object_by_id(catalog, *object.object_id);
+            if (found.object_id != -1) return assemble_object(catalog, found, definitions);
+        }
+        return assemble_object(catalog, object.name, object.type, definitions);
     };
     seams.build_catalog = catalog_builder();
     seams.local_time = local_time_now;

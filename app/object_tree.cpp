@@ -1,6 +1,8 @@
 #include "app/object_tree.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace quenlow {
 
@@ -84,6 +86,15 @@ void ObjectTree::set_bold(TreeItemId item, bool bold) {
     if (mirror_) mirror_->tree_set_bold(item, bold);
 }
 
+void ObjectTree::set_item_object(TreeItemId item, TreeObject object) {
+    if (Item* p = find(item)) p->object = std::move(object);
+}
+
+const TreeObject* ObjectTree::item_object(TreeItemId item) const {
+    const Item* p = find(item);
+    return p && p->object ? &*p->object : nullptr;
+}
+
 const std::string& ObjectTree::item_text(TreeItemId item) const {
     const Item* p = find(item);
     return p ? p->text : kEmptyText;
@@ -158,10 +169,59 @@ TreeCategories create_categories(ObjectTree& tree, const std::string& root_label
     return c;
 }
 
+namespace {
+
+// How many shown objects of each category have each name.
+std::map<std::pair<TreeItemId, std::string>, int> names_per_category(
+    const TreeCategories& categories, const std::vector<SchemaObjectRow>& objects) {
+    std::map<std::pair<TreeItemId, std::string>, int> counts;
+    for (const SchemaObjectRow& o : objects) {
+        const TreeItemId category = categories.category_for_type(o.type);
+        if (!o.name.empty() && category != kNoItem) ++counts[{category, o.name}];
+    }
+    return counts;
+}
+
+TreeObject tree_object(const SystemCatalog& catalog, const SchemaObjectRow& o) {
+    std::string schema = schema_name(catalog, o.schema_id);
+    if (schema.empty()) schema = std::to_string(o.schema_id);
+    return TreeObject{o.object_id, o.name, std::move(schema), o.type};
+}
+
+}  // namespace
+
+ObjectQuery object_query(const ObjectTree& tree, TreeItemId item, std::string name, std::string type) {
+    ObjectQuery query{std::move(name), std::move(type), std::nullopt};
+    if (const TreeObject* object = tree.item_object(item)) query.object_id = object->object_id;
+    return query;
+}
+
+std::string qualified_name(const TreeObject& object) {
+    return object.schema.empty() ? object.name : object.schema + "." + object.name;
+}
+
+std::vector<TreeItemId> find_object_items(const ObjectTree& tree, const std::vector<TreeItemId>& categories,
+                                          const std::string& name) {
+    std::vector<TreeItemId> by_text, by_qualified_name, by_name;
+    for (TreeItemId category : categories) {
+        for (TreeItemId item : tree.children(category)) {
+            const TreeObject* object = tree.item_object(item);
+            if (object == nullptr) continue;
+            if (tree.item_text(item) == name) by_text.push_back(item);
+            if (qualified_name(*object) == name) by_qualified_name.push_back(item);
+            if (object->name == name) by_name.push_back(item);
+        }
+    }
+    if (!by_text.empty()) return by_text;
+    if (!by_qualified_name.empty()) return by_qualified_name;
+    return by_name;
+}
+
 bool build_tree(ObjectTree& tree, const TreeCategories& categories, const TreeBuildContext& context) {
     SystemCatalog& catalog = context.catalog;
     const std::int64_t n = static_cast<std::int64_t>(catalog.objects.size());
     if (n == 0) return false;
+    const auto names = names_per_category(categories, catalog.objects);
     context.progress.progress_range(0, n);
     context.announce("Creating Tree.........");
     context.progress.progress_position(0);
@@ -175,13 +235,17 @@ bool build_tree(ObjectTree& tree, const TreeCategories& categories, const TreeBu
         const bool is_table = object.type == "U " || object.type == "S ";
         TreeItemId item = kNoItem;
         if (category != kNoItem) {
-            item = tree.insert_item(object.name, category, InsertPosition::kFirst);
+            TreeObject shown = tree_object(catalog, object);
+            const bool name_shared = names.at({category, object.name}) > 1;
+            item = tree.insert_item(name_shared ? qualified_name(shown) : object.name, category,
+                                    InsertPosition::kFirst);
             tree.set_item_data(item, 1);
+            tree.set_item_object(item, std::move(shown));
             if (is_table) tree.set_item_data(tree.insert_item("Columns", item, InsertPosition::kFirst), 0);
         }
         if (is_table && context.assemble) {
-            catalog.column_descriptors =
-                context.assemble(catalog, object.name, object.type, context.definitions);
+            catalog.column_descriptors = context.assemble(
+                catalog, ObjectQuery{object.name, object.type, object.object_id}, context.definitions);
             if (!catalog.column_descriptors.empty() && !catalog.current_data_pages.empty())
                 tree.set_bold(item, true);
         }

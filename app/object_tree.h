@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,15 @@ public:
     virtual void tree_set_bold(TreeItemId item, bool bold) = 0;
 };
 
+// The catalog object an item stands for. Two objects may share a name (in different schemas), so an
+// item finds its object by id.
+struct TreeObject {
+    std::int32_t object_id = -1;
+    std::string name;    // the object's own name
+    std::string schema;  // its schema's name; the schema id in decimal when the catalog names none
+    std::string type;    // two-character type code
+};
+
 class ObjectTree {
 public:
     explicit ObjectTree(TreeMirror* mirror = nullptr) : mirror_(mirror) {}
@@ -53,6 +63,8 @@ public:
     void sort_children(TreeItemId parent);
     void set_item_data(TreeItemId item, std::uint32_t data);
     void set_bold(TreeItemId item, bool bold);
+    // The object the item stands for; items of categories, columns and schema groups stand for none.
+    void set_item_object(TreeItemId item, TreeObject object);
 
     bool contains(TreeItemId item) const { return find(item) != nullptr; }
     // Unknown items read as empty text, parent kNoItem, data 0, not bold, no children.
@@ -60,6 +72,8 @@ public:
     TreeItemId item_parent(TreeItemId item) const;
     std::uint32_t item_data(TreeItemId item) const;
     bool is_bold(TreeItemId item) const;
+    // Nothing for items that stand for no object.
+    const TreeObject* item_object(TreeItemId item) const;
     // The children of parent in display order (a copy).
     std::vector<TreeItemId> children(TreeItemId parent) const;
     TreeItemId first_child(TreeItemId parent) const;
@@ -96,6 +110,7 @@ private:
         TreeItemId parent = kNoItem;
         std::uint32_t data = 0;
         bool bold = false;
+        std::optional<TreeObject> object;
         ChildList children;
     };
     const Item* find(TreeItemId item) const;
@@ -134,10 +149,21 @@ struct TreeCategories {
 // (System Tables, User Tables). Every category carries item data 0. Deletes nothing.
 TreeCategories create_categories(ObjectTree& tree, const std::string& root_label);
 
+// The object a schema assembly is asked for: the one with this object id when it is known (the object
+// a tree item stands for), otherwise the one found by name and type code.
+struct ObjectQuery {
+    std::string name;
+    std::string type;
+    std::optional<std::int32_t> object_id;
+};
+
+// The query for a tree item: by the id of the object it stands for, or by name and type when it stands
+// for none.
+ObjectQuery object_query(const ObjectTree& tree, TreeItemId item, std::string name, std::string type);
+
 // Assembles one object into the catalog's working lists and returns its column descriptors.
 using ObjectAssembler = std::function<std::vector<ColumnDescriptor>(
-    SystemCatalog& catalog, const std::string& name, const std::string& type,
-    const std::vector<DefinitionFragment>& definitions)>;
+    SystemCatalog& catalog, const ObjectQuery& object, const std::vector<DefinitionFragment>& definitions)>;
 
 struct TreeBuildContext {
     SystemCatalog& catalog;
@@ -150,10 +176,11 @@ struct TreeBuildContext {
 };
 
 // Fills the categories from the catalog's object list, in list order, each object inserted first under
-// its category with item data 1; tables also get a child "Columns" (item data 0), are assembled, and are
-// bold when the assembly left both a column list and data pages. Objects with an empty name are skipped;
-// objects of other types insert nothing but count. Sorts "Store Procedure" then "Function". True when at
-// least one object counted.
+// its category with item data 1 and the object it stands for; tables also get a child "Columns" (item
+// data 0), are assembled, and are bold when the assembly left both a column list and data pages. An
+// object reads as its name, or as "schema.name" where another object of the same category has the same
+// name. Objects with an empty name are skipped; objects of other types insert nothing but count. Sorts
+// "Store Procedure" then "Function". True when at least one object counted.
 bool build_tree(ObjectTree& tree, const TreeCategories& categories, const TreeBuildContext& context);
 
 // Where a mouse press met an item.
@@ -167,6 +194,15 @@ struct TreeClickResult {
 
 // A press on an item selects it; only a left press on the item's label also shows its content.
 TreeClickResult tree_click(TreeHitPart part, MouseButton button);
+
+// "schema.name"; the name alone when the schema is empty.
+std::string qualified_name(const TreeObject& object);
+
+// The object items under the given categories that a name given by a user means, in outline order: the
+// items whose text is the name; failing those, the items whose "schema.name" is; failing those, the
+// items whose object has that name (more than one when it is found in several schemas).
+std::vector<TreeItemId> find_object_items(const ObjectTree& tree, const std::vector<TreeItemId>& categories,
+                                          const std::string& name);
 
 // The tree as an indented outline, two blanks per level, one item a line; bold items end in " *".
 std::string format_outline(const ObjectTree& tree);

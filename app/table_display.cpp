@@ -25,11 +25,14 @@ void empty_working_lists(SystemCatalog& catalog) {
     catalog.current_legacy_columns.clear();
 }
 
-// Runs the schema assembly for (type, name); its result becomes the current column list.
-void assemble(MainFrame& frame, SystemCatalog& catalog, const std::string& name, const std::string& type) {
+// Runs the schema assembly for the object of the item (by name and type when it stands for none); its
+// result becomes the current column list.
+void assemble(MainFrame& frame, SystemCatalog& catalog, TreeItemId item, const std::string& name,
+              const std::string& type) {
     const ObjectAssembler& assembler = frame.seams().assemble;
     if (!assembler) return;
-    catalog.column_descriptors = assembler(catalog, name, type, frame.definitions().scan);
+    catalog.column_descriptors =
+        assembler(catalog, object_query(frame.tree(), item, name, type), frame.definitions().scan);
 }
 
 TreeItemId insert_child(MainFrame& frame, TreeItemId parent, std::string text, std::uint32_t data) {
@@ -79,7 +82,7 @@ void build_schema_items(MainFrame& frame, std::string_view type, TreeItemId tabl
     if (working > 0) front.records_delete_columns(working);
     front.records_set_text("");
 
-    assemble(frame, *catalog, name, std::string(type));
+    assemble(frame, *catalog, table_item, name, std::string(type));
     if (!catalog->current_object_is_table) return;
 
     const bool sql2000 = frame.app().engine.sql2000_layout.load();
@@ -162,12 +165,12 @@ void TableDisplay::show_object_worker(MainFrame& frame, TreeItemId item) {
         if (first_child != kNoItem && tree.item_text(first_child) == kColumnsItem)
             build_schema_items(frame, type, item, shown.text, first_child, &primary_key_item_);
         else
-            assemble(frame, *catalog, shown.text, type);
+            assemble(frame, *catalog, item, shown.text, type);
         shown.assembled = true;
     } else if (shown.parent_text != kPrimaryKeyGroup && shown.parent_text != kUniqueGroup) {
         // Views, procedures, functions, triggers, defaults, constraints, columns, categories: the
         // assembly finds what it can under the procedure type (which also accepts every type but tables).
-        assemble(frame, *catalog, shown.text, "P ");
+        assemble(frame, *catalog, item, shown.text, "P ");
         shown.assembled = true;
     }
     if (shown.assembled && catalog->current_object_is_table && !catalog->column_descriptors.empty())

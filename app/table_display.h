@@ -14,8 +14,9 @@
 //
 // Constraint children appear in the reverse order of the constraint list (each is inserted first).
 //
-// Any other item is assembled under the procedure type "P " (which finds every object that is not a
-// table by its name) unless its parent is "PrimaryKey" or "Unique"; when that gives a table, its rows are
+// An item that stands for an object is assembled as that object (by its id). Any other item is
+// assembled under the procedure type "P " (which finds every object that is not a table by its name)
+// unless its parent is "PrimaryKey" or "Unique"; when that gives a table, its rows are
 // shown, otherwise the item goes to an optional seam (views, procedures, functions, triggers, defaults,
 // keys, constraints, columns, categories: definition_display.h); without it nothing is shown for them. Every click ends with
 // the same closing steps: paging buttons, the page label "Page<n> - [<rows>](<first>-<last>) Records",
@@ -87,8 +88,9 @@ BatchContext batch_context(MainFrame& frame);
 // "  (foreign key) references <table>( <column>)" for a foreign key column.
 std::string column_item_text(const ColumnDescriptor& column);
 
-// Grows the schema items of a table the first time it is shown: assembles the table (type "U " or
-// "S ") into the catalog's current column list and, when it is a table, inserts the four groups, the
+// Grows the schema items of a table the first time it is shown: assembles the table (the object of
+// table_item; without one, the table of that name and type "U " or "S ") into the catalog's current
+// column list and, when it is a table, inserts the four groups, the
 // column items under columns_item and the constraint items.
 void build_schema_items(MainFrame& frame, std::string_view type, TreeItemId table_item,
                         const std::string& name, TreeItemId columns_item,

@@ -24,6 +24,7 @@ struct ScanOptions {
     bool deleted = false;
     bool advanced_deleted = false;
     std::string collation = "auto";  // "auto" or a collation name from collation.txt
+    std::int32_t ansi_code_page = 1252;  // 8-bit text without any collation
     std::optional<std::string> log_dir;
     bool sql2000 = false;
     bool json = false;

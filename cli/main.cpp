@@ -15,8 +15,13 @@ void add_scan_choices(CLI::App* cmd, quenlow::cli::ScanOptions& scan) {
     cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
     cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
     cmd->add_option("--collation", scan.collation,
-                    "\"auto\" to take the collation from the file, or a collation name listed in\n"
-                    "collation.txt beside the executable")
+                    "\"auto\" to take the database collation from the file, or a collation name listed\n"
+                    "in collation.txt beside the executable to use instead; columns with a collation of\n"
+                    "their own (other than the database's) keep theirs")
+        ->capture_default_str();
+    cmd->add_option("--ansi-codepage", scan.ansi_code_page,
+                    "Windows code page of 8-bit text that has no collation at all: neither a collation\n"
+                    "of its column nor a database collation (the collation decides everywhere else)")
         ->capture_default_str();
     cmd->add_option("--log-dir", scan.log_dir, "Folder for the log file (no log file without it)");
     cmd->add_flag("--sql2000", scan.sql2000,
@@ -55,7 +60,8 @@ int main(int argc, char** argv) {
     add_scan_choices(scan_cmd, scan);
     scan_cmd->add_flag("--json", scan.json,
                        "Print {file, version, collation, database_name, log_file, tree} as JSON; every tree\n"
-                       "item is {text, bold, data, children}; tree is null when none was built");
+                       "item is {text, bold, data, children}, an item of an object also has {object_id,\n"
+                       "schema, name}; tree is null when none was built");
     RowsOptions rows;
     auto* rows_cmd = app.add_subcommand(
         "rows",
@@ -66,9 +72,14 @@ int main(int argc, char** argv) {
         "row of the table, batch after batch, values read in full. The progress log goes to stderr.\n"
         "Formats: text (aligned columns and the page label; with --all TAB-separated), csv (RFC 4180,\n"
         "UTF-8, the column titles first), jsonl (one JSON array of strings per row; the columns in the\n"
-        "order of the csv titles). Exit status 1 when the scan builds no tree or no table has that name.");
+        "order of the csv titles). Exit status 1 when the scan builds no tree, no table has that name, or\n"
+        "tables of several schemas have it (they are listed).");
     add_scan_choices(rows_cmd, rows.scan);
-    rows_cmd->add_option("TABLE", rows.table, "Table name as the tree shows it")->required();
+    rows_cmd
+        ->add_option("TABLE", rows.table,
+                     "Table as the tree shows it, as schema.name, or by its name alone when no other\n"
+                     "table has that name")
+        ->required();
     auto* rows_page = rows_cmd->add_option("--page", rows.page, "Batch number, 1 for the first")
                           ->check(CLI::PositiveNumber)
                           ->capture_default_str();
@@ -85,9 +96,14 @@ int main(int argc, char** argv) {
         "label; for other items the text the records view shows: the definition of a view, procedure,\n"
         "function, trigger or default, the ALTER TABLE statement of a key or check constraint. Keys and\n"
         "constraints are found under their tables' schema items, which are grown when ITEM is not in the\n"
-        "tree otherwise. Exit status 1 when the scan builds no tree or no item has that text.");
+        "tree otherwise. Exit status 1 when the scan builds no tree, no item has that text, or objects of\n"
+        "several schemas have that name (they are listed).");
     add_scan_choices(show_cmd, show.scan);
-    show_cmd->add_option("ITEM", show.item, "Text of the tree item")->required();
+    show_cmd
+        ->add_option("ITEM", show.item,
+                     "Text of the tree item; an object also by schema.name, or by its name alone when\n"
+                     "no other object has it")
+        ->required();
     show_cmd->add_option("--parent", show.parent, "Text of the item's parent or of any item above it, to choose among\nequal texts (\"PrimaryKey\", a table name, ...)");
 
     PageOptions page;

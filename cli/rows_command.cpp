@@ -77,12 +77,6 @@ private:
     std::unique_ptr<MainFrame> frame_;
 };
 
-TreeItemId find_child(const ObjectTree& tree, TreeItemId parent, const std::string& text) {
-    for (TreeItemId child : tree.children(parent))
-        if (tree.item_text(child) == text) return child;
-    return kNoItem;
-}
-
 // One batch as printed for --page; the page label goes to stdout with the text table and
 // to stderr with the data formats.
 void print_batch(const RecordListModel& list, const std::string& format) {
@@ -123,13 +117,19 @@ int run_rows(const RowsOptions& options) {
 
     const ObjectTree& tree = session.frame().tree();
     const TreeCategories& categories = session.frame().categories();
-    TreeItemId table = find_child(tree, categories.user_tables, options.table);
-    if (table == kNoItem) table = find_child(tree, categories.system_tables, options.table);
-    if (table == kNoItem) {
+    // User tables first: a system table of the same name is reached by its schema ("sys.name").
+    std::vector<TreeItemId> tables = find_object_items(tree, {categories.user_tables}, options.table);
+    if (tables.empty()) tables = find_object_items(tree, {categories.system_tables}, options.table);
+    if (tables.size() != 1) {
         session.finish();
-        fmt::print(stderr, "No table named {} under \"User Tables\" or \"System Tables\".\n", options.table);
+        if (tables.empty())
+            fmt::print(stderr, "No table named {} under \"User Tables\" or \"System Tables\".\n",
+                       options.table);
+        else
+            print_ambiguous(tree, tables, options.table);
         return kExitFailed;
     }
+    const TreeItemId table = tables.front();
 
     // Every batch is printed as soon as it is in, through one text buffer; no batch is held as a list.
     if (options.all) session.stream_rows(row_writer(options.format));

@@ -1,6 +1,7 @@
 #pragma once
 // What `quenlow scan --json` prints: the identification of the scanned database and the object tree, one
-// object per item: {"text", "bold", "data", "children"}. The tree is null when the scan built none.
+// object per item: {"text", "bold", "data", "children"}, and for an item that stands for a catalog
+// object also {"object_id", "schema", "name"}. The tree is null when the scan built none.
 
 #include <optional>
 #include <string>
@@ -14,10 +15,16 @@ namespace quenlow::cli {
 inline nlohmann::json tree_item_to_json(const ObjectTree& tree, TreeItemId item) {
     nlohmann::json children = nlohmann::json::array();
     for (TreeItemId child : tree.children(item)) children.push_back(tree_item_to_json(tree, child));
-    return {{"text", tree.item_text(item)},
-            {"bold", tree.is_bold(item)},
-            {"data", tree.item_data(item)},
-            {"children", std::move(children)}};
+    nlohmann::json j = {{"text", tree.item_text(item)},
+                        {"bold", tree.is_bold(item)},
+                        {"data", tree.item_data(item)},
+                        {"children", std::move(children)}};
+    if (const TreeObject* object = tree.item_object(item)) {
+        j["object_id"] = object->object_id;
+        j["schema"] = object->schema;
+        j["name"] = object->name;
+    }
+    return j;
 }
 
 struct ScanSummary {

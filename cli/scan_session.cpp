@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "app/collation_file.h"
+#include "engine/values/text_conversion.h"
 
 namespace quenlow::cli {
 
@@ -73,6 +74,11 @@ std::optional<OpenChoices> open_choices_from(const ScanOptions& options, Applica
         choices.manual_collation_id = *id;
     }
     if (options.log_dir) choices.log_folder = *options.log_dir;
+    if (!CodePageConverters().supports(options.ansi_code_page)) {
+        fmt::print(stderr, "Code page {} cannot be converted here.\n", options.ansi_code_page);
+        return std::nullopt;
+    }
+    app.engine.ansi_code_page = options.ansi_code_page;
     return choices;
 }
 
@@ -91,6 +97,17 @@ void wait_for_worker(MainFrame& frame) {
         }
     }
     frame.wait_for_worker();
+}
+
+void print_ambiguous(const ObjectTree& tree, const std::vector<TreeItemId>& items, const std::string& name) {
+    fmt::print(stderr, "{} names {} objects; give one of them as schema.name:\n", name, items.size());
+    for (TreeItemId item : items) {
+        const TreeObject* object = tree.item_object(item);
+        const std::string category = tree.item_text(tree.item_parent(item));
+        if (object != nullptr)
+            fmt::print(stderr, "  {}  (object id {}, {})\n", qualified_name(*object), object->object_id,
+                       category);
+    }
 }
 
 }  // namespace quenlow::cli

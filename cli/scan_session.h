@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/application_state.h"
 #include "app/main_frame.h"
@@ -15,7 +16,8 @@
 namespace quenlow::cli {
 
 // Loads the collation list beside the executable into the application state and makes the choices of
-// the open dialog from the options. Nothing (the reason printed on stderr) for an unknown collation.
+// the open dialog from the options. Nothing (the reason printed on stderr) for an unknown collation or
+// a code page that cannot be converted.
 std::optional<OpenChoices> open_choices_from(const ScanOptions& options, ApplicationState& app);
 
 // Makes Ctrl-C the Stop command while it lives. A second Ctrl-C ends the program the usual way.
@@ -37,5 +39,9 @@ bool interrupted();
 // Waits until the frame's worker has ended; a Ctrl-C meanwhile (with an InterruptAsStop alive) is the
 // Stop command.
 void wait_for_worker(MainFrame& frame);
+
+// Prints on stderr that `name` names several objects, one "schema.name" (and object id) a line, so the
+// user can choose one; nothing is shown for an ambiguous name.
+void print_ambiguous(const ObjectTree& tree, const std::vector<TreeItemId>& items, const std::string& name);
 
 }  // namespace quenlow::cli

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -81,7 +82,23 @@ int run_show(const ShowOptions& options) {
         if (tree.empty()) {
             status = kExitFailed;
         } else {
-            TreeItemId item = find_item(tree, kNoItem, options.item, options.parent);
+            const TreeCategories& c = frame.categories();
+            // An object is found by its item text, its "schema.name" or its name; a name that several
+            // objects share shows none of them.
+            std::vector<TreeItemId> objects =
+                find_object_items(tree,
+                                  {c.views, c.triggers, c.default_item, c.store_procedure, c.function,
+                                   c.system_tables, c.user_tables},
+                                  options.item);
+            if (options.parent)
+                std::erase_if(objects, [&](TreeItemId i) { return !has_ancestor(tree, i, *options.parent); });
+            TreeItemId item = objects.size() == 1 ? objects.front() : kNoItem;
+            if (objects.size() > 1) {
+                front.finish();
+                print_ambiguous(tree, objects, options.item);
+                return kExitFailed;
+            }
+            if (item == kNoItem) item = find_item(tree, kNoItem, options.item, options.parent);
             if (item == kNoItem && frame.catalog() != nullptr) {
                 grow_schema_items(frame);
                 item = find_item(tree, kNoItem, options.item, options.parent);

@@ -50,6 +50,12 @@ std::unique_ptr<SystemCatalog> build_catalog(OpenedDatabase& database, const Cat
         read_columns(reader, catalog->columns);
     if (catalog->objects.empty()) add_tables_from_columns(reader, catalog->columns, catalog->objects);
     read_types(reader, catalog->types);
+    if (!reader.stop_requested()) {
+        if (sql2000)
+            read_legacy_users(reader, catalog->schemas);
+        else
+            read_schemas(reader, catalog->schemas);
+    }
 
     if (!sql2000) {
         read_later_layout_tables(reader, *catalog);

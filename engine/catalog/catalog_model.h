@@ -20,7 +20,7 @@ inline constexpr std::uint32_t kObjectIdMask = 0xFCFFFFFFu;
 // One object: table, view, procedure, function, trigger, constraint, default, type table...
 //   field             2005+ fixed offset   2000 layout
 //   object id         0                    0
-//   schema id         4                    4
+//   schema id         4                    8 (2 bytes: the owner's user id)
 //   namespace class   8                    8
 //   status            9                    9
 //   type (2 chars)    13, 14               4, 5
@@ -38,6 +38,16 @@ struct SchemaObjectRow {
     std::int32_t parent_object_id = -1;
     std::uint8_t parent_class = 255;
     std::int32_t integer_property = -1;
+};
+
+// One schema (2005 and later: a class 50 row of the class objects table; 2000 layout: a user, the owner
+// of objects).
+//   2005+ class objects   class 0 (1 byte; schemas are 50), id 1, status 5, type 9-10, property 11,
+//                         name variable column 1
+//   2000 users            user id 0 (2 bytes), status 2, name variable column 1
+struct SchemaNameRow {
+    std::int32_t schema_id = -1;
+    std::string name;
 };
 
 // One column or parameter of an object (2005 and later).

@@ -115,6 +115,9 @@ void read_objects(CatalogReader& reader, std::int32_t object_id, ObjectLayout la
         fixed.read(19, row.parent_class);
         fixed.read(20, row.integer_property);
         if (layout == ObjectLayout::kSql2000) {
+            std::int16_t owner = -1;
+            fixed.read(8, owner);
+            row.schema_id = owner;
             row.type = type_code(fixed, 4);
             fixed.read(fixed.size() >= kLegacyParentNeeded ? 24 : 15, row.parent_object_id);
         } else {
@@ -127,6 +130,34 @@ void read_objects(CatalogReader& reader, std::int32_t object_id, ObjectLayout la
         out.push_back(std::move(row));
     };
     reader.for_each_record(object_id, PageSelection::kAll, RecordSelection::kSkipFragments, read_one);
+}
+
+void read_schemas(CatalogReader& reader, std::vector<SchemaNameRow>& out) {
+    constexpr std::uint8_t kSchemaClass = 50;
+    auto read_one = [&](const CPrimaryRecord& record) {
+        const FixedData fixed(record.fixed_part);
+        if (!fixed.holds(0, 5)) return;
+        std::uint8_t object_class = 255;
+        fixed.read(0, object_class);
+        if (object_class != kSchemaClass) return;
+        SchemaNameRow row;
+        fixed.read(1, row.schema_id);
+        row.name = record_name(record).value_or(std::string());
+        if (!row.name.empty()) out.push_back(std::move(row));
+    };
+    reader.for_each_record(S::kClassObjects, PageSelection::kAll, RecordSelection::kSkipFragments, read_one);
+}
+
+void read_legacy_users(CatalogReader& reader, std::vector<SchemaNameRow>& out) {
+    auto read_one = [&](const CPrimaryRecord& record) {
+        const FixedData fixed(record.fixed_part);
+        if (!fixed.holds(0, 2)) return;
+        std::int16_t user_id = -1;
+        fixed.read(0, user_id);
+        SchemaNameRow row{user_id, record_name(record).value_or(std::string())};
+        if (!row.name.empty()) out.push_back(std::move(row));
+    };
+    reader.for_each_record(S::kLegacyUsers, PageSelection::kAll, RecordSelection::kSkipFragments, read_one);
 }
 
 void read_allocation_units(CatalogReader& reader, std::int32_t object_id,

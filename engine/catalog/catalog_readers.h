@@ -17,6 +17,8 @@
 //          55 | index columns                           | IndexColumnRow       | 21
 //          13 | physical columns, older layout          | HobtColumnRow        | -
 //           4 | rowset column links, older layout       | RowsetColumnLinkRow  | -
+//          64 | class objects (schemas: class 50)       | SchemaNameRow        | 5
+//          10 | users, SQL Server 2000 layout           | SchemaNameRow        | 2
 //
 // A record whose fixed data is shorter than needed still adds a row with every field at its default,
 // except in the object table (no row) and in the type and index tables, which need fixed data to be
@@ -48,12 +50,14 @@ inline constexpr std::int32_t kIndexes = 54;
 inline constexpr std::int32_t kIndexColumns = 55;
 inline constexpr std::int32_t kObjectReferences = 74;
 inline constexpr std::int32_t kLegacyAllocations = 99;
+inline constexpr std::int32_t kClassObjects = 64;
+inline constexpr std::int32_t kLegacyUsers = 10;
 }  // namespace system_object
 
 // The two places the object table keeps its type code and parent.
 enum class ObjectLayout {
     kLater,    // type at 13-14, parent at 15
-    kSql2000,  // type at 4-5, parent at 24 (15 when the fixed data is shorter than 28 bytes)
+    kSql2000,  // type at 4-5, owner at 8, parent at 24 (15 when the fixed data is shorter than 28 bytes)
 };
 
 void read_files(CatalogReader& reader, std::vector<DatabaseFileRow>& out);
@@ -63,6 +67,10 @@ void read_objects(CatalogReader& reader, std::int32_t object_id, ObjectLayout la
                   std::vector<SchemaObjectRow>& out);
 void read_allocation_units(CatalogReader& reader, std::int32_t object_id,
                            std::vector<AllocationUnitRow>& out);
+// Schemas by id and name; rows without a name are left out.
+void read_schemas(CatalogReader& reader, std::vector<SchemaNameRow>& out);
+// The users of the 2000 layout, which own its objects as schemas do later.
+void read_legacy_users(CatalogReader& reader, std::vector<SchemaNameRow>& out);
 void read_rowsets(CatalogReader& reader, std::vector<RowsetRow>& out);
 // Restarts the repair counter. Columns without a name, or with an empty one, are named
 // "RepairColumn<n>".

@@ -448,11 +448,38 @@ std::optional<std::string> column_definition_text(const std::vector<DefinitionFr
     return table.lookup(column_id);
 }
 
+SchemaObjectRow find_object_by_id(const SystemCatalog& catalog, std::int32_t object_id) {
+    for (std::uint32_t p : catalog.index().objects_by_id.find(object_id)) return catalog.objects[p];
+    return SchemaObjectRow{};
+}
+
+std::string schema_name(const SystemCatalog& catalog, std::int32_t schema_id) {
+    for (const SchemaNameRow& s : catalog.schemas)
+        if (s.schema_id == schema_id) return s.name;
+    switch (schema_id) {
+        case 1:
+            return "dbo";
+        case 2:
+            return "guest";
+        case 3:
+            return "INFORMATION_SCHEMA";
+        case 4:
+            return "sys";
+        default:
+            return {};
+    }
+}
+
 std::vector<ColumnDescriptor> assemble_object(SystemCatalog& catalog, const std::string& name,
                                               const std::string& type,
                                               const std::vector<DefinitionFragment>& definitions) {
+    return assemble_object(catalog, find_object(catalog, name, type), definitions);
+}
+
+std::vector<ColumnDescriptor> assemble_object(SystemCatalog& catalog, const SchemaObjectRow& found,
+                                              const std::vector<DefinitionFragment>& definitions) {
     const bool sql2000 = catalog.database().state().sql2000_layout.load();
-    catalog.current_object = find_object(catalog, name, type);
+    catalog.current_object = found;
     const SchemaObjectRow& object = catalog.current_object;
     if (object.object_id == -1) return {};
     catalog.current_constraints = find_children(catalog, object);

@@ -37,6 +37,7 @@ public:
     std::vector<LegacyTableColumns> legacy_key_tables;   // 2000 layout
     std::map<std::int32_t, LegacyIndexEntry> legacy_index_map;  // 2000 layout, object id 2
     std::vector<ForeignKeyEntry> foreign_keys;           // whole database
+    std::vector<SchemaNameRow> schemas;                  // object id 64 (2000 layout: users, 10)
 
     // Working lists of the object assembled last.
     AllocationUnitRow current_allocation_unit;
@@ -80,10 +81,22 @@ std::unique_ptr<SystemCatalog> build_catalog(OpenedDatabase& database);
 // nor "S " is accepted too, where it is met first. Nothing found: a default row (object id -1).
 SchemaObjectRow find_object(const SystemCatalog& catalog, const std::string& name, const std::string& type);
 
+// The first object with this object id; nothing found: a default row (object id -1).
+SchemaObjectRow find_object_by_id(const SystemCatalog& catalog, std::int32_t object_id);
+
+// The name of a schema (2000 layout: of the owning user) by its id: the first catalog row with that id;
+// without one, the names the server gives the fixed schemas (1 dbo, 2 guest, 3 INFORMATION_SCHEMA,
+// 4 sys); otherwise empty.
+std::string schema_name(const SystemCatalog& catalog, std::int32_t schema_id);
+
 // Assembles one object into its column descriptors (and, for a table, its rowset, allocation unit and
 // data pages) in the working lists; returns a copy of the descriptors.
 std::vector<ColumnDescriptor> assemble_object(SystemCatalog& catalog, const std::string& name,
                                               const std::string& type,
+                                              const std::vector<DefinitionFragment>& definitions);
+
+// The same for the object of a catalog row found before (by name or by id).
+std::vector<ColumnDescriptor> assemble_object(SystemCatalog& catalog, const SchemaObjectRow& object,
                                               const std::vector<DefinitionFragment>& definitions);
 
 // Joins the object references into foreign key column pairs with their names.

@@ -121,6 +121,7 @@ ByteSpan CBootPage::record_data() const {
 
 void CBootPage::identify(EngineState& state) {
     state.version_text = std::string(sql_version_text(version));
+    state.stored_collation_id = collation_id;
     if (!state.automatic_collation) {
         if (state.collations.count(state.manual_collation_id))
             apply_collation(state, state.manual_collation_id);

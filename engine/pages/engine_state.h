@@ -29,6 +29,11 @@ struct EngineState {
     std::int32_t code_page = 1252;
     bool automatic_collation = true;
     std::int64_t manual_collation_id = 0;
+    // The collation id the boot page stores, whichever collation is used; 0 before a boot page was read.
+    std::int32_t stored_collation_id = 0;
+    // The code page of 8-bit text that has no collation at all (no column collation and no database
+    // collation): what the system's 8-bit code page is on Windows.
+    std::int32_t ansi_code_page = 1252;
 
     // Set while the first batch of a table is loaded: large values are then shown as placeholders.
     bool rows_loading = false;

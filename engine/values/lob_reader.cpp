@@ -237,7 +237,7 @@ ValueRead value_read(const LargeValueRequest& request, XmlPieces* pieces, CodePa
         return ValueRead(*request.database, request.flags, sink_for(request.flags, pieces), pieces, own,
                          kBuiltinCodePage, kBuiltinCodePage);
     const std::int32_t code_page =
-        request.column != nullptr ? column_code_page(*request.column, *format) : format->ansi_code_page;
+        request.column != nullptr ? column_code_page(*request.column, *format) : database_code_page(*format);
     return ValueRead(*request.database, request.flags, sink_for(request.flags, pieces), pieces,
                      format->converters, code_page, format->ansi_code_page);
 }

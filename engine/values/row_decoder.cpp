@@ -569,7 +569,7 @@ void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string
 
 DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
                                   XmlConverter& xml) {
-    return DecodeContext{FormatContext{state}, large_values,       xml,
+    return DecodeContext{FormatContext{state, state.ansi_code_page}, large_values,       xml,
                          state.rows_loading,   state.show_deleted, state.sql2000_layout.load()};
 }
 

@@ -38,6 +38,10 @@ enum BaseType : std::uint8_t {
     kBaseClr = 240,
 };
 
+// Where varchar, nvarchar and nchar values keep their collation id (after the maximum length); their
+// data starts 4 bytes later, so the id is always there when there is data.
+constexpr std::size_t kVariantCollation = 4;
+
 template <typename T>
 void append_number(std::string& out, T value) {
     char buffer[24];
@@ -161,11 +165,16 @@ void append_sql_variant(std::string& out, std::span<const std::byte> bytes, cons
                                   data.subspan(1));
         case kBaseVarbinary:
         case kBaseBinary:
-        case kBaseChar:
             return context.converters.append_utf8(out, until_zero_byte(data), context.ansi_code_page,
                                                   context.ansi_code_page);
+        case kBaseChar:
+            return context.converters.append_utf8(out, until_zero_byte(data), database_code_page(context),
+                                                  context.ansi_code_page);
         case kBaseVarchar:
-            return append_latin1_text(out, data);
+            return context.converters.append_utf8(
+                out, until_zero_byte(data),
+                collation_code_page(load_padded<std::int32_t>(bytes.subspan(kVariantCollation, 4)), context),
+                context.ansi_code_page);
         case kBaseNvarchar:
         case kBaseNchar:
             return append_utf16_text(out, data);

@@ -26,10 +26,10 @@
 //   175 char, 240 CLR type            3 or more      -                            L - 2 bytes at 2
 //
 // The data is shown by its base type: numbers, dates and GUIDs as their columns show them (an infinite
-// float or real keeps the runtime's "1.#INF"); varbinary, binary and char as 8-bit text in the system
-// code page, varchar byte for byte as U+0000..U+00FF, nchar and nvarchar as UTF-16, all up to the first
-// zero; a CLR value as "0x" and hex. A base type not listed, a length the base type cannot have, or no
-// data give an empty text.
+// float or real keeps the runtime's "1.#INF"); varbinary and binary as 8-bit text in the code page of
+// text without a collation, char in the database collation's code page, varchar in the code page of its
+// own collation, nchar and nvarchar as UTF-16, all up to the first zero; a CLR value as "0x" and hex. A base
+// type not listed, a length the base type cannot have, or no data give an empty text.
 
 #include <span>
 #include <string>

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -54,6 +55,24 @@ bool is_ascii(std::span<const std::byte> bytes) {
     return true;
 }
 
+// A converter from the code page to UTF-8. iconv builds name the double-byte code pages differently
+// ("CP936" in glibc; "GBK", "BIG5", ... elsewhere), so their other names are tried as well.
+iconv_t open_iconv(std::int32_t code_page) {
+    if (code_page == kUtf8CodePage) return iconv_open("UTF-8", "UTF-8");
+    iconv_t handle = iconv_open("UTF-8", fmt::format("CP{}", code_page).c_str());
+    if (handle != kNoHandle) return handle;
+    static constexpr std::pair<std::int32_t, const char*> kOtherNames[] = {
+        {932, "SHIFT_JIS"}, {932, "SJIS"}, {936, "GBK"},   {936, "GB2312"}, {949, "UHC"},
+        {949, "EUC-KR"},    {950, "BIG5"}, {950, "BIG-5"}, {1361, "JOHAB"},
+    };
+    for (const auto& [page, name] : kOtherNames) {
+        if (page != code_page) continue;
+        handle = iconv_open("UTF-8", name);
+        if (handle != kNoHandle) return handle;
+    }
+    return kNoHandle;
+}
+
 void append_raw(std::string& out, std::span<const std::byte> bytes) {
     out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
@@ -93,9 +112,7 @@ void CodePageConverters::Converter::open_builtin_1252() {
 void CodePageConverters::Converter::open() {
     if (code_page == kBuiltinCodePage) return open_builtin_1252();
     if (code_page <= 0) return;
-    const std::string name =
-        code_page == kUtf8CodePage ? std::string("UTF-8") : fmt::format("CP{}", code_page);
-    handle = iconv_open("UTF-8", name.c_str());
+    handle = open_iconv(code_page);
     if (handle == kNoHandle) return;
     bool has_lead_bytes = false;
     for (std::uint32_t b = 0; b < 256; ++b) {

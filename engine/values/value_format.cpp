@@ -48,11 +48,12 @@ void format_bit(std::string& out, ValueInfo& info, const std::byte* bytes) {
 }
 
 // ntext, and sql_variant data read without its header: UTF-16 when exactly half the bytes are zero,
-// otherwise 8-bit text in the system code page.
-void append_unicode_guess(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
+// otherwise 8-bit text in the column's code page.
+void append_unicode_guess(std::string& out, std::span<const std::byte> bytes, const ColumnDescriptor& column,
+                          const FormatContext& context) {
     const auto zeros = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), std::byte{0}));
     if (zeros == bytes.size() / 2) return append_utf16_text(out, bytes);
-    context.converters.append_utf8(out, until_zero_byte(bytes), context.ansi_code_page,
+    context.converters.append_utf8(out, until_zero_byte(bytes), column_code_page(column, context),
                                    context.ansi_code_page);
 }
 
@@ -63,14 +64,25 @@ void append_xml(std::string& out, std::span<const std::byte> bytes, const Format
 
 }  // namespace
 
-std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContext& context) {
+std::int32_t database_code_page(const FormatContext& context) {
     const EngineState& state = context.state;
-    const std::int32_t collation = column.collation_id;
-    if (collation == 0 || collation == -1 || !state.rows_loading) return context.ansi_code_page;
-    const std::int64_t key = collation;
-    if (state.collation_found && key == state.detected_collation_id) return state.code_page;
-    const auto it = state.collations.find(key);
-    return it != state.collations.end() ? it->second.code_page : context.ansi_code_page;
+    return state.collation_found && state.code_page > 0 ? state.code_page : context.ansi_code_page;
+}
+
+std::int32_t collation_code_page(std::int32_t collation_id, const FormatContext& context) {
+    const EngineState& state = context.state;
+    if (collation_id == 0 || collation_id == -1) return database_code_page(context);
+    // Columns made with the database's default collation store its id: they follow the database
+    // collation, which the user may have chosen in place of the stored one.
+    if (state.stored_collation_id != 0 && collation_id == state.stored_collation_id)
+        return database_code_page(context);
+    const auto it = state.collations.find(static_cast<std::int64_t>(collation_id));
+    if (it == state.collations.end() || it->second.code_page <= 0) return database_code_page(context);
+    return it->second.code_page;
+}
+
+std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContext& context) {
+    return collation_code_page(column.collation_id, context);
 }
 
 void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
@@ -125,10 +137,11 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
             if ((value = take(length))) append_utf16_text(out, *value);
             break;
         case kTypeNtext:
-            if ((value = take(length))) append_unicode_guess(out, *value, context);
+            if ((value = take(length))) append_unicode_guess(out, *value, column, context);
             break;
         case kTypeSqlVariant:
-            if ((value = take(length)) && length > 8) append_unicode_guess(out, value->subspan(8), context);
+            if ((value = take(length)) && length > 8)
+                append_unicode_guess(out, value->subspan(8), column, context);
             break;
         case kTypeDatetime:
             if ((value = take(8))) append_datetime(out, *value);

@@ -29,8 +29,8 @@ struct FormatContext;
 using XmlTextFunction = std::string (*)(std::span<const std::byte> bytes, const FormatContext& context);
 
 // What the formatters read besides the value: the collation table and the database collation (for
-// 8-bit text), the rows-loading flag, and the code page used where the system's 8-bit code page would
-// be (1252 unless the user chose another). Holds the converters of the code pages met so far: one
+// 8-bit text), and the code page of 8-bit text without any collation (1252 unless the user chose
+// another). Holds the converters of the code pages met so far: one
 // context serves one thread.
 struct FormatContext {
     const EngineState& state;
@@ -49,7 +49,15 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
 std::string format_value(ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& column,
                          const FormatContext& context);
 
-// The code page of a char, varchar or text column's 8-bit text.
+// Code pages of 8-bit text. Text is read in the code page of its own collation, whichever batch, route
+// or output it is read for:
+//   - a collation id of 0 or -1 (none of its own), one the collation table does not hold or one without
+//     an 8-bit code page, and the id the boot page stores for the database: the database collation;
+//   - the database collation is the one found on the boot page, or the one the user chose instead;
+//   - without a database collation: the context's ansi_code_page.
+std::int32_t database_code_page(const FormatContext& context);
+std::int32_t collation_code_page(std::int32_t collation_id, const FormatContext& context);
+// The code page of a char, varchar or text column's 8-bit text: its collation's.
 std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContext& context);
 
 // Building blocks, also used by large values and sql_variant. Each append_ form appends to `out`; the

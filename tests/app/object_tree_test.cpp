@@ -63,10 +63,12 @@ protected:
     std::vector<std::string> announced;
     std::map<std::string, TableShape> shapes;
     std::vector<std::string> assembled;
-    ObjectAssembler assemble = [this](SystemCatalog& c, const std::string& name, const std::string& type,
+    std::vector<std::int32_t> assembled_ids;
+    ObjectAssembler assemble = [this](SystemCatalog& c, const ObjectQuery& object,
                                       const std::vector<DefinitionFragment>&) {
-        assembled.push_back(type + name);
-        const TableShape shape = shapes[name];
+        assembled.push_back(object.type + object.name);
+        assembled_ids.push_back(object.object_id.value_or(-1));
+        const TableShape shape = shapes[object.name];
         c.current_data_pages.assign(static_cast<std::size_t>(shape.data_pages), PageAddress{1, 100});
         c.column_descriptors.assign(static_cast<std::size_t>(shape.columns), ColumnDescriptor{});
         return c.column_descriptors;
@@ -260,6 +262,50 @@ TEST_F(BuildTreeTest, EmptyObjectListBuildsNothing) {
     EXPECT_FALSE(build({}));
     EXPECT_TRUE(announced.empty());
     EXPECT_TRUE(front.calls_starting("range ").empty());
+}
+
+SchemaObjectRow object_in(std::int32_t id, std::string name, std::string type, std::int32_t schema) {
+    SchemaObjectRow row = object(std::move(name), std::move(type));
+    row.object_id = id;
+    row.schema_id = schema;
+    return row;
+}
+
+// Objects of one category that share a name read "schema.name" and keep their own ids; a name shared
+// across categories, or not shared, stays plain. A schema the catalog does not name reads as its id.
+TEST_F(BuildTreeTest, SharedNamesReadWithTheirSchemaAndItemsKeepTheirObjects) {
+    catalog.schemas = {{1, "dbo"}, {5, "test"}};
+    ASSERT_TRUE(build({object_in(10, "Items", "U ", 1), object_in(11, "Items", "U ", 5),
+                       object_in(12, "Items", "V ", 1), object_in(13, "Orders", "U ", 5),
+                       object_in(14, "Items", "U ", 9)}));
+    std::vector<std::string> texts;
+    std::vector<std::int32_t> ids;
+    for (TreeItemId item : tree.children(categories.user_tables)) {
+        texts.push_back(tree.item_text(item));
+        ASSERT_NE(tree.item_object(item), nullptr);
+        ids.push_back(tree.item_object(item)->object_id);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"9.Items", "Orders", "test.Items", "dbo.Items"}));
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{14, 13, 11, 10}));
+    EXPECT_EQ(tree.item_text(tree.first_child(categories.views)), "Items");
+    EXPECT_EQ(tree.item_object(tree.first_child(categories.views))->schema, "dbo");
+    EXPECT_EQ(tree.item_object(categories.user_tables), nullptr);
+    EXPECT_EQ(assembled_ids, (std::vector<std::int32_t>{10, 11, 13, 14}));
+
+    // A user's name: the item text first, then "schema.name", then the bare name (several when shared).
+    auto found = [&](const std::string& name) {
+        std::vector<std::int32_t> out;
+        for (TreeItemId item : find_object_items(tree, {categories.views, categories.user_tables}, name))
+            out.push_back(tree.item_object(item)->object_id);
+        return out;
+    };
+    EXPECT_EQ(found("test.Items"), (std::vector<std::int32_t>{11}));
+    EXPECT_EQ(found("test.Orders"), (std::vector<std::int32_t>{13}));
+    EXPECT_EQ(found("Orders"), (std::vector<std::int32_t>{13}));
+    EXPECT_EQ(found("Items"), (std::vector<std::int32_t>{12}));  // the view's text is the bare name
+    EXPECT_EQ(found("dbo.Items"), (std::vector<std::int32_t>{10}));
+    EXPECT_EQ(found("Nothing").size(), 0u);
+    EXPECT_EQ(find_object_items(tree, {categories.user_tables}, "Items").size(), 3u);
 }
 
 TEST_F(BuildTreeTest, WithoutAssemblyNoTableIsBold) {

@@ -284,6 +284,55 @@ TEST_F(CatalogBuildTest, NoObjectTablePagesMeansSql2000Layout) {
     EXPECT_TRUE(catalog.rowset_columns.empty());
 }
 
+// Schema names: the class 50 rows of the class objects table; in the 2000 layout the users, whose id
+// the objects keep at offset 8. Rows of other classes, without a name or too short are left out.
+TEST_F(CatalogBuildTest, SchemaNamesFromClassObjectsOrUsers) {
+    auto named_row = [](const Bytes& fixed, std::optional<std::string_view> name) {
+        std::vector<Bytes> variable;
+        if (name) variable.push_back(name_value(*name));
+        return encode_catalog_record({fixed, variable});
+    };
+    auto class_row = [&](std::uint8_t object_class, std::int32_t id, std::optional<std::string_view> name,
+                         std::size_t fixed_size = 31) {
+        FixedBytes fixed(31);
+        fixed.put<std::uint8_t>(0, object_class).put<std::int32_t>(1, id);
+        Bytes bytes = fixed;
+        bytes.resize(fixed_size);
+        return named_row(bytes, name);
+    };
+    auto pairs = [](const SystemCatalog& catalog) {
+        std::vector<std::pair<std::int32_t, std::string>> out;
+        for (const SchemaNameRow& r : catalog.schemas) out.emplace_back(r.schema_id, r.name);
+        return out;
+    };
+    {
+        CatalogImage image;
+        image.add(34, {object_row(100, "U ", 0, "T")});
+        image.add(64, {class_row(50, 1, "dbo"), class_row(5, 1, "PRIMARY"), class_row(50, 5, "test"),
+                       class_row(50, 6, std::nullopt), class_row(50, 7, "short", 3)});
+        const SystemCatalog& catalog = open(image);
+        EXPECT_EQ(pairs(catalog),
+                  (std::vector<std::pair<std::int32_t, std::string>>{{1, "dbo"}, {5, "test"}}));
+        EXPECT_EQ(schema_name(catalog, 5), "test");
+        EXPECT_EQ(schema_name(catalog, 4), "sys");  // a fixed schema the table does not list
+        EXPECT_EQ(schema_name(catalog, 9), "");
+    }
+    {
+        CatalogImage image;
+        FixedBytes owned(40);
+        owned.put<std::int32_t>(0, 1977058079).put_code(4, "U ").put<std::int16_t>(8, 5);
+        image.add(1, {named_row(owned, "authors")});
+        image.add(10, {named_row(FixedBytes(22).put<std::int16_t>(0, 0), "public"),
+                       named_row(FixedBytes(22).put<std::int16_t>(0, 5), "ann")});
+        const SystemCatalog& catalog = open(image);
+        ASSERT_TRUE(state.sql2000_layout);
+        ASSERT_EQ(catalog.objects.size(), 1u);
+        EXPECT_EQ(catalog.objects[0].schema_id, 5);
+        EXPECT_EQ(schema_name(catalog, catalog.objects[0].schema_id), "ann");
+        EXPECT_EQ(pairs(catalog).size(), 2u);
+    }
+}
+
 TEST_F(CatalogBuildTest, Sql2000IndexMapKeyTablesAndColumnLinks) {
     CatalogImage image;
     image.add(

@@ -158,12 +158,13 @@ TEST_F(ScanCommandTest, InterruptStopsTheScan) {
     EXPECT_LT(seconds, 10.0) << text;
 }
 
-TEST(ScanOutput, JsonTreeCarriesTextBoldDataAndChildren) {
+TEST(ScanOutput, JsonTreeCarriesTextBoldDataChildrenAndObjects) {
     ObjectTree tree;
     const TreeCategories c = create_categories(tree, "C:\\db\\shop.mdf");
     const TreeItemId orders = tree.insert_item("orders", c.user_tables, InsertPosition::kFirst);
     tree.set_item_data(orders, 1);
     tree.set_bold(orders, true);
+    tree.set_item_object(orders, TreeObject{42, "orders", "sales", "U "});
     tree.insert_item("Columns", orders, InsertPosition::kFirst);
 
     const auto j =
@@ -188,7 +189,10 @@ TEST(ScanOutput, JsonTreeCarriesTextBoldDataAndChildren) {
             {"bold", true},
             {"data", 1},
             {"children",
-             {{{"text", "Columns"}, {"bold", false}, {"data", 0}, {"children", nlohmann::json::array()}}}}}));
+             {{{"text", "Columns"}, {"bold", false}, {"data", 0}, {"children", nlohmann::json::array()}}}},
+            {"object_id", 42},
+            {"schema", "sales"},
+            {"name", "orders"}}));
 }
 
 }  // namespace

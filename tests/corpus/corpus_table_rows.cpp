@@ -57,7 +57,9 @@ CorpusFileRows read_file(const std::string& path) {
 
     for (TreeItemId item : frame.tree().children(frame.categories().user_tables)) {
         CorpusTableRows table;
-        table.name = frame.tree().item_text(item);
+        // The table's own name, which the truth files use, also where the item reads "schema.name".
+        const TreeObject* object = frame.tree().item_object(item);
+        table.name = object ? object->name : frame.tree().item_text(item);
         front.clear_calls();
         frame.on_show_object(item);
         frame.wait_for_worker();

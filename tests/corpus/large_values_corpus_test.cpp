@@ -63,21 +63,35 @@ struct KnownDifference {
     const char* file;
     const char* key;
     const char* column;
-    // The stored value is the script's value followed by this.
+    // The stored value is the script's value followed by this,
     const char* stored_suffix;
+    // with this part of the script's value read as stored_part.
+    const char* script_part = nullptr;
+    const char* stored_part = nullptr;
 };
 // The SQL Server 2000 pubs file was filled from a script whose pr_info literals of these two publishers
 // end with two line breaks; the data fragments hold them (675 = 671 + 4 and 115 = 111 + 4 bytes), and
-// the 2008 pubs file, filled from the script of the truth, does not.
+// the 2008 pubs file, filled from the script of the truth, does not. Its database collation is
+// Chinese_PRC_CI_AS: the byte of "ü" in "München" (0xFC, code page 1252) is a lead byte in code page 936
+// and makes "黱" with the "n" after it, as the server itself reads the column.
 const KnownDifference kKnownDifferences[] = {
     {"v539_pubs_sql2000data", "0877", "pr_info", "\r\n\r\n"},
-    {"v539_pubs_sql2000data", "9901", "pr_info", "\r\n\r\n"},
+    {"v539_pubs_sql2000data", "9901", "pr_info", "\r\n\r\n", "ünchen", "黱chen"},
 };
 
-std::string stored_suffix(const std::string& file, const std::string& key, const std::string& column) {
-    for (const KnownDifference& d : kKnownDifferences)
-        if (file == d.file && key == d.key && column == d.column) return d.stored_suffix;
-    return {};
+// The text the file stores for a value of the script.
+std::string stored_text(const std::string& file, const std::string& key, const std::string& column,
+                        std::string script_text) {
+    for (const KnownDifference& d : kKnownDifferences) {
+        if (file != d.file || key != d.key || column != d.column) continue;
+        if (d.script_part != nullptr) {
+            const std::size_t at = script_text.find(d.script_part);
+            if (at != std::string::npos)
+                script_text.replace(at, std::string(d.script_part).size(), d.stored_part);
+        }
+        return script_text + d.stored_suffix;
+    }
+    return script_text;
 }
 
 struct LargeValueTable {
@@ -135,7 +149,7 @@ TEST_P(LargeValuesCorpusTest, EqualTheTruthRows) {
             ASSERT_GE(t, 0) << name;
             ASSERT_GE(s, 0) << name;
             const std::string want =
-                truth_text(truth_row[static_cast<std::size_t>(t)]) + stored_suffix(c.file, key, name);
+                stored_text(c.file, key, name, truth_text(truth_row[static_cast<std::size_t>(t)]));
             const std::string& got = found->second[static_cast<std::size_t>(s)];
             ++values;
             EXPECT_TRUE(got == want) << c.table << " row " << key << " column " << name << ": "

@@ -27,7 +27,8 @@ constexpr int kFirstVersionWithNegativeIdTables = 706;
 const std::set<std::string> kNegativeIdTables = {"trace_xe_action_map", "trace_xe_event_map"};
 
 struct ScanResult {
-    std::vector<std::string> user_tables;  // as the category lists them, in order
+    std::vector<std::string> user_tables;       // the tables' own names, in the order the category lists them
+    std::vector<std::string> user_table_texts;  // the item texts, in that order
     // Schema ids of the catalog's user tables, by name.
     std::map<std::string, std::multiset<std::int32_t>> user_table_schemas;
     std::vector<std::string> log;
@@ -50,8 +51,11 @@ ScanResult scan(const std::string& path) {
     frame.wait_for_worker();
 
     ScanResult r;
-    for (TreeItemId item : frame.tree().children(frame.categories().user_tables))
-        r.user_tables.push_back(frame.tree().item_text(item));
+    for (TreeItemId item : frame.tree().children(frame.categories().user_tables)) {
+        const TreeObject* object = frame.tree().item_object(item);
+        r.user_tables.push_back(object ? object->name : std::string());
+        r.user_table_texts.push_back(frame.tree().item_text(item));
+    }
     r.log = front.log();
     r.boxes = front.box_texts();
     r.mirrored_outline = front.mirrored_outline();
@@ -92,8 +96,8 @@ TEST_P(ScanCorpusTest, UserTablesLayoutAndLogOfASuccessfulScan) {
     const std::set<std::string> listed(r.user_tables.begin(), r.user_tables.end());
     EXPECT_EQ(listed, expected);
     for (const std::string& name : kNegativeIdTables) EXPECT_EQ(listed.count(name), 0u) << name;
-    // The expected list names each table once; a name shown twice belongs to tables of the same name in
-    // different schemas, one item per table.
+    // The expected list names each table once; a name found twice belongs to tables of the same name in
+    // different schemas, one item per table, each reading "schema.name".
     for (const std::string& name : listed) {
         const auto shown = std::count(r.user_tables.begin(), r.user_tables.end(), name);
         const std::multiset<std::int32_t>& schemas = r.user_table_schemas[name];
@@ -101,7 +105,9 @@ TEST_P(ScanCorpusTest, UserTablesLayoutAndLogOfASuccessfulScan) {
         EXPECT_EQ(std::set<std::int32_t>(schemas.begin(), schemas.end()).size(), schemas.size())
             << name << " is listed twice in one schema";
     }
-    EXPECT_TRUE(case_blind_sorted(r.user_tables));
+    EXPECT_EQ(std::set<std::string>(r.user_table_texts.begin(), r.user_table_texts.end()).size(),
+              r.user_table_texts.size());
+    EXPECT_TRUE(case_blind_sorted(r.user_table_texts));
     EXPECT_EQ(r.mirrored_outline, r.model_outline);
 
     EXPECT_EQ(r.sql2000_layout, file.is_sql2000());

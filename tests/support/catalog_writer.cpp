@@ -127,8 +127,21 @@ std::int32_t max_record_length(const StoredTable& t) {
 void write_objects_2005(DatabaseModel& m) {
     auto& rows = rows_of(m, so::kSysSchObjs);
     for (const CatalogObject& o : m.objects)
-        rows.push_back({I(o.object_id), txt(o.name), I(o.system ? 4 : 1), I(0), I(0), txt(o.type),
+        rows.push_back({I(o.object_id), txt(o.name), I(o.system ? 4 : o.schema_id), I(0), I(0), txt(o.type),
                         I(o.parent_object_id), I(1), I(o.int_property), created(), created()});
+}
+
+// The schemas, when the model has a class objects table: dbo, guest, INFORMATION_SCHEMA, sys and the
+// tables' own, as class 50 rows.
+void write_schemas_2005(DatabaseModel& m) {
+    StoredTable* table = m.table_by_object(kSysClsObjs);
+    if (table == nullptr) return;
+    std::map<std::int32_t, std::string> schemas = {
+        {1, "dbo"}, {2, "guest"}, {3, "INFORMATION_SCHEMA"}, {4, "sys"}};
+    schemas.insert(m.schemas.begin(), m.schemas.end());
+    for (const auto& [id, name] : schemas)
+        table->blueprint.rows.push_back(
+            {I(50), I(id), I(0), txt("  "), I(1), created(), created(), txt(name)});
 }
 
 void write_columns_2005(DatabaseModel& m) {
@@ -385,6 +398,7 @@ void write_catalog_rows(DatabaseModel& m) {
     write_files(m);
     if (m.blueprint->layout == Layout::k2005) {
         write_objects_2005(m);
+        write_schemas_2005(m);
         write_columns_2005(m);
         write_storage_2005(m);
         write_types_2005(m);

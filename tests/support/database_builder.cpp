@@ -65,8 +65,23 @@ StoredTable& user_table(DatabaseModel& m, const std::string& name) {
     throw std::invalid_argument("no table " + name);
 }
 
+// Schemas other than dbo get ids from 5 up, in the order the tables name them.
+std::int32_t schema_id_of(DatabaseModel& m, const std::string& schema) {
+    if (schema.empty() || schema == "dbo") return 1;
+    for (const auto& [id, name] : m.schemas)
+        if (name == schema) return id;
+    const auto id = static_cast<std::int32_t>(5 + m.schemas.size());
+    m.schemas[id] = schema;
+    return id;
+}
+
 void add_system_tables(DatabaseModel& m) {
-    for (TableSpec& s : system_table_specs(m.blueprint->layout)) {
+    std::vector<TableSpec> specs = system_table_specs(m.blueprint->layout);
+    const bool other_schemas =
+        std::any_of(m.blueprint->tables.begin(), m.blueprint->tables.end(),
+                    [](const TableSpec& t) { return !t.schema.empty() && t.schema != "dbo"; });
+    if (other_schemas && m.blueprint->layout == Layout::k2005) specs.push_back(class_objects_table_spec());
+    for (TableSpec& s : specs) {
         StoredTable t;
         t.system = true;
         t.blueprint = std::move(s);
@@ -86,7 +101,7 @@ void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
     std::set<std::string> names;
     std::int32_t number = 0;
     for (const TableSpec& blueprint : m.blueprint->tables) {
-        if (!names.insert(blueprint.name).second)
+        if (!names.insert(blueprint.schema + "." + blueprint.name).second)
             throw std::invalid_argument("table " + blueprint.name + " given twice");
         StoredTable t;
         t.blueprint = blueprint;
@@ -104,8 +119,9 @@ void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
             t.page_index_id = static_cast<std::uint16_t>(t.index_id);
         }
         ++number;
-        m.objects.push_back(
-            {t.blueprint.name, "U ", t.object_id(), 0, static_cast<std::int32_t>(blueprint.columns.size()), false, {}, {}});
+        m.objects.push_back({t.blueprint.name, "U ", t.object_id(), 0,
+                             static_cast<std::int32_t>(blueprint.columns.size()), false, {}, {},
+                             schema_id_of(m, blueprint.schema)});
         if (t.index_id == 1) {
             t.key_name = blueprint.key_name.empty() ? "PK_" + blueprint.name : blueprint.key_name;
             t.key_object_id = ids.take(0);

@@ -48,6 +48,7 @@ struct CatalogObject {
     bool system = false;
     std::string definition;  // modules and defaults
     DefinitionStorage storage;
+    std::int32_t schema_id = 1;  // user objects; system objects are in schema 4 (sys)
 };
 
 struct ForeignKeyColumns {
@@ -62,6 +63,8 @@ struct DatabaseModel {
     std::vector<StoredTable> tables;
     std::vector<CatalogObject> objects;
     std::vector<ForeignKeyColumns> foreign_keys;
+    // Schemas other than dbo, by id, when some table has one.
+    std::map<std::int32_t, std::string> schemas;
     // (table object id, column id) -> default constraint object id
     std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> column_defaults;
 

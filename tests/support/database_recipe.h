@@ -34,6 +34,9 @@ struct TableSpec {
     std::vector<std::string> key_columns;  // primary key, stored as a clustered index
     std::string key_name;                  // "PK_<table>" when left empty
     std::int32_t object_id = 0;            // 0: chosen by the builder
+    // Empty or "dbo": the dbo schema (id 1). Another name (2005 layout): a schema of that name, numbered
+    // from 5 in the order met and listed in the class objects table (object id 64).
+    std::string schema;
 
     ColumnSpec& add_column(std::string column_name, SqlType type, int length = 0, bool nullable = false);
     ColumnSpec& add_decimal(std::string column_name, int precision, int scale, bool nullable = false);

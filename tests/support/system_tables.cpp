@@ -27,6 +27,22 @@ TableSpec table(const char* name, std::int32_t id, std::initializer_list<Col> co
 
 using T = SqlType;
 
+}  // namespace
+
+TableSpec class_objects_table_spec() {
+    return table("sysclsobjs", kSysClsObjs,
+                 {{"class", T::TinyInt},
+                  {"id", T::Int},
+                  {"status", T::Int},
+                  {"type", T::Char, 2},
+                  {"intprop", T::Int},
+                  {"created", T::DateTime},
+                  {"modified", T::DateTime},
+                  {"name", T::SysName}});
+}
+
+namespace {
+
 std::vector<TableSpec> tables_2005() {
     std::vector<TableSpec> out;
     // Fixed data: auid 0, type 8, ownerid 9, status 17, fgid 21, pgfirst 23, pgroot 29, pgfirstiam 35.

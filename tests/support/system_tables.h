@@ -49,6 +49,12 @@ inline constexpr std::int32_t kAllocationPages = 99;
 // table whose first page is page 8 of the file.
 std::vector<TableSpec> system_table_specs(Layout layout);
 
+// The class objects table (64) of the 2005 layout, which names the schemas: class 0, id 1, status 5,
+// type 9, intprop 11, created 15, modified 23; name variable. Written only for databases with schemas
+// other than dbo.
+inline constexpr std::int32_t kSysClsObjs = 64;
+TableSpec class_objects_table_spec();
+
 // A built-in scalar type as the type table lists it.
 struct BuiltinType {
     std::int32_t type_id;

@@ -72,7 +72,7 @@ TEST(SqlVariantText, EveryBaseType) {
         {variant(165, {le<std::uint16_t>(8000), bytes_of({0x41, 0x42})}), "AB"},
         {variant(173, {le<std::uint16_t>(2), bytes_of({0x41, 0xE9})}), "Aé"},
         {variant(167, {text_properties(10), text_bytes("ab")}), "ab"},
-        {variant(167, {text_properties(10), bytes_of({0xE9, 0x80})}), "é\u0080"},
+        {variant(167, {text_properties(10), bytes_of({0xE9, 0x80})}), "é€"},
         {variant(231, {text_properties(10), utf16({u'a', u'b'})}), "ab"},
         {variant(239, {text_properties(10), utf16({0xD83D, 0xDE00})}), "\U0001F600"},
         {variant(175, {text_bytes("xy")}), "xy"},
@@ -88,13 +88,24 @@ TEST(SqlVariantText, TextStopsAtTheFirstZero) {
     EXPECT_EQ(format_exact(f, variant(165, {le<std::uint16_t>(3), bytes_of({'a', 0, 'b'})})), "a");
 }
 
-TEST(SqlVariantText, BinaryAndCharFollowTheSystemCodePage) {
+// varchar in the code page of the collation it carries (an unknown one: the database's), char in the
+// database's, binary in the code page of text without any collation.
+TEST(SqlVariantText, CodePagesOfEightBitValues) {
     ValueFormatting f;
+    f.state.collations[53284] = {"Chinese_PRC_CI_AS", 936};
     f.context.ansi_code_page = 1251;
+    auto varchar = [](std::int32_t collation, Bytes data) {
+        return variant(167, {le<std::uint16_t>(8000), le(collation), std::move(data)});
+    };
     EXPECT_EQ(format_exact(f, variant(165, {le<std::uint16_t>(2), bytes_of({0xC4, 0xE0})})), "Да");
     EXPECT_EQ(format_exact(f, variant(175, {bytes_of({0xC4, 0xE0})})), "Да");
-    // varchar stays byte for byte.
-    EXPECT_EQ(format_exact(f, variant(167, {text_properties(2), bytes_of({0xC4})})), "Ä");
+    EXPECT_EQ(format_exact(f, varchar(53284, bytes_of({0xC4, 0xE3, 0xBA, 0xC3}))), "你好");
+    EXPECT_EQ(format_exact(f, varchar(53256, bytes_of({0xC4}))), "Д");
+    f.state.collation_found = true;
+    f.state.code_page = 1253;
+    EXPECT_EQ(format_exact(f, varchar(53256, bytes_of({0xC4}))), "Δ");
+    EXPECT_EQ(format_exact(f, variant(175, {bytes_of({0xC4})})), "Δ");
+    EXPECT_EQ(format_exact(f, variant(165, {le<std::uint16_t>(2), bytes_of({0xC4})})), "Д");
 }
 
 TEST(SqlVariantText, WrongLengthsUnknownTypesAndNoDataGiveNoText) {

@@ -59,32 +59,52 @@ TEST(CharText, CodePageOfTheColumnCollation) {
         {bytes_of({0xC4, 0xE3, 0xBA, 0xC3, 0x21}), kChineseCollation, "你好!"},
         {bytes_of({'a', 0x82, 0xA0, 0xB1, 0x5C}), kJapaneseCollation, "aあｱ\\"},
         {bytes_of({0xC1, 0xE2}), kNegativeCollation, "Αβ"},  // the id is widened with its sign
-        // Collation 0 (and -1): the system code page, even during the first batch.
+        // No collation of its own (0, -1), one the table does not hold, or one without an 8-bit code
+        // page: the database collation, and without one the code page of text without collation.
         {bytes_of({0xE9, 0x80}), 0, "é€"},
         {bytes_of({0xE9}), -1, "é"},
-        // A collation the table does not hold, or one without an 8-bit code page.
         {bytes_of({0xE9}), 4242, "é"},
         {bytes_of({0xE9}), kUnicodeOnlyCollation, "é"},
     };
-    for (const auto& c : cases) EXPECT_EQ(f.varchar(c.bytes, c.collation), c.text) << c.collation;
+    // Whether or not the first batch is being loaded.
+    for (bool first_batch : {true, false}) {
+        f.state.rows_loading = first_batch;
+        for (const auto& c : cases) EXPECT_EQ(f.varchar(c.bytes, c.collation), c.text) << c.collation;
+    }
 }
 
-TEST(CharText, DatabaseCollationUsesTheDetectedCodePage) {
-    CodePages f;
-    f.state.collation_found = true;
-    f.state.detected_collation_id = 99;
-    f.state.code_page = 1251;
-    EXPECT_EQ(f.varchar(bytes_of({0xC4, 0xE0}), 99), "Да");
-    f.state.collation_found = false;
-    EXPECT_EQ(f.varchar(bytes_of({0xC4, 0xE0}), 99), "Äà");
-}
-
-TEST(CharText, LaterBatchesUseTheSystemCodePage) {
-    CodePages f;
-    f.state.rows_loading = false;
-    EXPECT_EQ(f.varchar(bytes_of({0xCF, 0xF0}), kCyrillicCollation), "Ïð");
-    f.context.ansi_code_page = 1251;
-    EXPECT_EQ(f.varchar(bytes_of({0xCF, 0xF0}), kCyrillicCollation), "Пр");
+// The database collation (found on the boot page, or chosen by the user) serves columns without a
+// collation of their own and columns stored with the database's id; the code page of text without any
+// collation serves only text that has neither.
+TEST(CharText, DatabaseCollationAndTextWithoutCollation) {
+    constexpr std::int32_t kStoredDatabaseCollation = 99;
+    const Bytes bytes = bytes_of({0xC4, 0xE0});
+    const struct {
+        bool database_found;
+        std::int32_t column_collation;
+        const char* text;
+    } cases[] = {
+        {true, 0, "Да"},                          // database code page 1251
+        {true, -1, "Да"},
+        {true, 4242, "Да"},                       // unknown id
+        {true, kStoredDatabaseCollation, "Да"},   // the user's collation replaces the stored one
+        {true, kChineseCollation, "泥"},          // its own collation wins
+        {false, 0, "Δΰ"},                         // no database collation: 1253
+        {false, kStoredDatabaseCollation, "Δΰ"},  // the stored id is not in the table
+        {false, kChineseCollation, "泥"},
+    };
+    for (const auto& c : cases) {
+        CodePages f;
+        f.state.stored_collation_id = kStoredDatabaseCollation;
+        f.state.collation_found = c.database_found;
+        f.state.detected_collation_id = kCyrillicCollation;
+        f.state.code_page = 1251;
+        f.context.ansi_code_page = 1253;
+        EXPECT_EQ(f.varchar(bytes, c.column_collation), c.text)
+            << c.database_found << " " << c.column_collation;
+        EXPECT_EQ(f.format(column("ntext(16)", kTypeNtext), concat({bytes, bytes_of({'a'})})),
+                  c.database_found ? "Даa" : "Δΰa");
+    }
 }
 
 TEST(CharText, InvalidBytesBecomeReplacementCharacters) {
