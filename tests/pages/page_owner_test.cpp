@@ -58,20 +58,14 @@ TEST(UnitPagesTest, MatchesPagesByBothHeaderFields) {
     }
 }
 
-TEST(UnitPagesTest, NoUnitOwnsNothingAndAnEmptyTableOwnsNothing) {
-    EXPECT_TRUE(UnitPages::of_unit(0, 5).owns_nothing());
-    EXPECT_TRUE(UnitPages::of_unit(-1, 5).owns_nothing());
-    EXPECT_TRUE(UnitPages().owns_nothing());
-    EXPECT_TRUE(UnitPages::of_object(0).owns_nothing());
-    EXPECT_FALSE(TablePages().owns(0, 0));
-}
-
 TEST(UnitPagesTest, TheSql2000LayoutMatchesTheObjectIdAlone) {
     const UnitPages object = UnitPages::of_object(kTable);
     EXPECT_TRUE(object.owns(kTable, 0));
     EXPECT_TRUE(object.owns(kTable, 255));
     EXPECT_TRUE(object.owns(kTable, 1));
     EXPECT_FALSE(object.owns(kTable + 1, 0));
+    EXPECT_TRUE(UnitPages::of_object(0).owns_nothing());
+    EXPECT_FALSE(TablePages().owns(0, 0));
 }
 
 TEST(UnitPagesTest, ListsTheUnitsEntriesOfAPageMapInMapOrder) {
