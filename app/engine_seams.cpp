@@ -54,6 +54,7 @@ TableDisplaySettings table_display_settings() {
 PageRowDecoderFactory table_page_decoder() {
     return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
         auto readers = make_value_readers(database);
+        readers->large_values.keep_to(catalog.current_pages);
         auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
                                 bool layout_form, const PageRowVisitor& visit) {
             DecodeContext& context = *readers->context;

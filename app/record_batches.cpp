@@ -74,7 +74,9 @@ PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode) {
                                              const PageRowVisitor& visit) {
             if (!decode) return;
             auto page = read_data_page(database, address);
+            // Only the table's own data pages give its rows, whichever route listed them.
             if (!page || page->header().page_type != kPageTypeData) return;
+            if (!catalog.current_pages.owns(page->header())) return;
             const EngineState& state = database.state();
             const bool layout_form = !state.sql2000_layout.load() && !catalog.current_rowset_columns.empty();
             decode(*page, descriptors, layout_form, visit);
@@ -160,25 +162,29 @@ bool RecordBatches::load_legacy(const BatchContext& context) {
         const PageAddress first{static_cast<std::uint16_t>(it->second.file_and_index & 0xFFFFu),
                                 static_cast<std::int32_t>(it->second.first_page)};
         sources_.push_back(PageSource::kLegacyIndexChain);
-        return run_batch_loader(context, walk_data_page_chain(database, first));
+        return run_batch_loader(context,
+                                walk_data_page_chain(database, first, &context.catalog.current_pages));
     }
-    const auto iam_pages = database.iam_pages().lookup(object_id);
+    const std::vector<PageMapEntry> iam_pages = UnitPages::of_object(object_id).entries(database.iam_pages());
     if (iam_pages.empty()) return false;
     const PageMapEntry& first_iam = iam_pages.front();
     if (first_iam.page_index == 0 || first_iam.page_index >= page_count_of(database, first_iam.file_id))
         return false;
     sources_.push_back(PageSource::kLegacyIamPages);
-    return run_batch_loader(context, walk_iam_chain(database, first_iam.address(), iam_pages));
+    return run_batch_loader(
+        context, walk_iam_chain(database, first_iam.address(), iam_pages, &context.catalog.current_pages));
 }
 
 bool RecordBatches::load_iam(const BatchContext& context, PageAddress iam) {
     sources_.push_back(PageSource::kIamChain);
-    return run_batch_loader(context, walk_iam_chain(context.database, primary_when_zero(iam)));
+    return run_batch_loader(context, walk_iam_chain(context.database, primary_when_zero(iam), {},
+                                                    &context.catalog.current_pages));
 }
 
 bool RecordBatches::load_header_chain(const BatchContext& context, PageAddress first) {
     sources_.push_back(PageSource::kHeaderChain);
-    return run_batch_loader(context, walk_header_chain(context.database, primary_when_zero(first)));
+    return run_batch_loader(context, walk_header_chain(context.database, primary_when_zero(first),
+                                                       &context.catalog.current_pages));
 }
 
 bool RecordBatches::load_by_allocation_unit(const BatchContext& context) {
@@ -191,11 +197,12 @@ bool RecordBatches::load_by_allocation_unit(const BatchContext& context) {
     const bool iam_valid = valid_page(database, iam);
 
     if (context.catalog.current_rowset.index_id != 0) {
-        // An index orders the data: its leaf pages form a chain that starts at a page without a
-        // previous page.
+        // An index orders the data: its leaf pages form a chain that starts at a page of the table
+        // without a previous page.
         if (first_valid) {
             const auto header = database.read_page_header(primary_when_zero(first));
-            if (header && header->page_type == kPageTypeData && header->prev_page.page_id == 0) {
+            if (header && header->page_type == kPageTypeData && header->prev_page.page_id == 0 &&
+                context.catalog.current_pages.owns(*header)) {
                 if (load_header_chain(context, first)) return true;
             }
         }

@@ -115,7 +115,8 @@ struct AllocationUnitRow {
     PageAddress root_page{0, 0};          // 29
     PageAddress first_iam_page{0, 0};     // 35
 
-    // Bits 16..47 of the allocation unit id: the object id its pages carry in their headers.
+    // Bits 16..47 of the allocation unit id: the object id field of its pages' headers (the index id
+    // field holds bits 48..63; UnitPages tells which pages are the unit's).
     std::int32_t object_number() const {
         return static_cast<std::int32_t>(static_cast<std::uint64_t>(allocation_unit_id) >> 16);
     }

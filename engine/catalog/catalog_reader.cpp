@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/pages/opened_database.h"
+#include "engine/pages/page_owner.h"
 #include "engine/pages/record_page.h"
 #include "engine/pages/text_codec.h"
 
@@ -43,6 +44,8 @@ void CatalogReader::for_each_page(std::int32_t object_id, PageSelection pages,
     for (const PageMapEntry& entry : entries) {
         if (stop_requested()) return;
         if (pages == PageSelection::kDataPagesOnly && entry.page_type != kPageTypeData) continue;
+        // A unit made for a table's data whose object number happens to be this system table's id.
+        if (names_new_unit(entry.index_id)) continue;
         auto page = read_data_page(*database_, entry.address());
         if (page) visit(*page);
     }

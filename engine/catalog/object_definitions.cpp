@@ -5,6 +5,7 @@
 #include "engine/catalog/definition_bytes.h"
 #include "engine/catalog/type_codes.h"
 #include "engine/pages/page_header.h"
+#include "engine/pages/page_owner.h"
 
 namespace quenlow {
 
@@ -72,8 +73,9 @@ std::size_t retrieve_definition_fragments(SystemCatalog& catalog, EngineEvents& 
     for (std::size_t i = 0; i < entries.size() && !state.stop_requested(); ++i) {
         // Definition rows live on data pages only. The index pages of the table's clustered index and the
         // pages of its values stored elsewhere are mapped under the same object id; read as rows, their
-        // records would give fragments made of key values and text fragments.
-        if (entries[i].page_type != kPageTypeData) continue;
+        // records would give fragments made of key values and text fragments. So would the pages of a
+        // table's unit whose object number happens to be this id.
+        if (entries[i].page_type != kPageTypeData || names_new_unit(entries[i].index_id)) continue;
         const std::unique_ptr<CDataPage> page = read_data_page(database, entries[i].address());
         if (!page) continue;
         if (decode) {

@@ -98,38 +98,38 @@ RowsetRow choose_rowset(const SystemCatalog& catalog, std::int32_t object_id) {
 }
 
 // The last in-row allocation unit of the rowset. When it points at any page, its first page becomes the
-// last data page mapped under its object number.
-AllocationUnitRow choose_allocation_unit(const SystemCatalog& catalog, std::int64_t rowset_id) {
+// last data page of the unit in the data page map.
+AllocationUnitRow choose_allocation_unit(const SystemCatalog& catalog, std::int64_t rowset_id,
+                                         std::int32_t object_id) {
     AllocationUnitRow unit;
     for (std::uint32_t p : catalog.index().allocation_units_by_owner.find(rowset_id))
         if (catalog.allocation_units[p].type == kInRowDataUnit) unit = catalog.allocation_units[p];
     if (!is_zero(unit.first_page) || !is_zero(unit.root_page) || !is_zero(unit.first_iam_page)) {
-        const auto entries = catalog.database().data_pages().lookup(unit.object_number());
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            if (it->page_type == kPageTypeData) {
-                unit.first_page = it->address();
-                break;
-            }
-        }
+        const std::vector<PageMapEntry> entries =
+            UnitPages::of_unit(unit.allocation_unit_id, object_id)
+                .entries(catalog.database().data_pages(), kPageTypeData);
+        if (!entries.empty()) unit.first_page = entries.back().address();
     }
     return unit;
 }
 
-void append_data_pages(SystemCatalog& catalog, std::int32_t object_number) {
-    for (const PageMapEntry& e : catalog.database().data_pages().lookup(object_number))
-        if (e.page_type == kPageTypeData) catalog.current_data_pages.push_back(e.address());
+void append_data_pages(SystemCatalog& catalog, const UnitPages& unit) {
+    for (const PageMapEntry& e : unit.entries(catalog.database().data_pages(), kPageTypeData))
+        catalog.current_data_pages.push_back(e.address());
 }
 
-// Rowset, allocation unit, every rowset and allocation unit of the table, and its data pages.
+// Rowset, allocation unit, every rowset and allocation unit of the table, its pages and its data pages.
 // With the stop flag set the lists of every rowset, unit and page stay empty.
 void assemble_storage(SystemCatalog& catalog, std::int32_t object_id) {
     const CatalogIndex& index = catalog.index();
     const bool stop = catalog.database().state().stop_requested();
     catalog.current_rowset = choose_rowset(catalog, object_id);
-    catalog.current_allocation_unit = choose_allocation_unit(catalog, catalog.current_rowset.rowset_id);
+    catalog.current_allocation_unit =
+        choose_allocation_unit(catalog, catalog.current_rowset.rowset_id, object_id);
     catalog.current_rowsets.clear();
     catalog.current_allocation_units.clear();
     catalog.current_data_pages.clear();
+    catalog.current_pages = {};
     if (stop) return;
     for (std::uint32_t p : index.rowsets_by_object.find(object_id))
         catalog.current_rowsets.push_back(catalog.rowsets[p]);
@@ -137,15 +137,21 @@ void assemble_storage(SystemCatalog& catalog, std::int32_t object_id) {
     for (const RowsetRow& r : catalog.current_rowsets)
         for (std::uint32_t p : index.allocation_units_by_owner.find(r.rowset_id))
             catalog.current_allocation_units.push_back(catalog.allocation_units[p]);
-    for (const AllocationUnitRow& unit : catalog.current_allocation_units)
-        append_data_pages(catalog, unit.object_number());
+    for (const AllocationUnitRow& row : catalog.current_allocation_units) {
+        const UnitPages unit = UnitPages::of_unit(row.allocation_unit_id, object_id);
+        catalog.current_pages.add(unit);
+        append_data_pages(catalog, unit);
+    }
 }
 
 // SQL Server 2000 layout: the data pages mapped under the table's object id.
 void assemble_legacy_storage(SystemCatalog& catalog, std::int32_t object_id) {
     catalog.current_data_pages.clear();
+    catalog.current_pages = {};
     if (catalog.database().state().stop_requested()) return;
-    append_data_pages(catalog, object_id);
+    const UnitPages object = UnitPages::of_object(object_id);
+    catalog.current_pages.add(object);
+    append_data_pages(catalog, object);
 }
 
 // The column rows of the table (masked object ids; for the later layout only number 0), one per column
@@ -480,6 +486,7 @@ std::vector<ColumnDescriptor> assemble_object(SystemCatalog& catalog, const Sche
                                               const std::vector<DefinitionFragment>& definitions) {
     const bool sql2000 = catalog.database().state().sql2000_layout.load();
     catalog.current_object = found;
+    catalog.current_pages = {};
     const SchemaObjectRow& object = catalog.current_object;
     if (object.object_id == -1) return {};
     catalog.current_constraints = find_children(catalog, object);

@@ -11,6 +11,7 @@
 #include "engine/catalog/catalog_index.h"
 #include "engine/catalog/catalog_model.h"
 #include "engine/pages/opened_database.h"
+#include "engine/pages/page_owner.h"
 
 namespace quenlow {
 
@@ -52,6 +53,9 @@ public:
     std::vector<AllocationUnitRow> current_allocation_units;
     std::vector<RowsetColumnRow> current_rowset_columns;
     std::vector<PageAddress> current_data_pages;
+    // The allocation units (2000 layout: the object id) whose pages are the current table's: every route
+    // to its rows, and the reader of its large values, keep to these pages.
+    TablePages current_pages;
     bool current_object_is_table = false;
     std::int32_t first_stored_column = 0;
     std::vector<ColumnDescriptor> column_descriptors;

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "engine/pages/page_address.h"
+#include "engine/pages/page_owner.h"
 #include "engine/pages/record_page.h"
 
 namespace quenlow {
@@ -113,20 +114,27 @@ class IamPage final : public ExtentAllocationMap {
 // Reads and builds the IAM page at address; nothing when the address is refused.
 std::unique_ptr<IamPage> read_iam_page(OpenedDatabase& database, PageAddress address);
 
+// The walks take the table whose pages they list (owner; null: any page). A page of the walk whose
+// header names another allocation unit is not the table's: the walk ends there.
+
 // Lists the pages an IAM chain allocates: per IAM page its single-page slots, then its allocated
 // extents page by page. Later layouts follow the next-page pointers from start; the SQL Server 2000
 // layout visits the object's IAM pages as the page map lists them (legacy_iam_pages) and ignores the
-// pointers. An IAM page met twice, an unreadable one, or the stop flag ends the walk.
+// pointers. An IAM page met twice, an unreadable one, one of another owner, or the stop flag ends the
+// walk.
 std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress start,
-                                        std::span<const PageMapEntry> legacy_iam_pages = {});
+                                        std::span<const PageMapEntry> legacy_iam_pages = {},
+                                        const TablePages* owner = nullptr);
 
 // Lists a chain of data pages from start by their next-page pointers, each page once; a page id met
-// twice, an unreadable page, or the stop flag ends the walk.
-std::vector<PageAddress> walk_data_page_chain(OpenedDatabase& database, PageAddress start);
+// twice, an unreadable page, a page of another owner, or the stop flag ends the walk.
+std::vector<PageAddress> walk_data_page_chain(OpenedDatabase& database, PageAddress start,
+                                              const TablePages* owner = nullptr);
 
 // Lists start, then the next page of every data page of the chain; a page id met twice, an unreadable
-// header, or the stop flag ends the walk. The stop flag is cleared afterwards: a stop only shortens
-// the list.
-std::vector<PageAddress> walk_header_chain(OpenedDatabase& database, PageAddress start);
+// header, a page of another owner (not listed), or the stop flag ends the walk. The stop flag is cleared
+// afterwards: a stop only shortens the list.
+std::vector<PageAddress> walk_header_chain(OpenedDatabase& database, PageAddress start,
+                                           const TablePages* owner = nullptr);
 
 }  // namespace quenlow

@@ -14,16 +14,17 @@ namespace {
 
 constexpr std::size_t kChunkPages = 128;  // 1 MiB per read in the mapping pass
 
-// The three header fields the mapping pass needs.
+// The four header fields the mapping pass needs.
 struct HeaderKey {
     std::int32_t object_id;
     std::uint32_t type;
     std::uint16_t file_id;
+    std::uint16_t index_id;
 };
 
 HeaderKey header_key(const std::byte* page) {
     return {load_le<std::int32_t>(page + L::kObjectId), load_le<std::uint8_t>(page + L::kType),
-            load_le<std::uint16_t>(page + L::kFileId)};
+            load_le<std::uint16_t>(page + L::kFileId), load_le<std::uint16_t>(page + L::kIndexId)};
 }
 
 // Gathers map entries by object id during a pass over a file and hands every object's list to a PageMap
@@ -151,7 +152,7 @@ bool OpenedDatabase::map_primary() {
             if (context_.state.stop_requested()) break;
             const std::uint64_t i = first + k;
             HeaderKey key = header_key(chunk.data() + k * kPageSize);
-            PageMapEntry entry{key.file_id, static_cast<std::uint32_t>(i), key.type};
+            PageMapEntry entry{key.file_id, static_cast<std::uint32_t>(i), key.type, key.index_id};
             ++histogram_[key.type & 0xFF];
             if (key.object_id <= 100) system.add(key.object_id, entry);
             if (key.object_id > 0) {
@@ -193,7 +194,7 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
             const std::uint64_t i = first + k;
             HeaderKey key = header_key(chunk.data() + k * kPageSize);
             std::uint16_t id = listed_file_id != 0 ? listed_file_id : key.file_id;
-            PageMapEntry entry{id, static_cast<std::uint32_t>(i), key.type};
+            PageMapEntry entry{id, static_cast<std::uint32_t>(i), key.type, key.index_id};
             if (is_secondary_system_object(key.object_id)) system_lists.add(key.object_id, entry);
             if (key.object_id > 0 && key.type == kPageTypeData) {
                 data_lists.add(key.object_id, entry);

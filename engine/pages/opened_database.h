@@ -7,6 +7,9 @@
 //   system pages  object id <= 100 (secondary files: a fixed list of system object ids)
 //   data pages    pages of type 1 with object id > 0
 //   IAM pages     pages of type 10 with object id > 0, primary file only
+// Every entry keeps the index id field of its page's header as well: in files of 2005 and later the two
+// fields together name the page's allocation unit, and units of different tables can share the object id
+// field (UnitPages tells a unit's pages).
 //
 // Page reads take a PageAddress and refuse anything outside a file: file id 0 or unknown, page id 0 or
 // negative, page id at or past the page count, a position past the end. A short read is zero-filled;

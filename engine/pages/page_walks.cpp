@@ -13,6 +13,10 @@ bool addressable(PageAddress a) {
     return a.file_id != 0 && a.page_id != 0;
 }
 
+bool owned(const TablePages* owner, const CPage_Header& header) {
+    return owner == nullptr || owner->owns(header);
+}
+
 // Appends what one IAM page allocates: its single-page slots, then its extents page by page.
 void append_iam_pages(const IamPage& iam, OpenedDatabase& database, std::vector<PageAddress>& pages) {
     const EngineState& state = database.state();
@@ -33,7 +37,8 @@ void append_iam_pages(const IamPage& iam, OpenedDatabase& database, std::vector<
 }  // namespace
 
 std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress start,
-                                        std::span<const PageMapEntry> legacy_iam_pages) {
+                                        std::span<const PageMapEntry> legacy_iam_pages,
+                                        const TablePages* owner) {
     std::vector<PageAddress> pages;
     const EngineState& state = database.state();
     const bool legacy = state.sql2000_layout.load();
@@ -47,7 +52,7 @@ std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress st
     while (current.page_id != 0 && !state.stop_requested()) {
         if (!visited.insert(current).second) break;
         auto iam = read_iam_page(database, current);
-        if (!iam) break;
+        if (!iam || !owned(owner, iam->header())) break;
         append_iam_pages(*iam, database, pages);
         if (legacy) {
             if (next_legacy >= legacy_iam_pages.size()) break;
@@ -59,14 +64,15 @@ std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress st
     return pages;
 }
 
-std::vector<PageAddress> walk_data_page_chain(OpenedDatabase& database, PageAddress start) {
+std::vector<PageAddress> walk_data_page_chain(OpenedDatabase& database, PageAddress start,
+                                              const TablePages* owner) {
     std::vector<PageAddress> pages;
     std::set<std::int32_t> visited;
     PageAddress current = start;
     while (current.page_id != 0 && !database.state().stop_requested()) {
         // Only the next-page pointer is needed, so the header stands in for the whole data page.
         auto header = database.read_page_header(current);
-        if (!header) break;
+        if (!header || !owned(owner, *header)) break;
         if (addressable(current)) {
             if (!visited.insert(current.page_id).second) break;
             pages.push_back(current);
@@ -76,7 +82,8 @@ std::vector<PageAddress> walk_data_page_chain(OpenedDatabase& database, PageAddr
     return pages;
 }
 
-std::vector<PageAddress> walk_header_chain(OpenedDatabase& database, PageAddress start) {
+std::vector<PageAddress> walk_header_chain(OpenedDatabase& database, PageAddress start,
+                                           const TablePages* owner) {
     std::vector<PageAddress> pages;
     if (addressable(start)) pages.push_back(start);
     std::set<std::int32_t> visited;
@@ -85,6 +92,11 @@ std::vector<PageAddress> walk_header_chain(OpenedDatabase& database, PageAddress
         if (!visited.insert(current.page_id).second) break;
         auto header = database.read_page_header(current);
         if (!header) break;
+        if (!owned(owner, *header)) {
+            // The page was listed as the next one of its predecessor (or as the start).
+            if (!pages.empty() && pages.back() == current) pages.pop_back();
+            break;
+        }
         const PageAddress next = header->next_page;
         if (header->page_type == kPageTypeData && addressable(next) && !visited.count(next.page_id))
             pages.push_back(next);

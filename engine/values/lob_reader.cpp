@@ -54,6 +54,9 @@ public:
 
     bool stopped() const { return full_ || database_.state().stop_requested(); }
 
+    // Fragments on pages of other allocation units than these give nothing (null: any page).
+    void keep_to(const TablePages* pages) { pages_ = pages; }
+
     // Reads the fragment at (address, slot) and what it links to. True when the fragment record
     // exists and has LOB bytes.
     bool fragment(PageAddress address, std::uint16_t slot, bool variant, int depth) {
@@ -62,7 +65,7 @@ public:
                                   (std::uint64_t{static_cast<std::uint32_t>(address.page_id)} << 16) | slot;
         if (!visited_.insert(key).second) return false;
         const std::shared_ptr<const TextMixPage> page = lob_page(address);
-        if (!page) return false;
+        if (!page || (pages_ != nullptr && !pages_->owns(page->header()))) return false;
         const TextRecord* record = page->text_record(slot);
         if (record == nullptr || !record->has_lob_bytes()) return false;
         structure(*record, variant, depth);
@@ -192,6 +195,7 @@ private:
     std::unordered_set<std::uint64_t> visited_;
     std::uint64_t total_ = 0;
     bool full_ = false;
+    const TablePages* pages_ = nullptr;
     std::shared_ptr<const TextMixPage> page_;
     PageAddress page_address_;
 };
@@ -247,6 +251,7 @@ ValueRead value_read(const LargeValueRequest& request, XmlPieces* pieces, CodePa
 std::string LobValueReader::read_large_value(const LargeValueRequest& request, XmlPieces* pieces) {
     if (request.database == nullptr) return {};
     ValueRead read = value_read(request, pieces, converters_);
+    read.keep_to(pages_ ? &*pages_ : nullptr);
     read_root(read, request.item, request.flags.variant);
     return read.text();
 }
@@ -254,6 +259,7 @@ std::string LobValueReader::read_large_value(const LargeValueRequest& request, X
 std::string LobValueReader::read_through_text_pointer(const LargeValueRequest& request, XmlPieces* pieces) {
     if (request.database == nullptr) return {};
     ValueRead read = value_read(request, pieces, converters_);
+    read.keep_to(pages_ ? &*pages_ : nullptr);
     const bool had_bytes = read_pointer(read, request.item, request.flags.variant);
     std::string text = read.text();
     // A fragment that exists but holds nothing readable shows one blank.

@@ -22,10 +22,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/pages/byte_reader.h"
+#include "engine/pages/page_owner.h"
 #include "engine/values/large_value_reader.h"
 #include "engine/values/text_conversion.h"
 
@@ -45,8 +47,13 @@ public:
     std::string read_large_value(const LargeValueRequest& request, XmlPieces* pieces) override;
     std::string read_through_text_pointer(const LargeValueRequest& request, XmlPieces* pieces) override;
 
+    // Reads fragments only from the pages of these allocation units (a table's own LOB pages); a pointer
+    // to a page of another unit gives nothing. Without this call any page is read.
+    void keep_to(TablePages pages) { pages_ = std::move(pages); }
+
 private:
     CodePageConverters converters_;
+    std::optional<TablePages> pages_;
 };
 
 // The stored bytes of a value kept elsewhere, joined in fragment order (every small root's and data

@@ -33,7 +33,7 @@ void append_rows(CorpusTableRows& table, const RecordListModel& list) {
 }
 
 // The scan and the table clicks of `quenlow rows --all`, with the record list kept by a test front end.
-CorpusFileRows read_file(const std::string& path) {
+CorpusFileRows read_file(const std::string& path, bool system_tables) {
     ApplicationState app;
     app.engine.collations = load_collation_file(QUENLOW_SHIPPED_COLLATION_FILE);
     test::FakeFrontEnd front;
@@ -54,18 +54,24 @@ CorpusFileRows read_file(const std::string& path) {
     out.scanned = frame.catalog() != nullptr && !frame.tree().empty();
     out.sql2000_layout = app.engine.sql2000_layout.load();
     if (!out.scanned) return out;
+    out.rowsets = frame.catalog()->rowsets;
+    out.allocation_units = frame.catalog()->allocation_units;
 
-    for (TreeItemId item : frame.tree().children(frame.categories().user_tables)) {
+    const TreeCategories& categories = frame.categories();
+    for (TreeItemId item :
+         frame.tree().children(system_tables ? categories.system_tables : categories.user_tables)) {
         CorpusTableRows table;
         // The table's own name, which the truth files use, also where the item reads "schema.name".
         const TreeObject* object = frame.tree().item_object(item);
         table.name = object ? object->name : frame.tree().item_text(item);
+        table.bold = frame.tree().is_bold(item);
         front.clear_calls();
         frame.on_show_object(item);
         frame.wait_for_worker();
         RecordListModel list = front.record_list();
         if (const SystemCatalog* catalog = frame.catalog()) {
             table.descriptors = catalog->column_descriptors;
+            table.object_id = catalog->current_object.object_id;
             table.rowset_row_count = catalog->current_rowset.row_count;
             table.offset_form = out.sql2000_layout || catalog->current_rowset_columns.empty();
         }
@@ -86,13 +92,23 @@ CorpusFileRows read_file(const std::string& path) {
 
 }  // namespace
 
-const CorpusFileRows& corpus_file_rows(const std::string& path) {
+namespace {
+const CorpusFileRows& cached_read(const std::string& path, bool system_tables) {
     static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<CorpusFileRows>> read;
+    static std::map<std::pair<std::string, bool>, std::unique_ptr<CorpusFileRows>> read;
     std::lock_guard lock(mutex);
-    std::unique_ptr<CorpusFileRows>& slot = read[path];
-    if (!slot) slot = std::make_unique<CorpusFileRows>(read_file(path));
+    std::unique_ptr<CorpusFileRows>& slot = read[{path, system_tables}];
+    if (!slot) slot = std::make_unique<CorpusFileRows>(read_file(path, system_tables));
     return *slot;
+}
+}  // namespace
+
+const CorpusFileRows& corpus_file_rows(const std::string& path) {
+    return cached_read(path, false);
+}
+
+const CorpusFileRows& corpus_system_table_rows(const std::string& path) {
+    return cached_read(path, true);
 }
 
 }  // namespace quenlow::testing

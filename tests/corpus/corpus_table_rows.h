@@ -17,6 +17,8 @@ namespace quenlow::testing {
 
 struct CorpusTableRows {
     std::string name;
+    // The object the tree item stands for.
+    std::int32_t object_id = -1;
     // The catalog's column descriptors of the table, as the show-object worker assembled them.
     std::vector<ColumnDescriptor> descriptors;
     // The record list's column titles and rows, every batch appended.
@@ -26,6 +28,8 @@ struct CorpusTableRows {
     std::int64_t rowset_row_count = -1;
     // The batches the table was shown in.
     int batches = 0;
+    // The tree item is drawn bold (a table with columns and data pages).
+    bool bold = false;
     // The table was decoded by column offsets (SQL Server 2000 layout, or no rowset column rows in the
     // catalog), where a NULL fixed-length value shows its stored bytes.
     bool offset_form = false;
@@ -39,11 +43,16 @@ struct CorpusTableRows {
 struct CorpusFileRows {
     bool scanned = false;
     bool sql2000_layout = false;
-    // In the order the "User Tables" category lists them.
+    // In the order the "User Tables" category lists them (or "System Tables", for a read of those).
     std::vector<CorpusTableRows> tables;
+    // The catalog's raw rowset and allocation unit lists.
+    std::vector<RowsetRow> rowsets;
+    std::vector<AllocationUnitRow> allocation_units;
 };
 
-// Reads (or returns the earlier read of) the decompressed corpus file at path.
+// Reads (or returns the earlier read of) the decompressed corpus file at path: its user tables.
 const CorpusFileRows& corpus_file_rows(const std::string& path);
+// The same for the items of the "System Tables" category.
+const CorpusFileRows& corpus_system_table_rows(const std::string& path);
 
 }  // namespace quenlow::testing

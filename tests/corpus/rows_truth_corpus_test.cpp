@@ -66,10 +66,6 @@ const KnownDifference kKnownDifferences[] = {
     // dbo.SchemaTable and test.SchemaTable share one entry of the rows file, which holds each row twice.
     {"v706_simpledata_sqltest", "SchemaTable", "", Allowance::kMissingRows, "two tables of one name"},
     {"v706_simpledata_sqltest", "SchemaTable", "", Allowance::kUnnamedRows, "two tables of one name"},
-    // Open fault of ours: the table shows 132 rows of unreadable values where its rowset counts 23 (the
-    // page list holds pages that are not the table's); the script's rows are not among them.
-    {"v655_pubs_itsligo", "authors", "", Allowance::kMissingRows, "OPEN FAULT: pages of another object"},
-    {"v655_pubs_itsligo", "authors", "", Allowance::kExtraRows, "OPEN FAULT: pages of another object"},
 };
 
 // INSERT statements with a column list that the rows file does not carry per row: the list of the first

@@ -71,7 +71,7 @@ void write_iam_page(Bytes& image, const StoredTable& t) {
     PageHeaderFields h;
     h.type = kPageTypeIam;
     h.object_id = t.page_object_id;
-    h.index_id = t.page_index_id;
+    h.index_id = t.iam_index_id;
     h.page_id = t.iam_page;
     write_page(page_span(image, t.iam_page), h, {encode_fixed_record(header), encode_fixed_record(bitmap)});
 }

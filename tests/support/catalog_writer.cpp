@@ -177,6 +177,9 @@ void write_storage_2005(DatabaseModel& m) {
         units.push_back({I(t.allocation_unit_id), I(1), I(t.rowset_id), I(0), I(1),
                          page_pointer(t.first_page()), page_pointer(t.first_page()), page_pointer(t.iam_page),
                          I(used), I(static_cast<std::int64_t>(t.pages.size())), I(reserved), I(0)});
+        if (t.lob_unit_id != 0)
+            units.push_back({I(t.lob_unit_id), I(2), I(t.rowset_id), I(0), I(1), page_pointer(0),
+                             page_pointer(0), page_pointer(0), I(0), I(0), I(0), I(0)});
         for (const PhysicalColumn& p : t.layout.columns) {
             const ColumnSpec& c = t.blueprint.columns[p.column];
             const auto column_id = static_cast<std::int64_t>(p.column + 1);

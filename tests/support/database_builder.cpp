@@ -25,8 +25,20 @@ constexpr std::int32_t kUserObjectIdStep = 1009;
 // above 100, which keeps their pages out of the system page map.
 constexpr std::int64_t kUserUnitBits = std::int64_t{256} << 48;
 constexpr std::int32_t kFirstUserObjectNumber = 201;
+constexpr std::int32_t kFirstUserLobNumber = 601;
 constexpr std::int32_t kFirstUserRowsetNumber = 1001;
 constexpr std::uint16_t kUserUnitIndexId = 256;
+// SQL Server 2000 marks text/image pages (and a carried-over table's LOB unit) with index id 255.
+constexpr std::uint16_t kLegacyLobIndexId = 255;
+
+std::int64_t older_form_unit_id(std::int32_t index_id, std::int32_t object_id) {
+    return (std::int64_t{index_id} << 48) | (std::int64_t{static_cast<std::uint32_t>(object_id)} << 16);
+}
+
+bool has_lob_columns(const TableSpec& t) {
+    return std::any_of(t.columns.begin(), t.columns.end(),
+                       [](const ColumnSpec& c) { return c.on_lob_pages(); });
+}
 
 class ObjectIds {
   public:
@@ -90,6 +102,7 @@ void add_system_tables(DatabaseModel& m) {
         t.allocation_unit_id = std::int64_t{id} << 16;
         t.page_object_id = id;
         t.page_index_id = m.blueprint->layout == Layout::k2000 ? 1 : 0;
+        t.iam_index_id = t.page_index_id;
         t.index_id = 1;
         m.objects.push_back(
             {t.blueprint.name, "S ", id, 0, static_cast<std::int32_t>(t.blueprint.columns.size()), true, {}, {}});
@@ -108,15 +121,35 @@ void add_user_tables(DatabaseModel& m, ObjectIds& ids) {
         t.blueprint.object_id = ids.take(blueprint.object_id);
         for (const auto& k : blueprint.key_columns) t.key_columns.push_back(column_of(blueprint, k));
         t.index_id = t.key_columns.empty() ? 0 : 1;
-        if (m.blueprint->layout == Layout::k2005) {
+        const bool lob = has_lob_columns(blueprint);
+        if (m.blueprint->layout == Layout::k2005 && blueprint.carried_over) {
+            t.allocation_unit_id = older_form_unit_id(t.index_id, t.object_id());
+            t.rowset_id = t.allocation_unit_id;
+            t.page_object_id = t.object_id();
+            t.page_index_id = 0;
+            t.iam_index_id = static_cast<std::uint16_t>(t.index_id);
+            if (lob) t.lob_unit_id = older_form_unit_id(kLegacyLobIndexId, t.object_id());
+            t.lob_page_object_id = t.object_id();
+            t.lob_page_index_id = kLegacyLobIndexId;
+        } else if (m.blueprint->layout == Layout::k2005) {
             const std::int32_t object_number = kFirstUserObjectNumber + number;
-            t.allocation_unit_id = kUserUnitBits | (std::int64_t{object_number} << 16);
+            t.allocation_unit_id = blueprint.allocation_unit_id != 0
+                                       ? blueprint.allocation_unit_id
+                                       : kUserUnitBits | (std::int64_t{object_number} << 16);
             t.rowset_id = kUserUnitBits | (std::int64_t{kFirstUserRowsetNumber + number} << 16);
-            t.page_object_id = object_number;
-            t.page_index_id = kUserUnitIndexId;
+            const auto unit = static_cast<std::uint64_t>(t.allocation_unit_id);
+            t.page_object_id = static_cast<std::int32_t>(static_cast<std::uint32_t>(unit >> 16));
+            t.page_index_id = static_cast<std::uint16_t>(unit >> 48);
+            t.iam_index_id = t.page_index_id;
+            if (lob) t.lob_unit_id = kUserUnitBits | (std::int64_t{kFirstUserLobNumber + number} << 16);
+            t.lob_page_object_id = kFirstUserLobNumber + number;
+            t.lob_page_index_id = kUserUnitIndexId;
         } else {
             t.page_object_id = t.blueprint.object_id;
             t.page_index_id = static_cast<std::uint16_t>(t.index_id);
+            t.iam_index_id = t.page_index_id;
+            t.lob_page_object_id = t.object_id();
+            t.lob_page_index_id = kLegacyLobIndexId;
         }
         ++number;
         m.objects.push_back({t.blueprint.name, "U ", t.object_id(), 0,
@@ -318,25 +351,31 @@ BuiltDatabase build_database_image(const DatabaseSpec& blueprint) {
         for (std::int32_t e : t.uniform_extents) end = std::max(end, e + 8);
         end = std::max(end, t.iam_page + 1);
     }
-    // LOB pages follow everything else; the items rows keep for them have the same size wherever the
-    // pages go, so the user tables are packed again onto the same pages with the real page ids.
-    LobStore lobs(end, blueprint.layout);
+    // LOB pages follow everything else, table after table, each table's pages marked as its LOB unit's;
+    // the items rows keep for them have the same size wherever the pages go, so the user tables are
+    // packed again onto the same pages with the real page ids.
+    std::vector<LobStore> lob_stores;
     for (std::size_t i = 0; i < m.tables.size(); ++i) {
-        if (m.tables[i].system) continue;
-        packed[i] = pack_rows(m.tables[i], &lobs);
-        if (packed[i].size() != m.tables[i].pages.size())
+        const StoredTable& t = m.tables[i];
+        if (t.system) continue;
+        LobStore& lobs = lob_stores.emplace_back(end, blueprint.layout, t.lob_page_object_id);
+        lobs.set_index_id(t.lob_page_index_id);
+        packed[i] = pack_rows(t, &lobs);
+        if (packed[i].size() != t.pages.size())
             throw std::logic_error("table pages changed with the LOB page ids");
+        end += lobs.page_count();
     }
-    end += lobs.page_count();
     const std::int32_t page_count = (end + 7) / 8 * 8;
     std::vector<std::byte> image(static_cast<std::size_t>(page_count) * kPageSize);
 
     std::set<std::int32_t> written;
     for (std::size_t i = 0; i < m.tables.size(); ++i)
         write_table_pages(image, m.tables[i], packed[i], written);
-    for (const auto& [page_id, page] : lobs.pages()) {
-        std::memcpy(image.data() + static_cast<std::size_t>(page_id) * kPageSize, page.data(), kPageSize);
-        written.insert(page_id);
+    for (const LobStore& lobs : lob_stores) {
+        for (const auto& [page_id, page] : lobs.pages()) {
+            std::memcpy(image.data() + static_cast<std::size_t>(page_id) * kPageSize, page.data(), kPageSize);
+            written.insert(page_id);
+        }
     }
     write_allocation_pages(image, m, written);
     if (blueprint.torn_page_protection)

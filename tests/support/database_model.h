@@ -21,7 +21,13 @@ struct StoredTable {
     std::int64_t rowset_id = 0;
     std::int64_t allocation_unit_id = 0;
     std::int32_t page_object_id = 0;
-    std::uint16_t page_index_id = 0;  // index id in the page headers
+    std::uint16_t page_index_id = 0;  // index id in the headers of the data pages
+    std::uint16_t iam_index_id = 0;   // index id in the header of the IAM page
+    // The unit of values stored on LOB pages (0: none; the 2000 layout has no units) and the header
+    // fields of its pages.
+    std::int64_t lob_unit_id = 0;
+    std::int32_t lob_page_object_id = 0;
+    std::uint16_t lob_page_index_id = 0;
     std::int32_t index_id = 0;        // 0 heap, 1 clustered primary key
     std::int32_t key_object_id = 0;   // the primary key constraint, when there is one
     std::string key_name;

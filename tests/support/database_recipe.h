@@ -37,6 +37,13 @@ struct TableSpec {
     // Empty or "dbo": the dbo schema (id 1). Another name (2005 layout): a schema of that name, numbered
     // from 5 in the order met and listed in the class objects table (object id 64).
     std::string schema;
+    // 2005 layout: the id of the allocation unit that holds the rows (0: chosen by the builder). Its
+    // pages carry bits 16..47 as object id and bits 48..63 as index id.
+    std::int64_t allocation_unit_id = 0;
+    // 2005 layout: stored as a table carried over from a SQL Server 2000 database. Its units have ids
+    // index id << 48 | object id << 16 (rows: the table's index id, LOB values: 255) and its pages keep
+    // the 2000 header: the object id, index id 0 on data pages, 255 on LOB pages.
+    bool carried_over = false;
 
     ColumnSpec& add_column(std::string column_name, SqlType type, int length = 0, bool nullable = false);
     ColumnSpec& add_decimal(std::string column_name, int precision, int scale, bool nullable = false);

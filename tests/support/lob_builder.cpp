@@ -154,7 +154,9 @@ std::vector<std::pair<std::int32_t, PageBuffer>> LobStore::pages() const {
         PageAssembler page(3, page_id, file_id_);
         page.object_id(object_id_);
         for (const Bytes& record : pages_[i].records) page.add_record(record);
-        out.emplace_back(page_id, page.finish());
+        PageBuffer image = page.finish();
+        store_le<std::uint16_t>(MutableByteSpan(image.data(), image.size()), 6, index_id_);
+        out.emplace_back(page_id, std::move(image));
     }
     return out;
 }

@@ -72,6 +72,8 @@ public:
     // The LOB pages in order: (page id, image). Empty when nothing was stored.
     std::vector<std::pair<std::int32_t, PageBuffer>> pages() const;
     std::int32_t first_page() const { return first_page_; }
+    // The index id in the headers of the pages (with the object id: the LOB unit they belong to).
+    void set_index_id(std::uint16_t index_id) { index_id_ = index_id; }
     std::int32_t page_count() const { return static_cast<std::int32_t>(pages_.size()); }
 
 private:
@@ -82,6 +84,7 @@ private:
     std::int32_t first_page_;
     Layout layout_;
     std::int32_t object_id_;
+    std::uint16_t index_id_ = 0;
     std::uint16_t file_id_;
     std::uint64_t next_blob_id_ = 1000;
     std::vector<Page> pages_;
