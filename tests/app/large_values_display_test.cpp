@@ -10,6 +10,7 @@
 #include "app/engine_seams.h"
 #include "app/table_display.h"
 #include "tests/app/fake_front_end.h"
+#include "tests/app/scanned_frame.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/page_builder.h"
 
@@ -78,19 +79,9 @@ protected:
         t.add_row(first);
         t.add_row(second);
         files.add_file(kPath, testing::build_database(db));
-        OpenChoices choices;
-        choices.mdf_path = kPath;
-        front.dialog_result = choices;
     }
     RecordListModel show(bool placeholders) {
-        MainFrameSeams seams = engine_seams();
-        TableDisplaySettings settings;
-        settings.decoder = table_page_decoder();
-        settings.placeholders_in_first_batch = placeholders;
-        bind_table_display(seams, std::move(settings));
-        frame = std::make_unique<MainFrame>(app, front, files, std::move(seams));
-        frame->on_open();
-        frame->wait_for_worker();
+        frame = test::scan_with_table_display(app, front, files, kPath, placeholders);
         for (TreeItemId child : frame->tree().children(frame->categories().user_tables)) {
             if (frame->tree().item_text(child) != "Documents") continue;
             EXPECT_TRUE(frame->on_show_object(child));

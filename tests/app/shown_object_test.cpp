@@ -9,6 +9,7 @@
 #include "app/engine_seams.h"
 #include "app/table_display.h"
 #include "tests/app/fake_front_end.h"
+#include "tests/app/scanned_frame.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/page_builder.h"
 
@@ -30,17 +31,7 @@ protected:
         files.add_file(kPath, testing::build_database(db));
         app.engine.collations = {{kLatinDatabase, {"SQL_Latin1_General_CP1_CI_AS", 1252}},
                                  {kChinesePrc, {"Chinese_PRC_CI_AS", 936}}};
-        OpenChoices choices;
-        choices.mdf_path = kPath;
-        front.dialog_result = choices;
-        MainFrameSeams seams = engine_seams();
-        TableDisplaySettings settings;
-        settings.decoder = table_page_decoder();
-        settings.placeholders_in_first_batch = placeholders;
-        bind_table_display(seams, std::move(settings));
-        frame = std::make_unique<MainFrame>(app, front, files, std::move(seams));
-        frame->on_open();
-        frame->wait_for_worker();
+        frame = test::scan_with_table_display(app, front, files, kPath, placeholders);
     }
     std::vector<std::string> user_tables() const {
         std::vector<std::string> out;

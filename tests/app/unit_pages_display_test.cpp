@@ -10,6 +10,7 @@
 #include "engine/pages/byte_reader.h"
 #include "engine/pages/page_header.h"
 #include "tests/app/fake_front_end.h"
+#include "tests/app/scanned_frame.h"
 #include "tests/support/database_builder.h"
 
 namespace quenlow {
@@ -50,17 +51,7 @@ protected:
         if (damage) damage(built);
         tables = built.tables;
         files.add_file(kPath, std::move(built.image));
-        OpenChoices choices;
-        choices.mdf_path = kPath;
-        front.dialog_result = choices;
-        MainFrameSeams seams = engine_seams();
-        TableDisplaySettings settings;
-        settings.decoder = table_page_decoder();
-        settings.placeholders_in_first_batch = false;
-        bind_table_display(seams, std::move(settings));
-        frame = std::make_unique<MainFrame>(app, front, files, std::move(seams));
-        frame->on_open();
-        frame->wait_for_worker();
+        frame = test::scan_with_table_display(app, front, files, kPath, false);
         ASSERT_FALSE(frame->tree().empty());
     }
     Shown show(const std::string& name, bool system = false) {
