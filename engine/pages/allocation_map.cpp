@@ -90,4 +90,42 @@ std::unique_ptr<IamPage> read_iam_page(OpenedDatabase& database, PageAddress add
     return std::make_unique<IamPage>(std::move(*raw), database);
 }
 
+namespace {
+
+// The bytes of a PFS page: the fixed part of its record at slot 0, from the end of the 4-byte record
+// header to the fixed-part end the record gives. The record is read here rather than as a row because
+// its fixed part is longer than any row's. Nothing when the page is not a PFS page or the record does
+// not lie within the page.
+std::vector<std::uint8_t> pfs_bytes(PageBuffer& page) {
+    if (page.size() < kPageSize) return {};
+    const CPage_Header header{MutableByteSpan(page.data(), kPageSize)};
+    if (header.page_type != kPageTypePfs) return {};
+    const auto slots = read_slot_array(ByteSpan(page.data(), kPageSize), header);
+    if (!slots || slots->empty()) return {};
+    const std::size_t offset = slots->front();
+    if (offset < page_layout::kHeaderSize || offset > kPageSize - record_layout::kFixedStart) return {};
+    const std::size_t fixed_end = load_le<std::uint16_t>(page.data() + offset + record_layout::kFixedEnd);
+    if (fixed_end <= record_layout::kFixedStart || fixed_end > kPageSize - offset) return {};
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(fixed_end - record_layout::kFixedStart);
+    for (std::size_t at = offset + record_layout::kFixedStart; at < offset + fixed_end; ++at)
+        bytes.push_back(std::to_integer<std::uint8_t>(page[at]));
+    return bytes;
+}
+
+}  // namespace
+
+bool PageFreeSpace::known_free(PageAddress page) {
+    if (page.page_id < 0) return false;
+    const std::int64_t start = page.page_id / A::kPfsIntervalPages * A::kPfsIntervalPages;
+    auto [it, added] = intervals_.try_emplace({page.file_id, start});
+    std::vector<std::uint8_t>& bytes = it->second;
+    if (added) {
+        const PageAddress pfs{page.file_id, start == 0 ? A::kFirstPfsPage : static_cast<std::int32_t>(start)};
+        if (auto raw = database_->read_raw_page(pfs)) bytes = pfs_bytes(*raw);
+    }
+    const auto at = static_cast<std::size_t>(page.page_id - start);
+    return at < bytes.size() && (bytes[at] & A::kPfsAllocated) == 0;
+}
+
 }  // namespace quenlow

@@ -25,6 +25,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <vector>
@@ -52,6 +53,10 @@ inline constexpr std::size_t kIamStartPage = 36;
 inline constexpr std::size_t kIamSinglePages = 42;
 inline constexpr std::size_t kIamSinglePageCount = 8;
 inline constexpr std::size_t kDiskAddressSize = 6;
+
+inline constexpr std::int64_t kPfsIntervalPages = 8088;
+inline constexpr std::int32_t kFirstPfsPage = 1;
+inline constexpr std::uint8_t kPfsAllocated = 0x40;
 }  // namespace allocation_layout
 
 // One allocated extent: its first and last page.
@@ -114,14 +119,36 @@ class IamPage final : public ExtentAllocationMap {
 // Reads and builds the IAM page at address; nothing when the address is refused.
 std::unique_ptr<IamPage> read_iam_page(OpenedDatabase& database, PageAddress address);
 
+// A page free space (PFS) page (type 11) keeps one byte per page: 0x40 while the page is allocated,
+// 0x80 when it holds ghost records, 0x20 for a page of a mixed extent, 0x08 for an IAM page, the low
+// bits its fill level. Every file has one at page 1 and then one at each multiple of 8088; each covers
+// the 8088 pages of its interval (pages 0 to 8087 for page 1, else from its own page id on). The bytes
+// are the fixed part of the page's record at slot 0, the first for the interval's first page.
+//
+// A page whose extent is allocated to a table can be free again and still hold its old records.
+class PageFreeSpace {
+  public:
+    explicit PageFreeSpace(OpenedDatabase& database) : database_(&database) {}
+
+    // True only when the PFS page of the page's interval reads, is of the PFS type, holds a byte for
+    // the page, and that byte lacks the allocated bit: a damaged allocation page frees nothing. Each
+    // PFS page is read once.
+    bool known_free(PageAddress page);
+
+  private:
+    OpenedDatabase* database_;
+    // Per file id and interval start: the bytes of the interval's PFS page; empty when it gave none.
+    std::map<std::pair<std::uint16_t, std::int64_t>, std::vector<std::uint8_t>> intervals_;
+};
+
 // The walks take the table whose pages they list (owner; null: any page). A page of the walk whose
 // header names another allocation unit is not the table's: the walk ends there.
 
 // Lists the pages an IAM chain allocates: per IAM page its single-page slots, then its allocated
-// extents page by page. Later layouts follow the next-page pointers from start; the SQL Server 2000
-// layout visits the object's IAM pages as the page map lists them (legacy_iam_pages) and ignores the
-// pointers. An IAM page met twice, an unreadable one, one of another owner, or the stop flag ends the
-// walk.
+// extents page by page, leaving out the pages the PFS says are free. Later layouts follow the next-page
+// pointers from start; the SQL Server 2000 layout visits the object's IAM pages as the page map lists
+// them (legacy_iam_pages) and ignores the pointers. An IAM page met twice, an unreadable one, one of
+// another owner, or the stop flag ends the walk.
 std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress start,
                                         std::span<const PageMapEntry> legacy_iam_pages = {},
                                         const TablePages* owner = nullptr);

@@ -17,8 +17,11 @@ bool owned(const TablePages* owner, const CPage_Header& header) {
     return owner == nullptr || owner->owns(header);
 }
 
-// Appends what one IAM page allocates: its single-page slots, then its extents page by page.
-void append_iam_pages(const IamPage& iam, OpenedDatabase& database, std::vector<PageAddress>& pages) {
+// Appends what one IAM page allocates: its single-page slots, then its extents page by page. A page
+// of an extent the PFS marks free is left out: it may still hold the records it had before it was
+// freed. The single-page slots name their pages one by one and are kept.
+void append_iam_pages(const IamPage& iam, OpenedDatabase& database, PageFreeSpace& free_space,
+                      std::vector<PageAddress>& pages) {
     const EngineState& state = database.state();
     const std::uint64_t page_count = database.primary().page_count;
     for (const PageAddress& slot : iam.iam_header().single_pages) {
@@ -29,7 +32,7 @@ void append_iam_pages(const IamPage& iam, OpenedDatabase& database, std::vector<
     for (const ExtentRange& extent : iam.allocated_extents()) {
         if (state.stop_requested()) break;
         for (const PageAddress& page : extent_pages(extent)) {
-            if (addressable(page)) pages.push_back(page);
+            if (addressable(page) && !free_space.known_free(page)) pages.push_back(page);
         }
     }
 }
@@ -49,11 +52,12 @@ std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress st
         current = legacy_iam_pages[next_legacy++].address();
     }
     std::set<PageAddress> visited;
+    PageFreeSpace free_space(database);
     while (current.page_id != 0 && !state.stop_requested()) {
         if (!visited.insert(current).second) break;
         auto iam = read_iam_page(database, current);
         if (!iam || !owned(owner, iam->header())) break;
-        append_iam_pages(*iam, database, pages);
+        append_iam_pages(*iam, database, free_space, pages);
         if (legacy) {
             if (next_legacy >= legacy_iam_pages.size()) break;
             current = legacy_iam_pages[next_legacy++].address();

@@ -103,35 +103,14 @@ HeaderCounts own_counts(const PageCensus& census, const TablePages& units) {
     return sum;
 }
 
-struct KnownDifference {
-    std::string_view file;
-    std::string_view table;
-    std::string_view reason;
-};
-
-const KnownDifference kKnownDifferences[] = {
-    // Open fault: the IAM walk lists every page of the unit's extents. Page 28 lies in one of them but is
-    // free (its PFS byte says so); it still holds the 26 rows of the SQL Server 2000 table that had
-    // object id 4 (systypes), under the same header fields as this unit's pages (716 rows for 690).
-    {"v611c539_northwnd_renthouse", "sysrowsetcolumns", "a freed page of the unit's extent is read"},
-};
-
-bool known(const std::string& file, const std::string& table) {
-    for (const KnownDifference& d : kKnownDifferences)
-        if (d.file == file && d.table == table) return true;
-    return false;
-}
-
 void expect_own_rows(const std::string& file_name, const CorpusFileRows& read, const PageCensus& census) {
     for (const CorpusTableRows& table : read.tables) {
         const HeaderCounts own = own_counts(census, own_units(read, table.object_id));
         const auto shown = static_cast<std::int64_t>(table.rows.size());
-        if (shown != own.records || known(file_name, table.name))
+        if (shown != own.records)
             std::cout << fmt::format("{} {}: {} rows shown, {} live records, {} own data pages\n", file_name,
                                      table.name, shown, own.records, own.pages);
-        if (!known(file_name, table.name)) {
-            EXPECT_EQ(shown, own.records) << file_name << " " << table.name;
-        }
+        EXPECT_EQ(shown, own.records) << file_name << " " << table.name;
         EXPECT_EQ(table.bold, own.pages > 0 && !table.descriptors.empty()) << file_name << " " << table.name;
     }
 }

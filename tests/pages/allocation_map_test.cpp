@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/pages/allocation_map.h"
+#include "tests/support/allocation_pages.h"
 #include "tests/support/record_builder.h"
 
 namespace quenlow {
@@ -211,6 +212,48 @@ TEST(IamWalkTest, EndsAtAnUnreadablePageOrAStop) {
     db.state().stop = true;
     EXPECT_TRUE(walk_iam_chain(db.db(), {1, 3}).empty());
     EXPECT_TRUE(db.state().stop.load());
+}
+
+// PFS bytes for the pages of one interval: all allocated but the listed ones.
+std::vector<std::uint8_t> pfs_bytes(const std::vector<std::size_t>& freed, std::size_t count = 8088) {
+    std::vector<std::uint8_t> bytes(count, 0x40);
+    for (std::size_t p : freed) bytes[p] = p % 2 == 0 ? 0x20 : 0x80;  // mixed or ghost bits, not allocated
+    return bytes;
+}
+
+TEST(IamWalkTest, ExtentPagesThePfsMarksFreeAreLeftOut) {
+    PageBuffer wrong_type = testing::pfs_page(1, pfs_bytes({17, 20}));
+    wrong_type[1] = std::byte{8};
+    struct Case {
+        const char* name;
+        PageBuffer pfs;
+        std::vector<PageAddress> extent_pages;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"freed pages", testing::pfs_page(1, pfs_bytes({17, 20, 25})),
+                     {{1, 16}, {1, 18}, {1, 19}, {1, 21}, {1, 22}, {1, 23}}});
+    cases.push_back({"no PFS page", PageBuffer(kPageBufferSize, std::byte{0}), run(16, 23)});
+    cases.push_back({"not of the PFS type", std::move(wrong_type), run(16, 23)});
+    cases.push_back({"no record", PageAssembler(11, 1).finish(), run(16, 23)});
+    cases.push_back({"bytes end at page 17", testing::pfs_page(1, pfs_bytes({17, 20}, 18)),
+                     concat({{{1, 16}}, run(18, 23)})});
+    for (Case& c : cases) {
+        TestDatabase db(testing::page_images(32, {{1, std::move(c.pfs)}, {3, iam_page(3, {{1, 25}}, {2})}}));
+        // The single-page slot names page 25 itself and is kept whatever its PFS byte.
+        const std::vector<PageAddress> expected = concat({{{1, 25}}, c.extent_pages});
+        EXPECT_EQ(walk_iam_chain(db.db(), {1, 3}), expected) << c.name;
+        db.state().sql2000_layout = true;
+        EXPECT_EQ(walk_iam_chain(db.db(), {1, 3}, db.db().iam_pages().lookup(kObject)), expected) << c.name;
+    }
+}
+
+TEST(IamWalkTest, PagesOfALaterPfsIntervalUseItsOwnPfsPage) {
+    // Page 8088 is the second PFS page; it covers pages 8088 to 16175, page 1 the ones before.
+    TestDatabase db(testing::page_images(8096, {{1, testing::pfs_page(1, pfs_bytes({18, 8090 % 8088}))},
+                                                {3, iam_page(3, {}, {2, 1011})},
+                                                {8088, testing::pfs_page(8088, pfs_bytes({3}))}}));
+    EXPECT_EQ(walk_iam_chain(db.db(), {1, 3}),
+              concat({{{1, 16}, {1, 17}}, run(19, 23), run(8088, 8090), run(8092, 8095)}));
 }
 
 TEST(IamWalkTest, OldLayoutVisitsTheMappedIamPagesInMapOrder) {

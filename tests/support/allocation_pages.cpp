@@ -1,5 +1,6 @@
 #include "tests/support/allocation_pages.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/pages/page_header.h"
@@ -98,7 +99,7 @@ void write_boot_page(Bytes& image, const DatabaseModel& m) {
 
 void write_pfs_page(Bytes& image, const DatabaseModel& m, const std::set<std::int32_t>& written,
                     const ExtentUse& use) {
-    Bytes bytes(kPfsFixed);
+    std::vector<std::uint8_t> bytes(kPfsFixed);
     std::set<std::int32_t> iam;
     for (const StoredTable& t : m.tables)
         if (t.iam_page != 0) iam.insert(t.iam_page);
@@ -107,12 +108,23 @@ void write_pfs_page(Bytes& image, const DatabaseModel& m, const std::set<std::in
         std::uint8_t v = 0x40;
         if (!use.uniform[static_cast<std::size_t>(p / 8)]) v |= 0x20;
         if (iam.count(p)) v |= 0x08;
-        bytes[static_cast<std::size_t>(p)] = std::byte{v};
+        bytes[static_cast<std::size_t>(p)] = v;
     }
-    write_page(page_span(image, 1), allocation_header(kPageTypePfs, 1), {encode_fixed_record(bytes)});
+    const PageBuffer page = pfs_page(1, bytes);
+    std::copy_n(page.begin(), kPageSize, page_span(image, 1).begin());
 }
 
 }  // namespace
+
+PageBuffer pfs_page(std::int32_t page_id, const std::vector<std::uint8_t>& bytes, std::uint16_t file_id) {
+    PageBuffer page(kPageBufferSize, std::byte{0});
+    Bytes fixed(bytes.size());
+    std::transform(bytes.begin(), bytes.end(), fixed.begin(), [](std::uint8_t b) { return std::byte{b}; });
+    PageHeaderFields h = allocation_header(kPageTypePfs, page_id);
+    h.file_id = file_id;
+    write_page(std::span<std::byte>(page.data(), kPageSize), h, {encode_fixed_record(fixed)});
+    return page;
+}
 
 void write_allocation_pages(Bytes& image, const DatabaseModel& m, std::set<std::int32_t>& written) {
     for (const StoredTable& t : m.tables)

@@ -22,6 +22,7 @@
 #include <set>
 #include <vector>
 
+#include "engine/pages/data_file.h"
 #include "tests/support/database_model.h"
 
 namespace quenlow::testing {
@@ -30,6 +31,9 @@ inline constexpr std::size_t kIamHeaderFixed = 90;
 inline constexpr std::size_t kBitmapFixed = 7988;
 inline constexpr std::size_t kBootFixed = 1000;
 inline constexpr std::size_t kPfsFixed = 8000;
+
+// A PFS page image at page_id of file_id whose record holds bytes: one byte per page of its interval.
+PageBuffer pfs_page(std::int32_t page_id, const std::vector<std::uint8_t>& bytes, std::uint16_t file_id = 1);
 
 // Writes the pages above into image and adds them to written (which must already hold the table pages).
 void write_allocation_pages(std::vector<std::byte>& image, const DatabaseModel& model,
