@@ -214,10 +214,11 @@ TEST(IamWalkTest, EndsAtAnUnreadablePageOrAStop) {
     EXPECT_TRUE(db.state().stop.load());
 }
 
-// PFS bytes for the pages of one interval: all allocated but the listed ones.
+// PFS bytes for the first `count` pages of one interval: all allocated but the listed ones.
 std::vector<std::uint8_t> pfs_bytes(const std::vector<std::size_t>& freed, std::size_t count = 8088) {
     std::vector<std::uint8_t> bytes(count, 0x40);
-    for (std::size_t p : freed) bytes[p] = p % 2 == 0 ? 0x20 : 0x80;  // mixed or ghost bits, not allocated
+    for (std::size_t p : freed)
+        if (p < count) bytes[p] = p % 2 == 0 ? 0x20 : 0x80;  // mixed or ghost bits, not allocated
     return bytes;
 }
 
