@@ -1,5 +1,7 @@
 #include "app/collation_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -65,6 +67,20 @@ CollationTable load_collation_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     return parse_collation_text(in);
+}
+
+std::optional<std::int64_t> find_collation(const CollationTable& table, const std::string& name) {
+    auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return s;
+    };
+    for (const auto& [id, entry] : table)
+        if (entry.name == name) return id;
+    const std::string wanted = lower(name);
+    for (const auto& [id, entry] : table)
+        if (lower(entry.name) == wanted) return id;
+    return std::nullopt;
 }
 
 std::string collation_file_path(const std::string& executable_path) {

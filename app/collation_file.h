@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,10 @@ std::int32_t read_leading_int32(std::string_view text);
 
 CollationTable parse_collation_text(std::istream& in);
 CollationTable load_collation_file(const std::string& path);
+
+// The id of the collation of that name: an exact match first, then one that differs only in the case
+// of ASCII letters. Nothing when the table lists neither.
+std::optional<std::int64_t> find_collation(const CollationTable& table, const std::string& name);
 
 // The folder of the executable (up to and including its last path separator) followed by the file name;
 // a bare executable name gives the file name alone, relative to the working folder.

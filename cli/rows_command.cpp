@@ -2,13 +2,12 @@
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "app/engine_seams.h"
-#include "app/main_frame.h"
+#include "app/headless_session.h"
 #include "app/table_display.h"
 #include "cli/cli_front_end.h"
 #include "cli/commands.h"
@@ -18,64 +17,6 @@
 namespace quenlow::cli {
 
 namespace {
-
-// One scan with the table display bound as the command wants it. Ctrl-C is the Stop command while the
-// session lives.
-class Session {
-public:
-    // Nothing (the reason printed) when the options name an unknown collation.
-    static std::unique_ptr<Session> open(const ScanOptions& options, bool placeholders_in_first_batch) {
-        std::unique_ptr<Session> session(new Session);
-        const std::optional<OpenChoices> choices = open_choices_from(options, session->app_);
-        if (!choices) return nullptr;
-        session->front_ = std::make_unique<CliFrontEnd>(TerminalEvents::stderr_is_terminal(), *choices);
-        MainFrameSeams seams = engine_seams();
-        TableDisplaySettings settings;
-        settings.decoder = table_page_decoder();
-        settings.placeholders_in_first_batch = placeholders_in_first_batch;
-        bind_table_display(seams, std::move(settings));
-        session->frame_ =
-            std::make_unique<MainFrame>(session->app_, *session->front_, session->files_, std::move(seams));
-        return session;
-    }
-    ~Session() {
-        frame_.reset();
-        if (front_) front_->finish();
-    }
-
-    MainFrame& frame() { return *frame_; }
-
-    // Runs the scan; false when it built no tree.
-    bool scan() {
-        frame_->on_open();
-        wait_for_worker(*frame_);
-        return !frame_->tree().empty();
-    }
-    RecordListModel click(TreeItemId item) {
-        frame_->on_show_object(item);
-        wait_for_worker(*frame_);
-        return front_->record_list();
-    }
-    RecordListModel next() {
-        frame_->on_next_records();
-        wait_for_worker(*frame_);
-        return front_->record_list();
-    }
-    // From now on rows are written out as text as they are inserted (see CliFrontEnd::stream_rows).
-    void stream_rows(CliFrontEnd::RowWriter writer) { front_->stream_rows(std::move(writer)); }
-    void take_streamed_rows(std::string& out) { front_->take_streamed_rows(out); }
-    // Clears the progress bar line before output.
-    void finish() { front_->finish(); }
-
-private:
-    Session() = default;
-
-    InterruptAsStop interrupt_;
-    ApplicationState app_;
-    PosixFileSystem files_;
-    std::unique_ptr<CliFrontEnd> front_;
-    std::unique_ptr<MainFrame> frame_;
-};
 
 // One batch as printed for --page; the page label goes to stdout with the text table and
 // to stderr with the data formats.
@@ -107,42 +48,35 @@ void write_out(std::string& text) {
     text.clear();
 }
 
-}  // namespace
-
-int run_rows(const RowsOptions& options) {
-    const std::unique_ptr<Session> opened = Session::open(options.scan, !options.all);
-    if (!opened) return kExitUsage;
-    Session& session = *opened;
-    if (!session.scan()) return kExitFailed;
-
-    const ObjectTree& tree = session.frame().tree();
-    const TreeCategories& categories = session.frame().categories();
-    // User tables first: a system table of the same name is reached by its schema ("sys.name").
-    std::vector<TreeItemId> tables = find_object_items(tree, {categories.user_tables}, options.table);
-    if (tables.empty()) tables = find_object_items(tree, {categories.system_tables}, options.table);
-    if (tables.size() != 1) {
-        session.finish();
-        if (tables.empty())
+// Prints the rows of the table the options name from a scanned session.
+int print_rows(const RowsOptions& options, HeadlessSession& session, CliFrontEnd& front) {
+    const ItemLookup table = session.find_table(options.table);
+    if (table.item == kNoItem) {
+        front.finish();
+        if (table.candidates.empty())
             fmt::print(stderr, "No table named {} under \"User Tables\" or \"System Tables\".\n",
                        options.table);
         else
-            print_ambiguous(tree, tables, options.table);
+            print_ambiguous(table.candidates, options.table);
         return kExitFailed;
     }
-    const TreeItemId table = tables.front();
 
     // Every batch is printed as soon as it is in, through one text buffer; no batch is held as a list.
-    if (options.all) session.stream_rows(row_writer(options.format));
-    RecordListModel list = session.click(table);
+    if (options.all) front.stream_rows(row_writer(options.format));
+    session.click(table.item);
+    RecordListModel list = front.record_list();
     if (!list.table_arrangement) {
-        session.finish();
+        front.finish();
         fmt::print(stderr, "{} shows no rows: the catalog gives it no columns.\n", options.table);
         return kExitFailed;
     }
     if (!options.all) {
         int page = 1;
-        for (; page < options.page && list.next_enabled && !interrupted(); ++page) list = session.next();
-        session.finish();
+        for (; page < options.page && list.next_enabled && !interrupted(); ++page) {
+            session.next();
+            list = front.record_list();
+        }
+        front.finish();
         if (page < options.page)
             fmt::print(stderr, "\"Next Records\" is disabled after page {}; its rows follow.\n", page);
         print_batch(list, options.format);
@@ -154,15 +88,39 @@ int run_rows(const RowsOptions& options) {
         append_csv_line(out, list.columns);
     else if (options.format == "text")
         out += tsv_line(list.columns);
-    session.take_streamed_rows(out);
+    front.take_streamed_rows(out);
     write_out(out);
     while (list.next_enabled && !interrupted()) {
-        list = session.next();
-        session.take_streamed_rows(out);
+        session.next();
+        list = front.record_list();
+        front.take_streamed_rows(out);
         write_out(out);
     }
-    session.finish();
+    front.finish();
     return kExitOk;
+}
+
+}  // namespace
+
+int run_rows(const RowsOptions& options) {
+    InterruptAsStop interrupt;
+    ApplicationState app;
+    const std::optional<OpenChoices> choices = open_choices_from(options.scan, app);
+    if (!choices) return kExitUsage;
+    PosixFileSystem files;
+    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
+    MainFrameSeams seams = engine_seams();
+    TableDisplaySettings settings;
+    settings.decoder = table_page_decoder();
+    settings.placeholders_in_first_batch = !options.all;
+    bind_table_display(seams, std::move(settings));
+    int status = kExitFailed;
+    {
+        HeadlessSession session(app, front, files, std::move(seams), interrupted);
+        if (session.open()) status = print_rows(options, session, front);
+    }
+    front.finish();
+    return status;
 }
 
 }  // namespace quenlow::cli

@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "app/engine_seams.h"
-#include "app/main_frame.h"
+#include "app/headless_session.h"
 #include "cli/cli_front_end.h"
 #include "cli/commands.h"
 #include "cli/scan_output.h"
@@ -19,15 +19,15 @@ int run_scan(const ScanOptions& options) {
 
     PosixFileSystem files;
     CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
-    MainFrame frame(app, front, files, engine_seams());
+    HeadlessSession session(app, front, files, engine_seams(), interrupted);
+    bool built = false;
     {
         InterruptAsStop interrupt;
-        frame.on_open();
-        wait_for_worker(frame);
+        built = session.open();
     }
     front.finish();
 
-    const bool built = !frame.tree().empty();
+    const MainFrame& frame = session.frame();
     if (options.json) {
         ScanSummary summary{options.file, app.engine.version_text, app.engine.collation_name,
                             frame.database() ? frame.database()->database_name() : std::string(),
