@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/object_tree.h"
 #include "app/open_choices.h"
@@ -32,6 +33,16 @@ namespace quenlow {
 
 // The caption of every message box, and the application title.
 inline constexpr const char* kApplicationTitle = "Velmor Quenlow v17.0";
+
+// Rows of the record list as one block: every row has `width` cells, stored row after row.
+struct RowBlock {
+    std::size_t width = 0;
+    std::vector<std::string> cells;
+
+    std::size_t row_count() const { return width == 0 ? 0 : cells.size() / width; }
+    std::span<const std::string> row(std::size_t r) const { return {cells.data() + r * width, width}; }
+    void clear() { cells.clear(); }
+};
 
 enum class BoxIcon { kInformation, kError, kQuestion };
 
@@ -69,6 +80,16 @@ public:
     virtual void records_insert_row(int index, std::span<const std::string_view> cells) {
         records_add_row(index, cells.empty() ? std::string_view() : cells.front());
         for (std::size_t c = 1; c < cells.size(); ++c) records_set_cell(index, static_cast<int>(c), cells[c]);
+    }
+    // Inserts the rows of a block at first_index, first_index + 1, ...: the one call of a batch, so a front
+    // end with a thread of its own makes one hop per batch. The default inserts them one by one.
+    virtual void records_insert_rows(int first_index, const RowBlock& rows) {
+        std::vector<std::string_view> cells;
+        for (std::size_t r = 0; r < rows.row_count(); ++r) {
+            const auto row = rows.row(r);
+            cells.assign(row.begin(), row.end());
+            records_insert_row(first_index + static_cast<int>(r), cells);
+        }
     }
     // Deletes one row; the rows after it move up.
     virtual void records_delete_row(int row) = 0;

@@ -64,8 +64,8 @@ struct MainFrameSeams {
 
 inline constexpr const char* kProductUrl = "https://quenlow.example/";
 inline constexpr const char* kHelpUrl = "https://quenlow.example/help";
-// A front end ends the process with this status when on_close() says so.
-inline constexpr int kCloseExitCode = -1;
+// A front end ends the process with this status when on_close() says so: a confirmed close is a success.
+inline constexpr int kCloseExitCode = 0;
 
 // What the views of a shown object keep in the frame.
 struct DisplayState {

@@ -108,8 +108,11 @@ struct RecordBatches::Run {
     // A full batch pushes its end as a new resume point (Previous finds it there already).
     bool push_resume_points = true;
     std::int64_t pages_done = 0;
-    // The cells of the row being inserted (views of the row's texts), kept from row to row.
-    std::vector<std::string_view> cells{};
+    // The rows not yet handed to the front end, and the list index of the first of them.
+    RowBlock block{};
+    int block_start = 0;
+    // The page whose progress was reported last; -1: none yet.
+    std::int64_t reported_page = -1;
 };
 
 RecordBatches::RecordBatches(PageRowDecoderFactory decoder) : decoder_(std::move(decoder)) {}
@@ -245,6 +248,24 @@ bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<Pa
 // ---- the batch loop ----
 
 void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
+    run.block_start = list_rows_;
+    run_pages(run, start);
+    flush_rows(run);
+}
+
+// The rows of a batch reach the front end in one call, with one row counter update.
+void RecordBatches::flush_rows(Run& run) {
+    FrontEnd& front = run.context.front;
+    if (run.block.row_count() > 0) front.records_insert_rows(run.block_start, run.block);
+    run.block.clear();
+    run.block_start = list_rows_;
+    if (row_counter_ == 0) return;
+    const std::string text = fmt::format(" row {} inserted", row_counter_);
+    front.set_caption(text);
+    front.log_overwrite_last(text);
+}
+
+void RecordBatches::run_pages(Run& run, ResumePoint start) {
     const BatchContext& context = run.context;
     const EngineState& state = context.database.state();
     // Where the batch fills up: a full batch that goes on records where the next one starts.
@@ -281,7 +302,10 @@ void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
                                     }
                                     if (row.empty()) return true;
                                     insert_row(run, row);
-                                    if (run.follow_up) context.front.progress_position(p);
+                                    if (run.follow_up && run.reported_page != p) {
+                                        run.reported_page = p;
+                                        context.front.progress_position(p);
+                                    }
                                     return true;
                                 });
         }
@@ -296,36 +320,34 @@ void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
 
 void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
     const BatchContext& context = run.context;
-    FrontEnd& front = context.front;
     const auto first = static_cast<std::size_t>(context.catalog.first_stored_column);
     static const std::string kNoText;
     const std::string& first_text = first < row.size() ? row[first].value_text : kNoText;
 
-    const int index = list_rows_;
-    std::vector<std::string_view>& cells = run.cells;
-    cells.clear();
-    cells.push_back(first_text);
+    RowBlock& block = run.block;
+    const std::size_t row_start = block.cells.size();
+    block.cells.push_back(first_text);
     std::size_t empty_cells = first_text.empty() || first_text == "NULL" ? 1 : 0;
     for (std::size_t i = first + 1; i < row.size(); ++i) {
         if (row[i].physical_column_id == kNotStored) continue;
-        cells.push_back(row[i].value_text);
+        block.cells.push_back(row[i].value_text);
         if (row[i].value_text.empty()) ++empty_cells;
     }
-    front.records_insert_row(index, cells);
+    block.width = block.cells.size() - row_start;
+    // A row whose cells are all empty is counted but not shown.
     if (empty_cells == row.size())
-        front.records_delete_row(index);
+        block.cells.resize(row_start);
     else
         ++list_rows_;
 
     ++row_counter_;
-    // " row <n> inserted", written per row, so built on the stack.
-    char buffer[48] = " row ";
-    char* end = std::to_chars(buffer + 5, buffer + 25, row_counter_).ptr;
-    end = std::copy_n(" inserted", 9, end);
-    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-    front.set_caption(text);
-    front.log_overwrite_last(text);
-    if (run.follow_up && context.write_log_file) context.write_log_file(text);
+    if (run.follow_up && context.write_log_file) {
+        // " row <n> inserted" goes to the log file per row, so it is built on the stack.
+        char buffer[48] = " row ";
+        char* end = std::to_chars(buffer + 5, buffer + 25, row_counter_).ptr;
+        end = std::copy_n(" inserted", 9, end);
+        context.write_log_file(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+    }
 }
 
 // ---- Next and Previous ----

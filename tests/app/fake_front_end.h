@@ -139,6 +139,16 @@ public:
         record(fmt::format("records: cell {},{} {}", row, column, text),
                [&](RecordListModel& l) { l.set_cell(row, column, text); });
     }
+    void records_insert_rows(int first_index, const RowBlock& rows) override {
+        record(fmt::format("records: block {} x{}", first_index, rows.row_count()), [&](RecordListModel& l) {
+            for (std::size_t r = 0; r < rows.row_count(); ++r) {
+                const auto row = rows.row(r);
+                const int index = first_index + static_cast<int>(r);
+                l.add_row(index, row.empty() ? std::string_view() : std::string_view(row[0]));
+                for (std::size_t c = 1; c < row.size(); ++c) l.set_cell(index, static_cast<int>(c), row[c]);
+            }
+        });
+    }
     void records_delete_row(int row) override {
         record(fmt::format("records: delete row {}", row), [&](RecordListModel& l) { l.delete_row(row); });
     }
