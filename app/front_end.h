@@ -109,6 +109,10 @@ public:
     virtual void open_url(std::string_view url) = 0;
     virtual void show_about() = 0;
 
+    // The frame is going away and waits for its worker: from now on no call may wait for the window's
+    // thread (questions answer No, the dialog is cancelled, the rest is dropped).
+    virtual void shutting_down() {}
+
     void fatal_error(std::string_view text) override {
         message_box(BoxIcon::kError, kApplicationTitle, text);
     }

@@ -67,6 +67,8 @@ MainFrame::MainFrame(ApplicationState& app, FrontEnd& front, FileSystem& files, 
 MainFrame::~MainFrame() {
     if (worker_.joinable()) {
         app_.engine.stop.store(true);
+        // A worker may be waiting for the window's thread, which is this one: release it first.
+        front_.shutting_down();
         worker_.join();
     }
 }

@@ -87,7 +87,7 @@ struct DefinitionLists {
 class MainFrame {
 public:
     MainFrame(ApplicationState& app, FrontEnd& front, FileSystem& files, MainFrameSeams seams = {});
-    // Sets the stop flag and waits for a running worker.
+    // Sets the stop flag, tells the front end to stop waiting for its window, and waits for a running worker.
     ~MainFrame();
     MainFrame(const MainFrame&) = delete;
     MainFrame& operator=(const MainFrame&) = delete;

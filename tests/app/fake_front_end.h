@@ -31,6 +31,10 @@ public:
     std::deque<bool> answers;  // answers to yes/no questions, in order; Yes when the queue is empty
     // Runs when a question is asked, before it is answered (the user's think time).
     std::function<void()> before_answer;
+    // Runs when a box is shown, before it is recorded (a window that keeps the caller waiting).
+    std::function<void()> before_box;
+    // Runs when the frame tells that it is going away.
+    std::function<void()> on_shutting_down;
 
     // ---- what the test reads ----
     std::vector<std::string> calls() const {
@@ -96,6 +100,7 @@ public:
     void set_caption(std::string_view text) override { record(fmt::format("caption: {}", text)); }
     void show_progress(bool visible) override { record(visible ? "progress shown" : "progress hidden"); }
     void message_box(BoxIcon icon, std::string_view caption, std::string_view text) override {
+        if (before_box) before_box();
         std::lock_guard lock(mutex_);
         calls_.push_back(fmt::format("box({}): {}", icon_name(icon), text));
         boxes_.push_back({icon, std::string(caption), std::string(text)});
@@ -177,6 +182,9 @@ public:
         std::lock_guard lock(mutex_);
         calls_.push_back(fmt::format("log overwrite: {}", text));
         if (!log_.empty()) log_.back() = std::string(text);
+    }
+    void shutting_down() override {
+        if (on_shutting_down) on_shutting_down();
     }
     void open_url(std::string_view url) override { record(fmt::format("url: {}", url)); }
     void show_about() override { record("about"); }
