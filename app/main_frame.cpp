@@ -65,12 +65,16 @@ MainFrame::MainFrame(ApplicationState& app, FrontEnd& front, FileSystem& files, 
 }
 
 MainFrame::~MainFrame() {
-    if (worker_.joinable()) {
+    if (!worker_.joinable()) return;
+    const bool running = worker_alive_.load();
+    if (running) {
         app_.engine.stop.store(true);
         // A worker may be waiting for the window's thread, which is this one: release it first.
         front_.shutting_down();
-        worker_.join();
     }
+    worker_.join();
+    // The application state outlives the frame: a stop meant for this worker must not stop the next.
+    if (running) app_.engine.stop.store(false);
 }
 
 EngineEvents& MainFrame::engine_events() {
@@ -289,6 +293,7 @@ void MainFrame::release_database() {
 
 void MainFrame::delete_tree() {
     tree_.delete_all();
+    check_marks_.clear();
     categories_ = {};
 }
 

@@ -34,6 +34,7 @@
 #include "app/application_state.h"
 #include "app/front_end.h"
 #include "app/object_tree.h"
+#include "app/tree_checks.h"
 #include "engine/catalog/system_catalog.h"
 #include "engine/pages/file_reader.h"
 #include "engine/pages/opened_database.h"
@@ -128,6 +129,8 @@ public:
     ObjectTree& tree() { return tree_; }
     const ObjectTree& tree() const { return tree_; }
     const TreeCategories& categories() const { return categories_; }
+    // The check marks of the tree's items; emptied with the tree.
+    TreeCheckMarks& check_marks() { return check_marks_; }
     OpenedDatabase* database() const { return database_.get(); }
     // The catalog of the loaded database; nothing before a scan, after a failed one or a fatal error.
     SystemCatalog* catalog() const;
@@ -161,6 +164,7 @@ private:
 
     ObjectTree tree_;
     TreeCategories categories_;
+    TreeCheckMarks check_marks_;
     std::unique_ptr<OpenedDatabase> database_;
     std::string selected_mdf_path_;
     bool advanced_ = false;

@@ -65,6 +65,19 @@ TEST(UiCallQueue, ShutDownReleasesWaitersAndDropsEveryLaterCall) {
     EXPECT_TRUE(queue.is_shut_down());
 }
 
+MainFrameSeams seams_with_table() {
+    MainFrameSeams seams;
+    seams.build_catalog = [](OpenedDatabase& db) {
+        auto catalog = std::make_unique<SystemCatalog>(db);
+        SchemaObjectRow table;
+        table.name = "t";
+        table.type = "U ";
+        catalog->objects.push_back(table);
+        return catalog;
+    };
+    return seams;
+}
+
 // The window's thread ends the frame while the scan worker waits for it to show the last box: the frame
 // tells the front end first, so the worker is let go and the end does not hang.
 TEST(UiCallQueue, EndingTheFrameWhileItsWorkerWaitsOnTheWindowDoesNotDeadlock) {
@@ -86,21 +99,26 @@ TEST(UiCallQueue, EndingTheFrameWhileItsWorkerWaitsOnTheWindowDoesNotDeadlock) {
     };
     front.on_shutting_down = [&] { window.shut_down(); };
 
-    MainFrameSeams seams;
-    seams.build_catalog = [](OpenedDatabase& db) {
-        auto catalog = std::make_unique<SystemCatalog>(db);
-        SchemaObjectRow table;
-        table.name = "t";
-        table.type = "U ";
-        catalog->objects.push_back(table);
-        return catalog;
-    };
-    auto frame = std::make_unique<MainFrame>(app, front, files, std::move(seams));
+    auto frame = std::make_unique<MainFrame>(app, front, files, seams_with_table());
     frame->on_open();
     while (!waiting) std::this_thread::yield();
     frame.reset();
     EXPECT_TRUE(window.is_shut_down());
     EXPECT_EQ(app.running.load(), 0);
+    // The state outlives the frame: its stop request is gone with it.
+    EXPECT_FALSE(app.engine.stop.load());
+
+    // A frame whose worker has ended leaves nothing behind either: the next frame on the state scans.
+    front.before_box = nullptr;
+    front.on_shutting_down = nullptr;
+    frame = std::make_unique<MainFrame>(app, front, files, seams_with_table());
+    frame->on_open();
+    frame->wait_for_worker();
+    frame.reset();
+    frame = std::make_unique<MainFrame>(app, front, files, seams_with_table());
+    frame->on_open();
+    frame->wait_for_worker();
+    EXPECT_NE(frame->catalog(), nullptr);
 }
 
 }  // namespace
