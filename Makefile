@@ -3,7 +3,7 @@ BUILD ?= build
 SAN_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-sanitize run test test-sanitize ci clean
+.PHONY: all deps build build-sanitize run gui test test-sanitize ci clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: build
 	@mkdir -p $(BUILD)/sample
 	@$(BUILD)/tools/quenlow-make-sample-db $(BUILD)/sample/sample.mdf >/dev/null
 	@$(BUILD)/cli/quenlow scan $(BUILD)/sample/sample.mdf
+
+# The desktop window (needs a display; QT_QPA_PLATFORM=offscreen runs it without one).
+gui: build
+	@$(BUILD)/gui/quenlow-gui
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -32,8 +32,13 @@ ObjectTreeView::ObjectTreeView(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setExpandsOnDoubleClick(true);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The column fits its widest item when the tree is redrawn or opened, not at every insertion.
+    header()->setSectionResizeMode(QHeaderView::Interactive);
     header()->setStretchLastSection(false);
+    connect(this, &QTreeWidget::itemExpanded, this, [this] { fit_width(); });
+    file_icon_ = style()->standardIcon(QStyle::SP_FileIcon);
+    folder_icon_ = style()->standardIcon(QStyle::SP_DirIcon);
+    drive_icon_ = style()->standardIcon(QStyle::SP_DriveHDIcon);
     delegate_ = new HitDelegate(this);
     setItemDelegate(delegate_);
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
@@ -58,7 +63,7 @@ void ObjectTreeView::insert_item(TreeItemId item, TreeItemId parent, const QStri
     node->setText(0, text);
     node->setToolTip(0, text);
     node->setData(0, kIdRole, QVariant::fromValue(item));
-    node->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+    node->setIcon(0, parent == kNoItem ? drive_icon_ : file_icon_);
     node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
     // A new child takes its parent's full mark, so a checked table keeps its new schema items checked.
     const bool parent_checked = parent != kNoItem && parent_item->checkState(0) == Qt::Checked;
@@ -72,8 +77,12 @@ void ObjectTreeView::insert_item(TreeItemId item, TreeItemId parent, const QStri
         parent_item->addChild(node);
     items_[item] = node;
     if (parent_checked && marks_ != nullptr) marks_->set(item, CheckMark::kChecked);
-    if (parent == kNoItem) node->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
-    if (parent_item != invisibleRootItem()) parent_item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    if (parent_item != invisibleRootItem() && parent_item->parent() != nullptr && parent_item->childCount() == 1)
+        parent_item->setIcon(0, folder_icon_);
+}
+
+void ObjectTreeView::fit_width() {
+    resizeColumnToContents(0);
 }
 
 void ObjectTreeView::delete_all() {

@@ -25,6 +25,8 @@ public:
     void set_children_order(TreeItemId parent, const std::vector<TreeItemId>& children);
     void set_bold(TreeItemId item, bool bold);
     void select(TreeItemId item);
+    // Widens the column to its widest visible item.
+    void fit_width();
 
     QTreeWidgetItem* widget_item(TreeItemId item) const;
     TreeItemId item_id(const QTreeWidgetItem* item) const;
@@ -54,6 +56,9 @@ private:
     HitDelegate* delegate_;
     std::unordered_map<TreeItemId, QTreeWidgetItem*> items_;
     TreeCheckMarks* marks_ = nullptr;
+    QIcon file_icon_;
+    QIcon folder_icon_;
+    QIcon drive_icon_;
 };
 
 }  // namespace quenlow::gui

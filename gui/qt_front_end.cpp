@@ -168,6 +168,10 @@ void QtFrontEnd::tree_select(TreeItemId item) {
     run([this, item] { window_.tree_->select(item); });
 }
 
+void QtFrontEnd::tree_redraw() {
+    run([this] { window_.tree_->fit_width(); });
+}
+
 // ---- records ----
 
 void QtFrontEnd::records_delete_all_rows() {

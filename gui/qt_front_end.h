@@ -41,7 +41,7 @@ public:
     void tree_set_item_data(TreeItemId, std::uint32_t) override {}
     void tree_set_bold(TreeItemId item, bool bold) override;
     void tree_select(TreeItemId item) override;
-    void tree_redraw() override {}
+    void tree_redraw() override;
 
     void records_delete_all_rows() override;
     void records_delete_columns(int count) override;
