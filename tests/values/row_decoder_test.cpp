@@ -135,6 +135,8 @@ protected:
     TestDatabase database{testing::page_images(4, {})};
     FakeLargeValues large;
     FakeXml xml;
+    // The decoders serve the first batch of a table.
+    bool rows_loading = false;
 
     std::unique_ptr<CDataPage> page_of(const std::vector<Bytes>& records) {
         PageAssembler page;
@@ -143,7 +145,7 @@ protected:
     }
     std::vector<DecodedRow> decode(const NamedDecoder& decoder, const CDataPage& page,
                                    std::vector<ColumnDescriptor>& descriptors) {
-        DecodeContext ctx = make_decode_context(database.state(), large, xml);
+        DecodeContext ctx = make_decode_context(database.db(), large, xml, rows_loading);
         return decoder.decode(page, descriptors, ctx);
     }
     // One record of an int key (1) and the given variable values.
@@ -451,7 +453,7 @@ TEST_F(RowDecoderTest, ValuesStoredElsewhere) {
     };
     for (const LargeCase& c : cases) {
         large.calls.clear();
-        database.state().rows_loading = c.rows_loading;
+        rows_loading = c.rows_loading;
         const std::string type_text = c.type_code == kTypeXml ? "xml(-1)" : "varbinary(-1)";
         auto page = keyed_page({{c.item, true}});
         auto rows = decode_texts(c.decoder, *page, keyed_table(type_text, c.type_code));
@@ -583,7 +585,7 @@ TEST_F(RowDecoderTest, RecordsSkippedByDecoder) {
     // The definition offset form also decodes refused records; they hold nothing to read.
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "", ""}));
 
-    database.state().show_deleted = true;
+    database.reopen({.show_deleted = true});
     EXPECT_EQ(first_texts(kTableLayout), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "2", ""}));
 }
@@ -631,7 +633,7 @@ TEST_F(RowDecoderTest, MovedRowIsShownOnce) {
             std::vector<std::string> first;
             for (std::int32_t page_id : {2, 3}) {
                 CDataPage page(*db.db().read_raw_page({1, page_id}), db.db());
-                DecodeContext ctx = make_decode_context(db.state(), large, xml);
+                DecodeContext ctx = make_decode_context(db.db(), large, xml);
                 std::vector<ColumnDescriptor> descriptors = mixed_table();
                 for (const DecodedRow& row : decoder.decode(page, descriptors, ctx))
                     first.push_back(row[0].value_text);
@@ -699,7 +701,7 @@ TEST_F(RowDecoderTest, MutatedPagesDecodeWithinTheirRecords) {
     // (the sanitizer build checks that), and the rows of untouched records stay as they were.
     std::vector<Bytes> records;
     for (int i = 0; i < 4; ++i) records.push_back(build_record(mixed_row(i, u"name")));
-    database.state().show_deleted = true;
+    database.reopen({.show_deleted = true});
     for (std::uint32_t seed = 1; seed <= 200; ++seed) {
         std::vector<Bytes> damaged = records;
         Bytes noise = testing::random_bytes(8, seed);
