@@ -590,6 +590,31 @@ TEST_F(RowDecoderTest, RecordsSkippedByDecoder) {
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "2", ""}));
 }
 
+// Two databases open at once on the same file and the same engine state, one showing deleted records:
+// each page decodes by the choice of its own database, whichever was opened last.
+TEST_F(RowDecoderTest, DatabasesOpenAtOnceKeepTheirOwnDeletedRecordChoice) {
+    RecordSpec deleted = mixed_row(2, u"gone");
+    deleted.status_a = record_status(kRecordDeletedData);
+    PageAssembler assembler;
+    assembler.add_record(build_record(mixed_row(1, u"live")));
+    assembler.add_record(build_record(deleted));
+    OpenedDatabase& hiding = database.db();
+    OpenedDatabase& showing = database.reopen({.show_deleted = true});
+    auto first_texts = [&](OpenedDatabase& db, const NamedDecoder& decoder) {
+        CDataPage page(assembler.finish(), db);
+        DecodeContext ctx = make_decode_context(db, large, xml);
+        std::vector<ColumnDescriptor> descriptors = mixed_table();
+        std::vector<std::string> out;
+        for (const auto& row : decoder.decode(page, descriptors, ctx)) out.push_back(row[0].value_text);
+        return out;
+    };
+    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+        EXPECT_EQ(first_texts(hiding, decoder), (std::vector<std::string>{"1"})) << decoder.name;
+        EXPECT_EQ(first_texts(showing, decoder), (std::vector<std::string>{"1", "2"})) << decoder.name;
+        EXPECT_EQ(first_texts(hiding, decoder), (std::vector<std::string>{"1"})) << decoder.name;
+    }
+}
+
 // A moved row: page 2 holds row 1 and a stub to page 3 slot 1; page 3 holds row 2 and the moved row 3,
 // whose back pointer names the stub. The moved row is shown once, through its stub.
 TEST_F(RowDecoderTest, MovedRowIsShownOnce) {
