@@ -23,8 +23,11 @@ struct ApplicationState {
     std::string log_folder;
     std::string mdf_path;
     RecoveryMode recovery_mode = RecoveryMode::kUnset;
+    // The code page of 8-bit text that has no collation at all, for the databases opened from now on:
+    // what the system's 8-bit code page is on Windows.
+    std::int32_t ansi_code_page = 1252;
 
-    // Stop flag, layout flag, deleted-record settings, identification and the collation table.
+    // Stop flag, layout flag, identification and the collation table.
     EngineState engine;
 };
 

@@ -8,7 +8,7 @@ DatabaseInfo collect_database_info(const std::string& path, ApplicationState& ap
                                    FileSystem& files) {
     DatabaseInfo info;
     info.path = path;
-    auto db = OpenedDatabase::open(path, false, {app.engine, events, files});
+    auto db = OpenedDatabase::open(path, ReadOptions{}, {app.engine, events, files});
     if (!db->is_open()) return info;
     info.opened = true;
     info.boot = read_boot_page(*db);

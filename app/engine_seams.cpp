@@ -19,9 +19,10 @@ struct ValueReaders {
     std::optional<DecodeContext> context;
 };
 
-std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database) {
+std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database, bool rows_loading) {
     auto readers = std::make_shared<ValueReaders>();
-    readers->context.emplace(make_decode_context(database.state(), readers->large_values, readers->xml));
+    readers->context.emplace(
+        make_decode_context(database, readers->large_values, readers->xml, rows_loading));
     return readers;
 }
 
@@ -52,25 +53,24 @@ TableDisplaySettings table_display_settings() {
 }
 
 PageRowDecoderFactory table_page_decoder() {
-    return [](OpenedDatabase& database, SystemCatalog& catalog) -> PageRowDecoder {
-        auto readers = make_value_readers(database);
+    return [](OpenedDatabase& database, SystemCatalog& catalog, bool rows_loading) -> PageRowDecoder {
+        auto readers = make_value_readers(database, rows_loading);
         readers->large_values.keep_to(catalog.current_pages);
         auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
                                 bool layout_form, const PageRowVisitor& visit) {
             DecodeContext& context = *readers->context;
-            if (const OpenedDatabase* db = page.database()) context.rows_loading = db->state().rows_loading;
             if (layout_form)
                 decode_table_page_layout(page, descriptors, context, visit);
             else
                 decode_table_page_offsets(page, descriptors, context, visit);
         };
-        return data_page_stream_decoder(std::move(decode))(database, catalog);
+        return data_page_stream_decoder(std::move(decode))(database, catalog, rows_loading);
     };
 }
 
 DefinitionPageDecoderFactory definition_page_decoder() {
     return [](OpenedDatabase& database) -> DefinitionPageDecoder {
-        auto readers = make_value_readers(database);
+        auto readers = make_value_readers(database, false);
         return [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
                          bool layout_form) {
             DecodeContext& context = *readers->context;

@@ -72,7 +72,7 @@ OpenChoicesResult make_open_choices(const OpenOptions& options, const std::strin
     choices.log_folder = options.log_dir;
     if (!CodePageConverters().supports(options.ansi_code_page))
         return {std::nullopt, fmt::format("Code page {} cannot be converted here.", options.ansi_code_page)};
-    app.engine.ansi_code_page = options.ansi_code_page;
+    app.ansi_code_page = options.ansi_code_page;
     return {std::move(choices), {}};
 }
 

@@ -127,9 +127,10 @@ void MainFrame::on_open() {
     if (busy()) return information(kPleaseWait);
     reap_worker();
     std::optional<OpenChoices> choices =
-        front_.open_dialog({app_.engine.collations, app_.engine.manual_collation_id});
+        front_.open_dialog({app_.engine.collations, read_options_.manual_collation_id});
     if (!choices) return;
     apply_open_choices(*choices, app_);
+    read_options_ = read_options_of(*choices, app_.ansi_code_page);
 
     app_.running.store(1);
     selected_mdf_path_ = app_.mdf_path;
@@ -315,14 +316,14 @@ bool MainFrame::scan_worker() {
     const std::string path = selected_mdf_path_;
     const std::string doubled = double_backslashes(path);
     if (!doubled.empty()) add_log_line("Browse File Path:\t" + doubled);
-    advanced_ = app_.recovery_mode == RecoveryMode::kAdvanced;
-    add_log_line(advanced_ ? "Advanced mode is selected for file recovery."
-                           : "Standard mode is selected for file recovery.");
+    add_log_line(read_options_.advanced ? "Advanced mode is selected for file recovery."
+                                        : "Standard mode is selected for file recovery.");
     add_log_line("Scanning of file starts...");
 
     // The path goes to the open as selected: on Windows the doubled form names the same file, elsewhere
     // a backslash is an ordinary character of a file name and doubling it would name another file.
-    database_ = OpenedDatabase::open(path, advanced_, {app_.engine, *events_, files_}, seams_.build_catalog);
+    database_ =
+        OpenedDatabase::open(path, read_options_, {app_.engine, *events_, files_}, seams_.build_catalog);
     if (!database_->is_open()) {
         delete_tree();
         app_.running.store(0);

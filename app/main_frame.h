@@ -137,7 +137,7 @@ public:
     // Where the engine reports; handed to the database open and kept by it.
     EngineEvents& engine_events();
     const std::string& selected_mdf_path() const { return selected_mdf_path_; }
-    bool advanced() const { return advanced_; }
+    bool advanced() const { return read_options_.advanced; }
     DisplayState& display() { return display_; }
     DefinitionLists& definitions() { return definitions_; }
     const MainFrameSeams& seams() const { return seams_; }
@@ -167,7 +167,8 @@ private:
     TreeCheckMarks check_marks_;
     std::unique_ptr<OpenedDatabase> database_;
     std::string selected_mdf_path_;
-    bool advanced_ = false;
+    // The read options of the last confirmed open, handed to the database open of its scan.
+    ReadOptions read_options_;
     DisplayState display_;
     DefinitionLists definitions_;
 

@@ -27,10 +27,17 @@ void apply_open_choices(const OpenChoices& choices, ApplicationState& app) {
     if (!app.log_folder.empty() && app.log_folder.back() != '/') app.log_folder += '/';
     app.recovery_mode = choices.recovery_mode;
     app.engine.sql2000_layout.store(choices.is_sql2000);
-    app.engine.show_deleted = choices.show_deleted;
-    app.engine.show_advanced_deleted = choices.show_advanced_deleted;
-    app.engine.automatic_collation = choices.automatic_collation;
-    app.engine.manual_collation_id = choices.manual_collation_id;
+}
+
+ReadOptions read_options_of(const OpenChoices& choices, std::int32_t ansi_code_page) {
+    ReadOptions options;
+    options.advanced = choices.recovery_mode == RecoveryMode::kAdvanced;
+    options.show_deleted = choices.show_deleted;
+    options.show_advanced_deleted = choices.show_advanced_deleted;
+    options.automatic_collation = choices.automatic_collation;
+    options.manual_collation_id = choices.manual_collation_id;
+    options.ansi_code_page = ansi_code_page;
+    return options;
 }
 
 }  // namespace quenlow

@@ -1,6 +1,6 @@
 #pragma once
 // What the open dialog asks before a scan, the rules by which it refuses a choice, and how a confirmed
-// choice enters the application state.
+// choice enters the application state and the read options of the database open.
 
 #include <cstdint>
 #include <optional>
@@ -8,6 +8,7 @@
 
 #include "app/application_state.h"
 #include "engine/pages/collation_table.h"
+#include "engine/pages/read_options.h"
 
 namespace quenlow {
 
@@ -42,8 +43,13 @@ inline constexpr const char* kInvalidLogPath =
 // folder. Nothing when the choice is accepted.
 std::optional<std::string> open_choices_refusal(const OpenChoices& choices);
 
-// Writes a confirmed choice into the application state. The log folder gains a trailing '/' when it has
-// none; no log folder leaves it empty.
+// Writes what the application itself shows of a confirmed choice into the application state: the data
+// file path, the log folder, the recovery mode and the SQL Server 2000 layout flag. The log folder gains
+// a trailing '/' when it has none; no log folder leaves it empty.
 void apply_open_choices(const OpenChoices& choices, ApplicationState& app);
+
+// The read options of a confirmed choice: advanced mode for the advanced recovery mode, the deleted
+// record and collation choices as made, and the given code page for 8-bit text without a collation.
+ReadOptions read_options_of(const OpenChoices& choices, std::int32_t ansi_code_page);
 
 }  // namespace quenlow

@@ -493,7 +493,7 @@ std::string render_page_inspection(const PageInspection& inspection) {
 PageInspectionResult inspect_database_page(const PageInspectionRequest& request, ApplicationState& app,
                                            EngineEvents& events, FileSystem& files) {
     PageInspectionResult result;
-    auto db = OpenedDatabase::open(request.path, false, {app.engine, events, files});
+    auto db = OpenedDatabase::open(request.path, ReadOptions{}, {app.engine, events, files});
     if (!db->is_open()) {
         result.status = PageInspectionResult::Status::kOpenFailed;
         return result;

@@ -68,7 +68,7 @@ void PageRowDecoder::each_row(PageAddress address, std::vector<ColumnDescriptor>
 }
 
 PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode) {
-    return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog) {
+    return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog, bool) {
         return PageRowDecoder::streaming([decode, &database, &catalog](
                                              PageAddress address, std::vector<ColumnDescriptor>& descriptors,
                                              const PageRowVisitor& visit) {
@@ -77,10 +77,10 @@ PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode) {
             // Only the table's own data pages give its rows, whichever route listed them.
             if (!page || page->header().page_type != kPageTypeData) return;
             if (!catalog.current_pages.owns(page->header())) return;
-            const EngineState& state = database.state();
-            const bool layout_form = !state.sql2000_layout.load() && !catalog.current_rowset_columns.empty();
+            const bool layout_form =
+                !database.state().sql2000_layout.load() && !catalog.current_rowset_columns.empty();
             decode(*page, descriptors, layout_form, visit);
-            if (state.show_advanced_deleted) page->release_scan_candidates();
+            if (database.options().show_advanced_deleted) page->release_scan_candidates();
         });
     };
 }
@@ -133,7 +133,7 @@ void RecordBatches::reset() {
 
 bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loading) {
     EngineState& state = context.database.state();
-    state.rows_loading = rows_loading;
+    first_load_rows_loading_ = rows_loading;
     reset();
     bool any = false;
     if (context.advanced)
@@ -143,7 +143,6 @@ bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loadi
     else
         any = load_by_allocation_unit(context);
     if (state.stop_requested()) state.stop.store(false);
-    state.rows_loading = false;
     return any;
 }
 
@@ -230,8 +229,10 @@ bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<Pa
     shown_batch_ = 0;
     row_counter_ = 0;
 
-    Run run{context, decoder_ ? decoder_(context.database, context.catalog) : PageRowDecoder{},
-            context.catalog.column_descriptors};
+    Run run{
+        context,
+        decoder_ ? decoder_(context.database, context.catalog, first_load_rows_loading_) : PageRowDecoder{},
+        context.catalog.column_descriptors};
     run_batch_loop(run, {0, 0});
 
     if (row_counter_ > 0) {
@@ -421,7 +422,7 @@ void RecordBatches::show_follow_up_batch(const BatchContext& context, DisplaySta
     display.last_shown_resume_points = static_cast<int>(batch + 1);
     display.last_shown_row = static_cast<int>(start.row_index);
 
-    Run run{context, decoder_ ? decoder_(context.database, context.catalog) : PageRowDecoder{},
+    Run run{context, decoder_ ? decoder_(context.database, context.catalog, false) : PageRowDecoder{},
             context.catalog.column_descriptors, true, push_resume_points};
     run_batch_loop(run, start);
 

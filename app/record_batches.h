@@ -104,7 +104,10 @@ private:
 };
 
 // Makes the page decoder of one load, for the database and the catalog of the table being shown.
-using PageRowDecoderFactory = std::function<PageRowDecoder(OpenedDatabase& database, SystemCatalog& catalog)>;
+// rows_loading: the decoder serves the first batch of a table, whose values stored elsewhere show
+// placeholders instead of being read.
+using PageRowDecoderFactory =
+    std::function<PageRowDecoder(OpenedDatabase& database, SystemCatalog& catalog, bool rows_loading)>;
 
 // Decodes the records of one data page. layout_form: the records are placed by the physical positions of
 // the descriptors (later layouts whose rowset has physical column rows); otherwise by their offsets.
@@ -151,10 +154,10 @@ class RecordBatches {
 public:
     explicit RecordBatches(PageRowDecoderFactory decoder = {});
 
-    // The first batch of the catalog's current table. The rows-loading flag of the engine state is set to
-    // rows_loading for the duration (values stored elsewhere then show placeholders), the page list is
-    // made by the route the mode and layout choose, and the batch loader runs. Afterwards the stop flag
-    // and the rows-loading flag are cleared. True when any row was processed.
+    // The first batch of the catalog's current table. The page list is made by the route the mode and
+    // layout choose, and the batch loader runs with a decoder made for rows_loading (values stored
+    // elsewhere then show placeholders; the decoders of Next and Previous always read them). Afterwards
+    // the stop flag is cleared. True when any row was processed.
     bool load_table_rows(const BatchContext& context, bool rows_loading = true);
 
     // The workers of "Next Records" and "Previous Records". Each hides the progress bar and clears the
@@ -201,6 +204,8 @@ private:
                               bool push_resume_points);
 
     PageRowDecoderFactory decoder_;
+    // The rows_loading of the first load under way, for the decoder its batch loader makes.
+    bool first_load_rows_loading_ = true;
     std::vector<PageAddress> page_list_;
     std::deque<ResumePoint> resume_points_;
     ResumePoint current_;

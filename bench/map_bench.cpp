@@ -170,7 +170,7 @@ void OpenAndMap(benchmark::State& state) {
     PosixFileSystem files;
     std::uint64_t mapped = 0;
     for (auto _ : state) {
-        auto db = OpenedDatabase::open(path.string(), false, {engine, events, files});
+        auto db = OpenedDatabase::open(path.string(), ReadOptions{}, {engine, events, files});
         if (!db->is_open()) {
             state.SkipWithError("the benchmark file did not open");
             break;

@@ -73,7 +73,7 @@ void BM_DecodeTablePageLayout(benchmark::State& state) {
     CDataPage page(assembler.finish(), database.db());
     EmptyLargeValueReader large;
     EmptyXmlConverter xml;
-    DecodeContext ctx = make_decode_context(database.state(), large, xml);
+    DecodeContext ctx = make_decode_context(database.db(), large, xml);
     std::vector<ColumnDescriptor> descriptors = table();
     std::size_t rows = 0;
     for (auto _ : state) {

@@ -58,7 +58,6 @@ std::vector<std::byte> utf16(const char* s) {
 // Formats every value of `row` per iteration, the way the row decoder does.
 void run(benchmark::State& state, std::vector<Value> row, std::int32_t collation_code_page = 1252) {
     EngineState engine;
-    engine.rows_loading = true;
     engine.collations[7] = {"collation", collation_code_page};
     FormatContext context{engine};
     for (auto _ : state) {

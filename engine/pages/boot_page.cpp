@@ -119,12 +119,12 @@ ByteSpan CBootPage::record_data() const {
     return ByteSpan(buffer_.data(), kPageSize).subspan(B::kRecordData);
 }
 
-void CBootPage::identify(EngineState& state) {
+void CBootPage::identify(EngineState& state, const ReadOptions& options) {
     state.version_text = std::string(sql_version_text(version));
     state.stored_collation_id = collation_id;
-    if (!state.automatic_collation) {
-        if (state.collations.count(state.manual_collation_id))
-            apply_collation(state, state.manual_collation_id);
+    if (!options.automatic_collation) {
+        if (state.collations.count(options.manual_collation_id))
+            apply_collation(state, options.manual_collation_id);
         return;
     }
     auto key = find_collation_key(state.collations, collation_id);
@@ -154,7 +154,7 @@ BootPageSummary read_boot_page(OpenedDatabase& db) {
 
     CBootPage boot(std::move(*buffer));
     summary.raw_collation_id = boot.collation_id;
-    boot.identify(db.state());
+    boot.identify(db.state(), db.options());
     db.set_database_name(boot.database_name);
 
     summary.found = true;
@@ -166,9 +166,9 @@ BootPageSummary read_boot_page(OpenedDatabase& db) {
     summary.full_database_name = boot.full_database_name;
     summary.collation_id = boot.collation_id;
     summary.collation_found =
-        db.state().automatic_collation
+        db.options().automatic_collation
             ? find_collation_key(db.state().collations, summary.raw_collation_id).has_value()
-            : db.state().collations.count(db.state().manual_collation_id) > 0;
+            : db.state().collations.count(db.options().manual_collation_id) > 0;
     return summary;
 }
 

@@ -34,6 +34,7 @@
 #include "engine/pages/data_file.h"
 #include "engine/pages/page_address.h"
 #include "engine/pages/page_header.h"
+#include "engine/pages/read_options.h"
 #include "engine/pages/record_page.h"
 
 namespace quenlow {
@@ -89,7 +90,7 @@ class CBootPage final : public PrimaryRecordPage {
     // Writes the version text and, when the collation is found in the state's table (automatic choice:
     // by the id read here; manual choice: by the chosen key), the collation fields. An automatic id that
     // is found only by its low 16 bits is kept as those 16 bits.
-    void identify(EngineState& state);
+    void identify(EngineState& state, const ReadOptions& options);
 
     std::string database_name;
     std::string full_database_name;

@@ -84,9 +84,9 @@ std::string listed_base_name(const std::string& physical) {
 
 }  // namespace
 
-std::unique_ptr<OpenedDatabase> OpenedDatabase::open(const std::string& path, bool advanced, Context context,
-                                                     const CatalogBuilder& build_catalog) {
-    std::unique_ptr<OpenedDatabase> db(new OpenedDatabase(path, advanced, context));
+std::unique_ptr<OpenedDatabase> OpenedDatabase::open(const std::string& path, const ReadOptions& options,
+                                                     Context context, const CatalogBuilder& build_catalog) {
+    std::unique_ptr<OpenedDatabase> db(new OpenedDatabase(path, options, context));
     auto reader = context.files.open_read_only(path);
     if (!reader) {
         db->open_ = false;

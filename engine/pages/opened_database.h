@@ -33,6 +33,7 @@
 #include "engine/pages/file_reader.h"
 #include "engine/pages/page_header.h"
 #include "engine/pages/page_map.h"
+#include "engine/pages/read_options.h"
 
 namespace quenlow {
 
@@ -66,12 +67,13 @@ public:
 
     // Opens the primary file, settles its leading offset, maps its pages and, on success, builds the
     // catalog with build_catalog (when given). Always returns an object; is_open() tells success.
-    // Fatal errors go to the events. The stop flag is cleared before returning.
-    static std::unique_ptr<OpenedDatabase> open(const std::string& path, bool advanced, Context context,
-                                                const CatalogBuilder& build_catalog = {});
+    // Fatal errors go to the events. The stop flag is cleared before returning. The options stay with
+    // the database as they were given.
+    static std::unique_ptr<OpenedDatabase> open(const std::string& path, const ReadOptions& options,
+                                                Context context, const CatalogBuilder& build_catalog = {});
 
     bool is_open() const { return open_; }
-    bool advanced() const { return advanced_; }
+    const ReadOptions& options() const { return options_; }
     EngineState& state() const { return context_.state; }
     EngineEvents& events() const { return context_.events; }
     FileSystem& files() const { return context_.files; }
@@ -104,8 +106,8 @@ public:
     void find_secondary_files(std::vector<DatabaseFileRow>& file_list);
 
 private:
-    OpenedDatabase(std::string path, bool advanced, Context context)
-        : context_(context), advanced_(advanced) {
+    OpenedDatabase(std::string path, const ReadOptions& options, Context context)
+        : context_(context), options_(options) {
         primary_.path = std::move(path);
     }
 
@@ -119,7 +121,7 @@ private:
                        const std::vector<std::uint64_t>& read_errors);
 
     Context context_;
-    bool advanced_;
+    const ReadOptions options_;
     bool open_ = true;
     DataFile primary_;
     std::map<std::uint16_t, SecondaryFileInfo> secondary_;

@@ -43,10 +43,10 @@ bool CPage::stop_requested() const {
     return database_ != nullptr && database_->state().stop_requested();
 }
 bool CPage::show_deleted() const {
-    return database_ != nullptr && database_->state().show_deleted;
+    return database_ != nullptr && database_->options().show_deleted;
 }
 bool CPage::show_advanced_deleted() const {
-    return database_ != nullptr && database_->state().show_advanced_deleted;
+    return database_ != nullptr && database_->options().show_advanced_deleted;
 }
 bool CPage::sql2000_layout() const {
     return database_ != nullptr && database_->state().sql2000_layout.load();

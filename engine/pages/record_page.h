@@ -46,7 +46,8 @@ class CPage {
     // Null for a page built from bytes alone.
     OpenedDatabase* database() const { return database_; }
 
-    // Engine settings, read from the database's state; all off for a page without a database.
+    // The stop flag and layout of the database's state and the deleted-record choices of its read
+    // options; all off for a page without a database.
     bool stop_requested() const;
     bool show_deleted() const;
     bool show_advanced_deleted() const;

@@ -567,10 +567,16 @@ void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string
 
 }  // namespace
 
-DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
-                                  XmlConverter& xml) {
-    return DecodeContext{FormatContext{state, state.ansi_code_page}, large_values,       xml,
-                         state.rows_loading,   state.show_deleted, state.sql2000_layout.load()};
+DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,
+                                  XmlConverter& xml, bool rows_loading) {
+    const EngineState& state = database.state();
+    const ReadOptions& options = database.options();
+    return DecodeContext{FormatContext{state, options.ansi_code_page},
+                         large_values,
+                         xml,
+                         rows_loading,
+                         options.show_deleted,
+                         state.sql2000_layout.load()};
 }
 
 namespace {

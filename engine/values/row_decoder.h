@@ -37,6 +37,7 @@
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/pages/engine_state.h"
+#include "engine/pages/opened_database.h"
 #include "engine/pages/record_page.h"
 #include "engine/values/large_value_reader.h"
 #include "engine/values/value_format.h"
@@ -60,9 +61,10 @@ struct DecodeContext {
     bool sql2000_layout = false;
 };
 
-// A context whose flags are those of `state` now.
-DecodeContext make_decode_context(const EngineState& state, LargeValueReader& large_values,
-                                  XmlConverter& xml);
+// A context for the pages of `database`: its state, its read options (deleted records, the code page
+// of text without a collation), the layout flag as it is now, and the given rows_loading.
+DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,
+                                  XmlConverter& xml, bool rows_loading = false);
 
 // Receives the rows of a page one at a time, in slot order: the descriptor list itself, whose texts
 // hold the record just decoded (valid until the next row). False: no further row of the page is wanted.

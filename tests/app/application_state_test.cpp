@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/pages/read_options.h"
+
 namespace quenlow {
 namespace {
 
@@ -15,6 +17,7 @@ TEST(ApplicationState, StartValues) {
     EXPECT_TRUE(app.log_folder.empty());
     EXPECT_TRUE(app.mdf_path.empty());
     EXPECT_EQ(app.recovery_mode, RecoveryMode::kUnset);
+    EXPECT_EQ(app.ansi_code_page, 1252);
     EXPECT_EQ(static_cast<int>(RecoveryMode::kStandard), 1);
     EXPECT_EQ(static_cast<int>(RecoveryMode::kAdvanced), 2);
 
@@ -22,17 +25,21 @@ TEST(ApplicationState, StartValues) {
     EXPECT_FALSE(e.stop.load());
     EXPECT_FALSE(e.stop_requested());
     EXPECT_FALSE(e.sql2000_layout.load());
-    EXPECT_FALSE(e.show_deleted);
-    EXPECT_FALSE(e.show_advanced_deleted);
     EXPECT_TRUE(e.version_text.empty());
     EXPECT_TRUE(e.collation_name.empty());
     EXPECT_TRUE(e.collations.empty());
     EXPECT_FALSE(e.collation_found);
     EXPECT_EQ(e.detected_collation_id, -1);
     EXPECT_EQ(e.code_page, 1252);
-    EXPECT_TRUE(e.automatic_collation);
-    EXPECT_EQ(e.manual_collation_id, 0);
-    EXPECT_FALSE(e.rows_loading);
+
+    // How a database is read starts as: standard mode, no deleted records, the boot page's collation.
+    const ReadOptions options;
+    EXPECT_FALSE(options.advanced);
+    EXPECT_FALSE(options.show_deleted);
+    EXPECT_FALSE(options.show_advanced_deleted);
+    EXPECT_TRUE(options.automatic_collation);
+    EXPECT_EQ(options.manual_collation_id, 0);
+    EXPECT_EQ(options.ansi_code_page, 1252);
 }
 
 TEST(ApplicationState, TwoStatesAreIndependent) {

@@ -58,6 +58,11 @@ public:
         std::lock_guard lock(mutex_);
         return dialogs_;
     }
+    // The manual collation id each open dialog was opened with.
+    std::vector<std::int64_t> dialog_manual_ids() const {
+        std::lock_guard lock(mutex_);
+        return dialog_manual_ids_;
+    }
     // Calls whose line starts with prefix, prefix removed.
     std::vector<std::string> calls_starting(const std::string& prefix) const {
         std::vector<std::string> out;
@@ -117,9 +122,10 @@ public:
         boxes_.push_back({icon, std::string(caption), std::string(text)});
         return yes;
     }
-    std::optional<OpenChoices> open_dialog(const OpenDialogRequest&) override {
+    std::optional<OpenChoices> open_dialog(const OpenDialogRequest& request) override {
         std::lock_guard lock(mutex_);
         ++dialogs_;
+        dialog_manual_ids_.push_back(request.manual_collation_id);
         calls_.push_back(dialog_result ? "dialog: OK" : "dialog: Cancel");
         return dialog_result;
     }
@@ -268,6 +274,7 @@ private:
     std::vector<std::string> log_;
     std::vector<RecordedBox> boxes_;
     int dialogs_ = 0;
+    std::vector<std::int64_t> dialog_manual_ids_;
     RecordListModel list_;
     std::map<TreeItemId, MirroredItem> items_;
     std::deque<TreeItemId> top_;

@@ -67,7 +67,7 @@ TEST(HeadlessOpenChoices, FollowTheOptionsOrSayWhyNot) {
                     got.show_advanced_deleted && got.is_sql2000 && got.log_folder == "/logs");
         EXPECT_EQ(got.automatic_collation, !c.manual_id);
         EXPECT_EQ(got.manual_collation_id, c.manual_id.value_or(0));
-        EXPECT_EQ(app.engine.ansi_code_page, c.code_page);
+        EXPECT_EQ(app.ansi_code_page, c.code_page);
     }
 }
 

@@ -81,6 +81,7 @@ protected:
         MainFrameSeams s;
         s.build_catalog = [this](OpenedDatabase& db) {
             layout_flag_at_build = app.engine.sql2000_layout.load();
+            options_at_build = db.options();
             gate.enter_and_wait();
             auto catalog = std::make_unique<SystemCatalog>(db);
             catalog->objects = objects;
@@ -135,6 +136,7 @@ protected:
     std::string collation = "Latin1_General_CI_AS";
     std::tm now = make_time(8, 12, 2026, 9, 5, 7);
     bool layout_flag_at_build = true;
+    ReadOptions options_at_build;
     Gate gate;
     std::unique_ptr<MainFrame> frame;
 };
@@ -188,6 +190,29 @@ TEST_F(ScanTest, ModeLineFollowsTheRecoveryMode) {
                                            : "Standard mode is selected for file recovery.");
         EXPECT_EQ(frame->advanced(), advanced);
     }
+}
+
+// The database of each scan is opened with the choices of its own dialog and the application's code page
+// for text without a collation; the next dialog offers the manual collation id chosen last.
+TEST_F(ScanTest, DialogChoicesTravelToTheOpenAsReadOptions) {
+    OpenChoices advanced = choices(data_path);
+    advanced.recovery_mode = RecoveryMode::kAdvanced;
+    advanced.show_deleted = advanced.show_advanced_deleted = true;
+    advanced.automatic_collation = false;
+    advanced.manual_collation_id = 53284;
+    OpenChoices standard = choices(data_path);
+    standard.manual_collation_id = 40;
+    app.ansi_code_page = 936;
+    for (const OpenChoices& c : {advanced, standard}) {
+        front.dialog_result = c;
+        scan();
+        const ReadOptions expected = read_options_of(c, 936);
+        EXPECT_EQ(options_at_build, expected);
+        ASSERT_NE(frame->database(), nullptr);
+        EXPECT_EQ(frame->database()->options(), expected);
+        EXPECT_EQ(frame->advanced(), expected.advanced);
+    }
+    EXPECT_EQ(front.dialog_manual_ids(), (std::vector<std::int64_t>{0, 53284}));
 }
 
 TEST_F(ScanTest, BrowseLineDoublesEveryBackslash) {

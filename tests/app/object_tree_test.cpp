@@ -32,7 +32,7 @@ SchemaObjectRow object(std::string name, std::string type) {
 std::unique_ptr<OpenedDatabase> open_blank(MemoryFileSystem& files, EngineState& state,
                                            EngineEvents& events) {
     files.add_file("/blank.mdf", std::vector<std::byte>(2 * 8192));
-    return OpenedDatabase::open("/blank.mdf", false, {state, events, files});
+    return OpenedDatabase::open("/blank.mdf", ReadOptions{}, {state, events, files});
 }
 
 // Builds the tree of a hand-filled catalog; tables are "assembled" from a table of columns and data pages.

@@ -38,7 +38,8 @@ TEST(OpenChoices, DialogRulesRefuseInTheirOrder) {
     }
 }
 
-TEST(OpenChoices, ApplyWritesEveryChoiceAndEndsTheFolderWithOneSlash) {
+// The application state takes what the application shows; the read options take how the database is read.
+TEST(OpenChoices, ApplyWritesTheShownChoicesAndEndsTheFolderWithOneSlash) {
     ApplicationState app;
     OpenChoices choices;
     choices.mdf_path = "/data/shop.mdf";
@@ -54,10 +55,15 @@ TEST(OpenChoices, ApplyWritesEveryChoiceAndEndsTheFolderWithOneSlash) {
     EXPECT_EQ(app.log_folder, "/var/log/");
     EXPECT_EQ(app.recovery_mode, RecoveryMode::kAdvanced);
     EXPECT_TRUE(app.engine.sql2000_layout.load());
-    EXPECT_TRUE(app.engine.show_deleted);
-    EXPECT_TRUE(app.engine.show_advanced_deleted);
-    EXPECT_FALSE(app.engine.automatic_collation);
-    EXPECT_EQ(app.engine.manual_collation_id, 872468488);
+    EXPECT_EQ(read_options_of(choices, 936), (ReadOptions{.advanced = true,
+                                                          .show_deleted = true,
+                                                          .show_advanced_deleted = true,
+                                                          .automatic_collation = false,
+                                                          .manual_collation_id = 872468488,
+                                                          .ansi_code_page = 936}));
+    choices.recovery_mode = RecoveryMode::kStandard;
+    EXPECT_FALSE(read_options_of(choices, 1252).advanced);
+    EXPECT_TRUE(read_options_of(OpenChoices{}, 1252) == ReadOptions{});
 
     choices.log_folder = "/var/log/";
     apply_open_choices(choices, app);

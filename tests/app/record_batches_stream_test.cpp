@@ -41,7 +41,7 @@ protected:
         for (int i = 0; i < 10; ++i) t.add_row({Value::integer(i), Value::text("pad")});
         built = testing::build_database_image(recipe);
         files.add_file(kPath, built.image);
-        db = OpenedDatabase::open(kPath, false, {state, events, files}, catalog_builder());
+        db = OpenedDatabase::open(kPath, ReadOptions{}, {state, events, files}, catalog_builder());
         ASSERT_TRUE(db->is_open());
         catalog = dynamic_cast<SystemCatalog*>(db->catalog());
         ASSERT_NE(catalog, nullptr);
@@ -56,7 +56,7 @@ protected:
         return i < counts.size() ? counts[i] : 0;
     }
     PageRowDecoderFactory list_decoder() {
-        return [this](OpenedDatabase&, SystemCatalog&) -> PageRowDecoder {
+        return [this](OpenedDatabase&, SystemCatalog&, bool) -> PageRowDecoder {
             return [this](PageAddress address, std::vector<ColumnDescriptor>& descriptors) {
                 std::vector<DecodedRow> rows;
                 for (int r = 0; r < rows_of(address); ++r) {
@@ -69,7 +69,7 @@ protected:
     }
     // Notes per page visit how many rows it decoded.
     PageRowDecoderFactory stream_decoder() {
-        return [this](OpenedDatabase&, SystemCatalog&) {
+        return [this](OpenedDatabase&, SystemCatalog&, bool) {
             return PageRowDecoder::streaming([this](PageAddress address,
                                                     std::vector<ColumnDescriptor>& descriptors,
                                                     const PageRowVisitor& visit) {

@@ -36,18 +36,21 @@ DatabaseSpec wide_table(int rows, bool clustered = false, Layout layout = Layout
     return db;
 }
 
+// Told the index of each page it decodes and the rows_loading its decoder was made for.
+using OnPage = std::function<void(std::size_t page, bool rows_loading)>;
+
 // A decoder that gives each page a prepared number of rows; row r of page index p reads "p.r" in its
 // first column and "x" in the others. Pages it does not know give none.
 PageRowDecoderFactory counted_rows(std::map<PageAddress, int> counts, std::vector<PageAddress> pages,
-                                   std::function<void(std::size_t)> on_page = {}) {
-    return [=](OpenedDatabase&, SystemCatalog&) -> PageRowDecoder {
+                                   OnPage on_page = {}) {
+    return [=](OpenedDatabase&, SystemCatalog&, bool rows_loading) -> PageRowDecoder {
         return [=](PageAddress address, std::vector<ColumnDescriptor>& descriptors) {
             std::vector<DecodedRow> rows;
             const auto it = counts.find(address);
             if (it == counts.end()) return rows;
             const auto index =
                 static_cast<std::size_t>(std::find(pages.begin(), pages.end(), address) - pages.begin());
-            if (on_page) on_page(index);
+            if (on_page) on_page(index, rows_loading);
             for (int r = 0; r < it->second; ++r) {
                 for (std::size_t c = 0; c < descriptors.size(); ++c)
                     descriptors[c].value_text = c == 0 ? fmt::format("{}.{}", index, r) : "x";
@@ -82,7 +85,7 @@ protected:
         built = testing::build_database_image(blueprint);
         if (damage) damage(built.image);
         files.add_file(kPath, built.image);
-        db = OpenedDatabase::open(kPath, false, {state, events, files}, catalog_builder());
+        db = OpenedDatabase::open(kPath, ReadOptions{}, {state, events, files}, catalog_builder());
         ASSERT_TRUE(db->is_open());
         catalog = dynamic_cast<SystemCatalog*>(db->catalog());
         ASSERT_NE(catalog, nullptr);
@@ -99,8 +102,7 @@ protected:
         return out;
     }
     // Rows per data page, in page order.
-    PageRowDecoderFactory per_page(const std::vector<int>& counts,
-                                   std::function<void(std::size_t)> on_page = {}) {
+    PageRowDecoderFactory per_page(const std::vector<int>& counts, OnPage on_page = {}) {
         std::map<PageAddress, int> by_address;
         const auto pages = data_pages();
         EXPECT_GE(pages.size(), counts.size());
@@ -304,7 +306,7 @@ TEST_F(BatchTest, AllEmptyRowsAreRemovedYetCounted) {
         prepared.push_back(row);
     }
     prepared.insert(prepared.begin() + 2, DecodedRow{});  // a row without descriptors is skipped
-    RecordBatches batches([&](OpenedDatabase&, SystemCatalog&) -> PageRowDecoder {
+    RecordBatches batches([&](OpenedDatabase&, SystemCatalog&, bool) -> PageRowDecoder {
         return [&, done = false](PageAddress, std::vector<ColumnDescriptor>&) mutable {
             if (done) return std::vector<DecodedRow>{};
             done = true;
@@ -333,7 +335,7 @@ TEST_F(BatchTest, ColumnsThatAreNotStoredAreLeftOutAndKeepEmptyRows) {
     computed.value_text = "([Id]*(2))";
     catalog->column_descriptors.insert(catalog->column_descriptors.begin(), computed);
     catalog->first_stored_column = 1;
-    RecordBatches batches([](OpenedDatabase&, SystemCatalog&) -> PageRowDecoder {
+    RecordBatches batches([](OpenedDatabase&, SystemCatalog&, bool) -> PageRowDecoder {
         return [done = false](PageAddress, std::vector<ColumnDescriptor>& descriptors) mutable {
             std::vector<DecodedRow> rows;
             if (done) return rows;
@@ -354,7 +356,7 @@ TEST_F(BatchTest, ColumnsThatAreNotStoredAreLeftOutAndKeepEmptyRows) {
 
 TEST_F(BatchTest, StopEndsTheBatchAfterThePageAndIsClearedAfterTheLoad) {
     open(wide_table(6));
-    RecordBatches batches(per_page({3, 3, 3}, [this](std::size_t page) {
+    RecordBatches batches(per_page({3, 3, 3}, [this](std::size_t page, bool) {
         if (page == 1) state.stop.store(true);
     }));
     EXPECT_TRUE(batches.load_table_rows(context()));
@@ -367,7 +369,7 @@ TEST_F(BatchTest, StopEndsTheBatchAfterThePageAndIsClearedAfterTheLoad) {
 TEST_F(BatchTest, StopDuringNextEndsItsBatchEarly) {
     open(wide_table(8));
     std::size_t stop_at = 99;
-    RecordBatches batches(per_page({500, 500, 400, 400}, [&](std::size_t page) {
+    RecordBatches batches(per_page({500, 500, 400, 400}, [&](std::size_t page, bool) {
         if (page == stop_at) running.store(0);  // Stop clears the running flag
     }));
     load(batches);
@@ -378,13 +380,13 @@ TEST_F(BatchTest, StopDuringNextEndsItsBatchEarly) {
     EXPECT_FALSE(front.record_list().next_enabled);
 }
 
-TEST_F(BatchTest, RowsLoadingFlagHoldsForTheFirstBatchOnly) {
+TEST_F(BatchTest, RowsLoadingHoldsForTheFirstBatchOnly) {
     open(wide_table(4));
     std::vector<bool> seen;
-    RecordBatches batches(per_page({600, 600}, [&](std::size_t) { seen.push_back(state.rows_loading); }));
+    RecordBatches batches(
+        per_page({600, 600}, [&](std::size_t, bool rows_loading) { seen.push_back(rows_loading); }));
     load(batches);
     EXPECT_EQ(seen, (std::vector<bool>{true, true}));
-    EXPECT_FALSE(state.rows_loading);
     seen.clear();
     batches.next_batch(context(), display);
     EXPECT_EQ(seen, (std::vector<bool>{false}));
@@ -496,7 +498,7 @@ TEST_F(BatchTest, DataPageDecoderHandsOnlyDataPagesWithTheFormOfTheLayout) {
             data_page_decoder([&](const PrimaryRecordPage&, auto&, bool layout_form) {
                 forms.push_back(layout_form);
                 return std::vector<DecodedRow>{};
-            })(*db, *catalog);
+            })(*db, *catalog, false);
         std::vector<ColumnDescriptor> schema = catalog->column_descriptors;
         decode(data_pages().front(), schema);
         decode({kPrimaryFileId, built.table("Wide")->iam_page}, schema);

@@ -110,7 +110,8 @@ class CatalogBuildTest : public ::testing::Test {
   protected:
     SystemCatalog& open(const CatalogImage& image, CatalogBuildOptions options = {}) {
         files.add_file(kPath, image.bytes());
-        db = OpenedDatabase::open(kPath, false, {state, events, files}, catalog_builder(std::move(options)));
+        db = OpenedDatabase::open(kPath, ReadOptions{}, {state, events, files},
+                                  catalog_builder(std::move(options)));
         EXPECT_TRUE(db->is_open());
         auto* catalog = dynamic_cast<SystemCatalog*>(db->catalog());
         EXPECT_NE(catalog, nullptr);
@@ -469,7 +470,7 @@ TEST(TablesFromColumns, OneTablePerObjectIdInColumnOrder) {
     CatalogImage image;
     image.add(34, {});
     files.add_file(kPath, image.bytes());
-    auto db = OpenedDatabase::open(kPath, false, {state, events, files});
+    auto db = OpenedDatabase::open(kPath, ReadOptions{}, {state, events, files});
     ASSERT_TRUE(db->is_open());
     CatalogReader reader(*db);
     std::vector<ColumnParamRow> columns(3);
@@ -604,12 +605,11 @@ TEST_F(CatalogBuildTest, RandomPagesNeverBreakTheBuild) {
             image.add_raw(page);
         }
         EngineState fresh_state;
-        fresh_state.show_deleted = round % 2 == 1;
-        fresh_state.show_advanced_deleted = round % 3 == 2;
+        const ReadOptions options{.show_deleted = round % 2 == 1, .show_advanced_deleted = round % 3 == 2};
         MemoryFileSystem fresh_files;
         fresh_files.add_file(kPath, image.bytes());
         auto opened =
-            OpenedDatabase::open(kPath, false, {fresh_state, events, fresh_files}, catalog_builder());
+            OpenedDatabase::open(kPath, options, {fresh_state, events, fresh_files}, catalog_builder());
         ASSERT_TRUE(opened->is_open());
         auto* catalog = dynamic_cast<SystemCatalog*>(opened->catalog());
         ASSERT_NE(catalog, nullptr);
@@ -664,7 +664,7 @@ TEST_F(CatalogBuildTest, StopFlagLeavesAPartialCatalog) {
     image.add(55, {fixed_only(FixedBytes(22))});
     files.add_file(kPath, image.bytes());
     StoppingFileSystem stopping(files, state);
-    auto opened = OpenedDatabase::open(kPath, false, {state, events, stopping});
+    auto opened = OpenedDatabase::open(kPath, ReadOptions{}, {state, events, stopping});
     ASSERT_TRUE(opened->is_open());
     stopping.arm(columns_page * 8192 + 100);
     auto catalog = build_catalog(*opened, {});

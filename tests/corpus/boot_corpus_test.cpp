@@ -66,7 +66,7 @@ TEST(BootCorpus, EveryFileMatchesTheManifest) {
         EngineState state;
         NullEngineEvents events;
         PosixFileSystem files;
-        auto db = OpenedDatabase::open(mdf.string(), false, {state, events, files});
+        auto db = OpenedDatabase::open(mdf.string(), ReadOptions{}, {state, events, files});
         ASSERT_TRUE(db->is_open());
         const BootPageSummary boot = read_boot_page(*db);
 

@@ -97,7 +97,8 @@ TEST(CatalogCorpus, UserTablesAndLayoutOfEveryFile) {
         EngineState state;
         NullEngineEvents events;
         PosixFileSystem files;
-        auto db = OpenedDatabase::open(path.string(), false, {state, events, files}, catalog_builder());
+        auto db =
+            OpenedDatabase::open(path.string(), ReadOptions{}, {state, events, files}, catalog_builder());
         ASSERT_TRUE(db->is_open());
         const auto* catalog = dynamic_cast<const SystemCatalog*>(db->catalog());
         ASSERT_NE(catalog, nullptr);

@@ -43,7 +43,7 @@ struct Opened {
 
 std::unique_ptr<Opened> open_file(const std::filesystem::path& path) {
     auto o = std::make_unique<Opened>();
-    o->db = OpenedDatabase::open(path.string(), false, {o->app.engine, o->events, o->files});
+    o->db = OpenedDatabase::open(path.string(), ReadOptions{}, {o->app.engine, o->events, o->files});
     return o;
 }
 

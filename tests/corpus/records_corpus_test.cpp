@@ -41,9 +41,9 @@ std::vector<std::byte> gunzip(const fs::path& path) {
 
 // One corpus file opened from memory.
 struct OpenedCorpusFile {
-    explicit OpenedCorpusFile(const fs::path& path) {
+    explicit OpenedCorpusFile(const fs::path& path, const ReadOptions& options = {}) {
         files.add_file("/corpus/db.mdf", gunzip(path));
-        db = OpenedDatabase::open("/corpus/db.mdf", false, {state, events, files});
+        db = OpenedDatabase::open("/corpus/db.mdf", options, {state, events, files});
     }
     EngineState state;
     NullEngineEvents events;
@@ -111,10 +111,8 @@ TEST(RecordsCorpus, BodyScanStaysInsideThePageBody) {
     if (paths.empty()) GTEST_SKIP() << "corpus not found under " << QUENLOW_CORPUS_DIR;
     std::size_t pages = 0, slotted = 0, found = 0;
     for (const auto& path : paths) {
-        OpenedCorpusFile file(path);
+        OpenedCorpusFile file(path, {.show_deleted = true, .show_advanced_deleted = true});
         ASSERT_TRUE(file.db && file.db->is_open()) << path;
-        file.state.show_deleted = true;
-        file.state.show_advanced_deleted = true;
         for (const auto& [object_id, entries] : file.db->data_pages().lists()) {
             for (const PageMapEntry& entry : entries) {
                 auto raw = file.db->read_raw_page(entry.address());

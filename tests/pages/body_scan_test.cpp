@@ -29,8 +29,7 @@ class BodyScanTest : public ::testing::Test {
     TestDatabase database{testing::page_images(4, {})};
 
     void settings(bool deleted, bool advanced) {
-        database.state().show_deleted = deleted;
-        database.state().show_advanced_deleted = advanced;
+        database.reopen({.show_deleted = deleted, .show_advanced_deleted = advanced});
     }
     std::unique_ptr<PrimaryRecordPage> build(const PageAssembler& page) {
         return std::make_unique<PrimaryRecordPage>(page.finish(), database.db());

@@ -143,7 +143,7 @@ TEST(BootPage, ShortBufferGivesEmptyFields) {
     EXPECT_TRUE(boot.database_name.empty());
     EXPECT_EQ(boot.collation_id, 0);
     EngineState state;
-    boot.identify(state);
+    boot.identify(state, {});
     EXPECT_EQ(state.version_text, "Unknown SQL Version");
 }
 
@@ -172,12 +172,10 @@ TEST(BootPage, CollationLookup) {
         SCOPED_TRACE(c.what);
         EngineState state;
         for (std::int64_t k : c.table_keys) state.collations[k] = {"Collation_" + std::to_string(k), 1250};
-        state.automatic_collation = c.automatic;
-        state.manual_collation_id = c.manual;
         BootRecord record;
         record.collation_id = c.stored;
         CBootPage boot = boot_of(record);
-        boot.identify(state);
+        boot.identify(state, {.automatic_collation = c.automatic, .manual_collation_id = c.manual});
         EXPECT_EQ(state.version_text, " SQL Server 2008");
         EXPECT_EQ(state.collation_found, c.found);
         EXPECT_EQ(state.detected_collation_id, c.key);
@@ -304,12 +302,10 @@ TEST(ReadBootPage, PositionOutsideTheFileLeavesStateAlone) {
 TEST(ReadBootPage, ManualCollationIgnoresTheStoredId) {
     ImageBuilder image = image_with_boot(9);
     ImageDatabase t;
-    t.open(image.take());
+    t.open(image.take(), "/data/test.mdf", {.automatic_collation = false, .manual_collation_id = 40});
     ASSERT_TRUE(t.db->is_open());
     t.state.collations[0xD008] = {"Latin1_General_CI_AS", 1252};
     t.state.collations[40] = {"Cyrillic_General_CI_AS", 1251};
-    t.state.automatic_collation = false;
-    t.state.manual_collation_id = 40;
     BootPageSummary s = read_boot_page(*t.db);
     EXPECT_TRUE(s.found);
     EXPECT_TRUE(s.collation_found);

@@ -157,7 +157,7 @@ struct Opened {
 
     explicit Opened(const Bytes& image) {
         files.add_file("/data/tiny.mdf", image);
-        db = OpenedDatabase::open("/data/tiny.mdf", false, {state, events, files});
+        db = OpenedDatabase::open("/data/tiny.mdf", ReadOptions{}, {state, events, files});
     }
 };
 

@@ -113,7 +113,7 @@ TEST(MappingPass, MatchesThePlainReference) {
         files.fail_reads_at("/db/a.mdf", offsets);
         EngineState state;
         StopAt events(state, c.stop_at);
-        auto db = OpenedDatabase::open("/db/a.mdf", false, {state, events, files});
+        auto db = OpenedDatabase::open("/db/a.mdf", ReadOptions{}, {state, events, files});
         ASSERT_TRUE(db->is_open());
 
         const std::size_t mapped = c.stop_at < 0 ? c.pages : static_cast<std::size_t>(c.stop_at);

@@ -49,7 +49,7 @@ struct Harness {
     bool stop_seen_by_catalog = true;
 
     std::unique_ptr<OpenedDatabase> open(const std::string& path = kPrimary) {
-        return OpenedDatabase::open(path, false, {state, events, files}, [this](OpenedDatabase&) {
+        return OpenedDatabase::open(path, ReadOptions{}, {state, events, files}, [this](OpenedDatabase&) {
             ++catalog_builds;
             stop_seen_by_catalog = state.stop_requested();
             return std::unique_ptr<DatabaseCatalog>();
@@ -182,7 +182,7 @@ TEST(Open, PosixDirectoryCannotBeOpen) {
     PosixFileSystem fs;
     EngineState state;
     testing::RecordingEvents events;
-    auto db = OpenedDatabase::open(dir.file("folder.mdf"), false, {state, events, fs});
+    auto db = OpenedDatabase::open(dir.file("folder.mdf"), ReadOptions{}, {state, events, fs});
     EXPECT_FALSE(db->is_open());
     EXPECT_EQ(events.fatal_errors(), std::vector<std::string>{kFileCannotBeOpen});
 }
@@ -195,7 +195,7 @@ TEST(Open, PosixFileWithoutReadPermissionCannotBeOpen) {
     PosixFileSystem fs;
     EngineState state;
     testing::RecordingEvents events;
-    auto db = OpenedDatabase::open(dir.file("locked.mdf"), false, {state, events, fs});
+    auto db = OpenedDatabase::open(dir.file("locked.mdf"), ReadOptions{}, {state, events, fs});
     EXPECT_FALSE(db->is_open());
     EXPECT_EQ(events.fatal_errors(), std::vector<std::string>{kFileCannotBeOpen});
 }
@@ -437,7 +437,7 @@ TEST(PageReads, FileCutWhileOpenGivesAZeroFilledTail) {
     PosixFileSystem fs;
     EngineState state;
     testing::RecordingEvents events;
-    auto db = OpenedDatabase::open(dir.file("main.mdf"), false, {state, events, fs});
+    auto db = OpenedDatabase::open(dir.file("main.mdf"), ReadOptions{}, {state, events, fs});
     ASSERT_TRUE(db->is_open());
     std::filesystem::resize_file(dir.file("main.mdf"), 30 + 15 * kPageSize + 100);
 
@@ -548,15 +548,23 @@ TEST(OpenStop, FlagIsClearedAfterASuccessfulOpenToo) {
 TEST(OpenCatalog, BuiltOnceOnSuccessWithTheOpenedDatabase) {
     Harness h;
     h.memory.add_file(kPrimary, small_primary());
+    // Every option away from its default: the database keeps them as given, the catalog build sees them.
+    const ReadOptions options{.advanced = true,
+                              .show_deleted = true,
+                              .show_advanced_deleted = true,
+                              .automatic_collation = false,
+                              .manual_collation_id = 872468488,
+                              .ansi_code_page = 936};
     OpenedDatabase* seen = nullptr;
-    auto db = OpenedDatabase::open(kPrimary, true, {h.state, h.events, h.files}, [&](OpenedDatabase& d) {
+    auto db = OpenedDatabase::open(kPrimary, options, {h.state, h.events, h.files}, [&](OpenedDatabase& d) {
         seen = &d;
         EXPECT_FALSE(d.system_pages().empty());
+        EXPECT_EQ(d.options(), options);
         return std::make_unique<DatabaseCatalog>();
     });
     EXPECT_EQ(seen, db.get());
     EXPECT_NE(db->catalog(), nullptr);
-    EXPECT_TRUE(db->advanced());
+    EXPECT_EQ(db->options(), options);
 }
 
 // --- secondary files ------------------------------------------------------------------------------------
@@ -848,7 +856,7 @@ TEST(ReadOnly, OpenMapAndReadLeaveTheFilesAsTheyWere) {
         PosixFileSystem fs;
         EngineState state;
         testing::RecordingEvents events;
-        auto db = OpenedDatabase::open(dir.file("main.mdf"), false, {state, events, fs});
+        auto db = OpenedDatabase::open(dir.file("main.mdf"), ReadOptions{}, {state, events, fs});
         ASSERT_TRUE(db->is_open());
         std::vector<DatabaseFileRow> rows;
         db->find_secondary_files(rows);

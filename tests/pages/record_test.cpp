@@ -88,7 +88,7 @@ TEST_F(RecordTest, RecordTypesAcceptedBySetting) {
     const Case cases[] = {{0, false, true},  {1, false, true},  {3, false, false}, {4, false, false},
                           {5, false, false}, {6, false, false}, {6, true, true},   {7, true, false}};
     for (const Case& c : cases) {
-        database.state().show_deleted = c.show_deleted;
+        database.reopen({.show_deleted = c.show_deleted});
         RecordSpec blueprint = typical_row();
         blueprint.status_a = record_status(c.type);
         auto page = build_one(build_record(blueprint));
@@ -181,8 +181,7 @@ TEST_F(RecordTest, HeaderThatRefusesTheWholeList) {
 
 TEST_F(RecordTest, FourThousandSlotsGiveNoRecordsInEverySetting) {
     for (bool deleted : {false, true}) {
-        database.state().show_deleted = deleted;
-        database.state().show_advanced_deleted = deleted;
+        database.reopen({.show_deleted = deleted, .show_advanced_deleted = deleted});
         PageAssembler page;
         page.add_record(build_record(typical_row()));
         page.slot_count(4000);
@@ -210,7 +209,7 @@ TEST_F(RecordTest, PagesWhoseSlotsAreNotRead) {
     ghosts.add_record(build_record(typical_row()));
     ghosts.ghost_count(1);
     EXPECT_EQ(build(ghosts)->records()[0], nullptr);
-    database.state().show_deleted = true;
+    database.reopen({.show_deleted = true});
     EXPECT_NE(build(ghosts)->records()[0], nullptr);
 }
 
@@ -567,6 +566,11 @@ TEST(RecordFuzz, RandomAndMutatedPages) {
     std::mt19937 rng(20240611);
     auto byte = [&]() { return static_cast<std::byte>(rng() & 0xFF); };
     TestDatabase db(testing::page_images(6, {}));
+    // One database per setting: deleted records, and the body scan with them.
+    std::vector<OpenedDatabase*> by_setting;
+    for (int setting = 0; setting < 4; ++setting)
+        by_setting.push_back(
+            &db.reopen({.show_deleted = setting % 2 == 1, .show_advanced_deleted = setting / 2 == 1}));
     PageAssembler valid;
     for (int i = 0; i < 40; ++i) valid.add_record(build_record(typical_row()));
     valid.add_record(testing::forwarding_stub({1, 3}, 0));
@@ -588,10 +592,9 @@ TEST(RecordFuzz, RandomAndMutatedPages) {
             for (int k = 0, n = 1 + static_cast<int>(rng() % 64); k < n; ++k)
                 page[rng() % kPageSize] = byte();
         }
-        db.state().show_deleted = (iteration / 2) % 2 == 1;
-        db.state().show_advanced_deleted = (iteration / 4) % 2 == 1;
+        OpenedDatabase& opened = *by_setting[static_cast<std::size_t>((iteration / 2) % 4)];
         const auto original_slots = load_le<std::int16_t>(page.data() + 22);
-        PrimaryRecordPage built(std::move(page), db.db());
+        PrimaryRecordPage built(std::move(page), opened);
         const std::string where = "iteration " + std::to_string(iteration);
         for (const auto& r : built.records()) {
             if (r && r->type != kRecordForwardingStub) expect_inside(*r, built.page_bytes(), where);

@@ -56,9 +56,9 @@ void ImageBuilder::put_page(std::size_t index, const std::vector<std::byte>& byt
     std::copy_n(bytes.begin(), std::min(bytes.size(), kPageSize), page(index).begin());
 }
 
-void ImageDatabase::open(std::vector<std::byte> image, const std::string& path) {
+void ImageDatabase::open(std::vector<std::byte> image, const std::string& path, const ReadOptions& options) {
     files.add_file(path, std::move(image));
-    db = OpenedDatabase::open(path, false, {state, events, files});
+    db = OpenedDatabase::open(path, options, {state, events, files});
 }
 
 }  // namespace quenlow::testing::boot

@@ -63,7 +63,8 @@ struct ImageDatabase {
     std::unique_ptr<OpenedDatabase> db;
 
     // Adds image under path and opens it (no catalog); db->is_open() tells success.
-    void open(std::vector<std::byte> image, const std::string& path = "/data/test.mdf");
+    void open(std::vector<std::byte> image, const std::string& path = "/data/test.mdf",
+              const ReadOptions& options = {});
 };
 
 }  // namespace quenlow::testing::boot

@@ -34,7 +34,7 @@ std::vector<std::byte> make_image(const std::vector<ImagePage>& pages, std::uint
 
 CatalogFixture::CatalogFixture(std::vector<ImagePage> pages, std::uint32_t page_count) {
     files_.add_file(kImagePath, make_image(pages, page_count));
-    database_ = OpenedDatabase::open(kImagePath, false, {state_, events_, files_});
+    database_ = OpenedDatabase::open(kImagePath, ReadOptions{}, {state_, events_, files_});
     catalog_ = std::make_unique<SystemCatalog>(*database_);
 }
 

@@ -163,7 +163,7 @@ PageBuffer PageAssembler::finish() const {
     return out;
 }
 
-TestDatabase::TestDatabase(std::vector<PageBuffer> pages) {
+TestDatabase::TestDatabase(std::vector<PageBuffer> pages, const ReadOptions& options) {
     Bytes file;
     file.reserve(pages.size() * kPageSize);
     for (const PageBuffer& page : pages) {
@@ -173,8 +173,14 @@ TestDatabase::TestDatabase(std::vector<PageBuffer> pages) {
         file.insert(file.end(), image.begin(), image.end());
     }
     files_.add_file("/db/test.mdf", std::move(file));
-    db_ = OpenedDatabase::open("/db/test.mdf", false, {state_, events_, files_});
-    if (!db_ || !db_->is_open()) throw std::runtime_error("test database did not open");
+    reopen(options);
+}
+
+OpenedDatabase& TestDatabase::reopen(const ReadOptions& options) {
+    auto db = OpenedDatabase::open("/db/test.mdf", options, {state_, events_, files_});
+    if (!db || !db->is_open()) throw std::runtime_error("test database did not open");
+    opened_.push_back(std::move(db));
+    return *opened_.back();
 }
 
 std::vector<PageBuffer> page_images(std::size_t count,

@@ -99,18 +99,22 @@ class PageAssembler {
 // MemoryFileSystem with its own engine state.
 class TestDatabase {
   public:
-    explicit TestDatabase(std::vector<PageBuffer> pages);
+    explicit TestDatabase(std::vector<PageBuffer> pages, const ReadOptions& options = {});
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
-    OpenedDatabase& db() { return *db_; }
+    // The database opened last.
+    OpenedDatabase& db() { return *opened_.back(); }
     EngineState& state() { return state_; }
+    // Opens the same file once more with other read options; db() is that database from now on. The
+    // databases opened before stay open, so pages built on them stay valid.
+    OpenedDatabase& reopen(const ReadOptions& options);
 
   private:
     EngineState state_;
     NullEngineEvents events_;
     MemoryFileSystem files_;
-    std::unique_ptr<OpenedDatabase> db_;
+    std::vector<std::unique_ptr<OpenedDatabase>> opened_;
 };
 
 // Page images indexed by page number, for TestDatabase: the page at index i, zero pages between.

@@ -135,6 +135,8 @@ protected:
     TestDatabase database{testing::page_images(4, {})};
     FakeLargeValues large;
     FakeXml xml;
+    // The decoders serve the first batch of a table.
+    bool rows_loading = false;
 
     std::unique_ptr<CDataPage> page_of(const std::vector<Bytes>& records) {
         PageAssembler page;
@@ -143,7 +145,7 @@ protected:
     }
     std::vector<DecodedRow> decode(const NamedDecoder& decoder, const CDataPage& page,
                                    std::vector<ColumnDescriptor>& descriptors) {
-        DecodeContext ctx = make_decode_context(database.state(), large, xml);
+        DecodeContext ctx = make_decode_context(database.db(), large, xml, rows_loading);
         return decoder.decode(page, descriptors, ctx);
     }
     // One record of an int key (1) and the given variable values.
@@ -451,7 +453,7 @@ TEST_F(RowDecoderTest, ValuesStoredElsewhere) {
     };
     for (const LargeCase& c : cases) {
         large.calls.clear();
-        database.state().rows_loading = c.rows_loading;
+        rows_loading = c.rows_loading;
         const std::string type_text = c.type_code == kTypeXml ? "xml(-1)" : "varbinary(-1)";
         auto page = keyed_page({{c.item, true}});
         auto rows = decode_texts(c.decoder, *page, keyed_table(type_text, c.type_code));
@@ -583,9 +585,34 @@ TEST_F(RowDecoderTest, RecordsSkippedByDecoder) {
     // The definition offset form also decodes refused records; they hold nothing to read.
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "", ""}));
 
-    database.state().show_deleted = true;
+    database.reopen({.show_deleted = true});
     EXPECT_EQ(first_texts(kTableLayout), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(first_texts(kDefinitionOffsets), (std::vector<std::string>{"1", "2", ""}));
+}
+
+// Two databases open at once on the same file and the same engine state, one showing deleted records:
+// each page decodes by the choice of its own database, whichever was opened last.
+TEST_F(RowDecoderTest, DatabasesOpenAtOnceKeepTheirOwnDeletedRecordChoice) {
+    RecordSpec deleted = mixed_row(2, u"gone");
+    deleted.status_a = record_status(kRecordDeletedData);
+    PageAssembler assembler;
+    assembler.add_record(build_record(mixed_row(1, u"live")));
+    assembler.add_record(build_record(deleted));
+    OpenedDatabase& hiding = database.db();
+    OpenedDatabase& showing = database.reopen({.show_deleted = true});
+    auto first_texts = [&](OpenedDatabase& db, const NamedDecoder& decoder) {
+        CDataPage page(assembler.finish(), db);
+        DecodeContext ctx = make_decode_context(db, large, xml);
+        std::vector<ColumnDescriptor> descriptors = mixed_table();
+        std::vector<std::string> out;
+        for (const auto& row : decoder.decode(page, descriptors, ctx)) out.push_back(row[0].value_text);
+        return out;
+    };
+    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+        EXPECT_EQ(first_texts(hiding, decoder), (std::vector<std::string>{"1"})) << decoder.name;
+        EXPECT_EQ(first_texts(showing, decoder), (std::vector<std::string>{"1", "2"})) << decoder.name;
+        EXPECT_EQ(first_texts(hiding, decoder), (std::vector<std::string>{"1"})) << decoder.name;
+    }
 }
 
 // A moved row: page 2 holds row 1 and a stub to page 3 slot 1; page 3 holds row 2 and the moved row 3,
@@ -631,7 +658,7 @@ TEST_F(RowDecoderTest, MovedRowIsShownOnce) {
             std::vector<std::string> first;
             for (std::int32_t page_id : {2, 3}) {
                 CDataPage page(*db.db().read_raw_page({1, page_id}), db.db());
-                DecodeContext ctx = make_decode_context(db.state(), large, xml);
+                DecodeContext ctx = make_decode_context(db.db(), large, xml);
                 std::vector<ColumnDescriptor> descriptors = mixed_table();
                 for (const DecodedRow& row : decoder.decode(page, descriptors, ctx))
                     first.push_back(row[0].value_text);
@@ -699,7 +726,7 @@ TEST_F(RowDecoderTest, MutatedPagesDecodeWithinTheirRecords) {
     // (the sanitizer build checks that), and the rows of untouched records stay as they were.
     std::vector<Bytes> records;
     for (int i = 0; i < 4; ++i) records.push_back(build_record(mixed_row(i, u"name")));
-    database.state().show_deleted = true;
+    database.reopen({.show_deleted = true});
     for (std::uint32_t seed = 1; seed <= 200; ++seed) {
         std::vector<Bytes> damaged = records;
         Bytes noise = testing::random_bytes(8, seed);

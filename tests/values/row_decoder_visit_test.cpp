@@ -107,7 +107,7 @@ protected:
 TEST_F(RowDecoderVisitTest, VisitorSeesTheRowsOfTheListFormInOrder) {
     const auto data = page();
     for (const Form& form : kForms) {
-        DecodeContext list_context = make_decode_context(database.state(), large, xml);
+        DecodeContext list_context = make_decode_context(database.db(), large, xml);
         std::vector<ColumnDescriptor> list_schema = table();
         Texts expected;
         for (const DecodedRow& r : form.list(*data, list_schema, list_context))
@@ -115,7 +115,7 @@ TEST_F(RowDecoderVisitTest, VisitorSeesTheRowsOfTheListFormInOrder) {
         ASSERT_EQ(expected.size(), 4u) << form.name;
         EXPECT_EQ(expected[1], (std::vector<std::string>{"-2", "-0.0005", "0.07", "x"})) << form.name;
 
-        DecodeContext visit_context = make_decode_context(database.state(), large, xml);
+        DecodeContext visit_context = make_decode_context(database.db(), large, xml);
         std::vector<ColumnDescriptor> schema = table();
         Texts seen;
         form.visit(*data, schema, visit_context, [&](const DecodedRow& r) {
@@ -131,7 +131,7 @@ TEST_F(RowDecoderVisitTest, DecliningVisitorStopsTheRecordLoop) {
     const auto data = page();
     for (const Form& form : kForms) {
         for (std::size_t wanted : {std::size_t{1}, std::size_t{2}, std::size_t{4}}) {
-            DecodeContext context = make_decode_context(database.state(), large, xml);
+            DecodeContext context = make_decode_context(database.db(), large, xml);
             std::vector<ColumnDescriptor> schema = table();
             std::size_t visits = 0;
             form.visit(*data, schema, context, [&](const DecodedRow&) { return ++visits < wanted; });

@@ -20,7 +20,7 @@ constexpr std::int32_t kJapaneseCollation = 53267;
 constexpr std::int32_t kUnicodeOnlyCollation = 70000;
 constexpr std::int32_t kNegativeCollation = -12;
 
-// A table in the state, the first batch of a table being loaded.
+// A collation table in the state.
 struct CodePages : ValueFormatting {
     CodePages() {
         state.collations[kCyrillicCollation] = {"Cyrillic_General_CI_AS", 1251};
@@ -28,7 +28,6 @@ struct CodePages : ValueFormatting {
         state.collations[kJapaneseCollation] = {"Japanese_CI_AS", 932};
         state.collations[kUnicodeOnlyCollation] = {"Indic_General_90_CI_AS", 0};
         state.collations[kNegativeCollation] = {"Greek_CI_AS", 1253};
-        state.rows_loading = true;
     }
 
     std::string varchar(const Bytes& bytes, std::int32_t collation) {
@@ -66,11 +65,7 @@ TEST(CharText, CodePageOfTheColumnCollation) {
         {bytes_of({0xE9}), 4242, "é"},
         {bytes_of({0xE9}), kUnicodeOnlyCollation, "é"},
     };
-    // Whether or not the first batch is being loaded.
-    for (bool first_batch : {true, false}) {
-        f.state.rows_loading = first_batch;
-        for (const auto& c : cases) EXPECT_EQ(f.varchar(c.bytes, c.collation), c.text) << c.collation;
-    }
+    for (const auto& c : cases) EXPECT_EQ(f.varchar(c.bytes, c.collation), c.text) << c.collation;
 }
 
 // The database collation (found on the boot page, or chosen by the user) serves columns without a

@@ -145,7 +145,6 @@ TEST(FormatValueDamage, CodesNoColumnCarriesAndMissingBytes) {
 // the value info allows, so the sanitizer sees any read beyond it. Whatever the bytes, the text is UTF-8.
 TEST(FormatValueDamage, RandomValueInfosStayInsideTheirBytes) {
     ValueFormatting f;
-    f.state.rows_loading = true;
     f.state.collations[5] = {"Chinese_PRC_CI_AS", 936};
     std::mt19937 random(11);
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
