@@ -1,6 +1,7 @@
 // quenlow-gui: the desktop window. One copy runs per machine; the window opens maximised.
 
 #include <QApplication>
+#include <QScreen>
 #include <QSettings>
 
 #include "app/collation_file.h"
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     quenlow::gui::MainWindow window(app, presenter, settings, quenlow::engine_seams());
     QObject::connect(&window, &quenlow::gui::MainWindow::closeConfirmed, &application,
                      [&application] { application.exit(quenlow::kCloseExitCode); });
+    // Maximised; the whole screen also where no window manager maximises (a bare X server).
+    if (const QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
     window.showMaximized();
     return application.exec();
 }

@@ -1,6 +1,7 @@
 #include "gui/object_tree_view.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QTimer>
@@ -194,6 +195,23 @@ void ObjectTreeView::mousePressEvent(QMouseEvent* event) {
     // Reported once the press is over, so a box the report shows never runs inside the mouse handler.
     QTimer::singleShot(0, this, [this, id, part, button] {
         emit itemPressed(id, static_cast<int>(part), button);
+    });
+}
+
+}  // namespace quenlow::gui
+
+namespace quenlow::gui {
+
+void ObjectTreeView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const TreeItemId id = item_id(currentItem());
+    if (!enter || id == kNoItem) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QTimer::singleShot(0, this, [this, id] {
+        emit itemPressed(id, static_cast<int>(TreeHitPart::kLabel), 0);
     });
 }
 

@@ -44,6 +44,8 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Enter on the current item shows it, as a press on its label does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     class HitDelegate final : public QStyledItemDelegate {

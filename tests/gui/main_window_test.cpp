@@ -437,6 +437,12 @@ private slots:
         QCOMPARE(log_lines().size(), lines);
         click_label(views);
         QCOMPARE(log_lines().value(lines), QStringLiteral("Please wait while Views folder is scanning."));
+        // Enter on the current item shows it too.
+        tree.setCurrentItem(tables);
+        QTest::keyClick(&tree, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(settle());
+        QVERIFY(log_lines().contains(QStringLiteral("Please wait while Tables folder is scanning.")));
     }
 
     void busyWindowRefusesAndStopEndsTheScan() {
