@@ -135,84 +135,100 @@ bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loadi
     EngineState& state = context.database.state();
     first_load_rows_loading_ = rows_loading;
     reset();
-    bool any = false;
-    if (context.advanced)
-        any = load_current_data_pages(context);
-    else if (state.sql2000_layout.load())
-        any = load_legacy(context);
-    else
-        any = load_by_allocation_unit(context);
+    const bool any = walk_table_page_lists(
+        context.database, context.catalog, context.advanced,
+        [this, &context](PageSource source, std::vector<PageAddress> pages) {
+            sources_.push_back(source);
+            return run_batch_loader(context, std::move(pages));
+        });
     if (state.stop_requested()) state.stop.store(false);
     return any;
 }
 
-bool RecordBatches::load_current_data_pages(const BatchContext& context) {
-    sources_.push_back(PageSource::kCurrentDataPages);
-    std::vector<PageAddress> pages;
-    for (const PageAddress& a : context.catalog.current_data_pages)
-        if (a.file_id != 0 && a.page_id != 0) pages.push_back(a);
-    return run_batch_loader(context, std::move(pages));
-}
+namespace {
 
-bool RecordBatches::load_legacy(const BatchContext& context) {
-    OpenedDatabase& database = context.database;
-    const std::int32_t object_id = context.catalog.current_object.object_id;
-    const auto& index_map = context.catalog.legacy_index_map;
-    if (const auto it = index_map.find(object_id);
-        it != index_map.end() && it->second.object_id == object_id) {
-        // The entry keeps the file id of the page it was read from in the low half of its packed word.
-        const PageAddress first{static_cast<std::uint16_t>(it->second.file_and_index & 0xFFFFu),
-                                static_cast<std::int32_t>(it->second.first_page)};
-        sources_.push_back(PageSource::kLegacyIndexChain);
-        return run_batch_loader(context,
-                                walk_data_page_chain(database, first, &context.catalog.current_pages));
+// The routes; each hands its page list to the run and answers what the run answered.
+class PageRoutes {
+public:
+    PageRoutes(OpenedDatabase& database, SystemCatalog& catalog, const PageListRun& run)
+        : database_(database), catalog_(catalog), run_(run) {}
+
+    bool current_data_pages() const {
+        std::vector<PageAddress> pages;
+        for (const PageAddress& a : catalog_.current_data_pages)
+            if (a.file_id != 0 && a.page_id != 0) pages.push_back(a);
+        return run_(PageSource::kCurrentDataPages, std::move(pages));
     }
-    const std::vector<PageMapEntry> iam_pages = UnitPages::of_object(object_id).entries(database.iam_pages());
-    if (iam_pages.empty()) return false;
-    const PageMapEntry& first_iam = iam_pages.front();
-    if (first_iam.page_index == 0 || first_iam.page_index >= page_count_of(database, first_iam.file_id))
-        return false;
-    sources_.push_back(PageSource::kLegacyIamPages);
-    return run_batch_loader(
-        context, walk_iam_chain(database, first_iam.address(), iam_pages, &context.catalog.current_pages));
-}
 
-bool RecordBatches::load_iam(const BatchContext& context, PageAddress iam) {
-    sources_.push_back(PageSource::kIamChain);
-    return run_batch_loader(context, walk_iam_chain(context.database, primary_when_zero(iam), {},
-                                                    &context.catalog.current_pages));
-}
-
-bool RecordBatches::load_header_chain(const BatchContext& context, PageAddress first) {
-    sources_.push_back(PageSource::kHeaderChain);
-    return run_batch_loader(context, walk_header_chain(context.database, primary_when_zero(first),
-                                                       &context.catalog.current_pages));
-}
-
-bool RecordBatches::load_by_allocation_unit(const BatchContext& context) {
-    OpenedDatabase& database = context.database;
-    const AllocationUnitRow& unit = context.catalog.current_allocation_unit;
-    const PageAddress first = unit.first_page;
-    const PageAddress iam = unit.first_iam_page;
-    if (iam.page_id <= 0) return load_current_data_pages(context);
-    const bool first_valid = valid_page(database, first);
-    const bool iam_valid = valid_page(database, iam);
-
-    if (context.catalog.current_rowset.index_id != 0) {
-        // An index orders the data: its leaf pages form a chain that starts at a page of the table
-        // without a previous page.
-        if (first_valid) {
-            const auto header = database.read_page_header(primary_when_zero(first));
-            if (header && header->page_type == kPageTypeData && header->prev_page.page_id == 0 &&
-                context.catalog.current_pages.owns(*header)) {
-                if (load_header_chain(context, first)) return true;
-            }
+    bool legacy() const {
+        const std::int32_t object_id = catalog_.current_object.object_id;
+        const auto& index_map = catalog_.legacy_index_map;
+        if (const auto it = index_map.find(object_id);
+            it != index_map.end() && it->second.object_id == object_id) {
+            // The entry keeps the file id of the page it was read from in the low half of its packed word.
+            const PageAddress first{static_cast<std::uint16_t>(it->second.file_and_index & 0xFFFFu),
+                                    static_cast<std::int32_t>(it->second.first_page)};
+            return run_(PageSource::kLegacyIndexChain,
+                        walk_data_page_chain(database_, first, &catalog_.current_pages));
         }
-        return iam_valid && load_iam(context, iam);
+        const std::vector<PageMapEntry> iam_pages =
+            UnitPages::of_object(object_id).entries(database_.iam_pages());
+        if (iam_pages.empty()) return false;
+        const PageMapEntry& first_iam = iam_pages.front();
+        if (first_iam.page_index == 0 || first_iam.page_index >= page_count_of(database_, first_iam.file_id))
+            return false;
+        return run_(PageSource::kLegacyIamPages,
+                    walk_iam_chain(database_, first_iam.address(), iam_pages, &catalog_.current_pages));
     }
-    if (!iam_valid) return load_header_chain(context, first);
-    if (load_iam(context, iam)) return true;
-    return first_valid && load_header_chain(context, first);
+
+    bool by_allocation_unit() const {
+        const AllocationUnitRow& unit = catalog_.current_allocation_unit;
+        const PageAddress first = unit.first_page;
+        const PageAddress iam = unit.first_iam_page;
+        if (iam.page_id <= 0) return current_data_pages();
+        const bool first_valid = valid_page(database_, first);
+        const bool iam_valid = valid_page(database_, iam);
+
+        if (catalog_.current_rowset.index_id != 0) {
+            // An index orders the data: its leaf pages form a chain that starts at a page of the table
+            // without a previous page.
+            if (first_valid) {
+                const auto header = database_.read_page_header(primary_when_zero(first));
+                if (header && header->page_type == kPageTypeData && header->prev_page.page_id == 0 &&
+                    catalog_.current_pages.owns(*header)) {
+                    if (header_chain(first)) return true;
+                }
+            }
+            return iam_valid && iam_chain(iam);
+        }
+        if (!iam_valid) return header_chain(first);
+        if (iam_chain(iam)) return true;
+        return first_valid && header_chain(first);
+    }
+
+private:
+    bool iam_chain(PageAddress iam) const {
+        return run_(PageSource::kIamChain,
+                    walk_iam_chain(database_, primary_when_zero(iam), {}, &catalog_.current_pages));
+    }
+    bool header_chain(PageAddress first) const {
+        return run_(PageSource::kHeaderChain,
+                    walk_header_chain(database_, primary_when_zero(first), &catalog_.current_pages));
+    }
+
+    OpenedDatabase& database_;
+    SystemCatalog& catalog_;
+    const PageListRun& run_;
+};
+
+}  // namespace
+
+bool walk_table_page_lists(OpenedDatabase& database, SystemCatalog& catalog, bool advanced,
+                           const PageListRun& run) {
+    const PageRoutes routes(database, catalog, run);
+    if (advanced) return routes.current_data_pages();
+    if (database.state().sql2000_layout.load()) return routes.legacy();
+    return routes.by_allocation_unit();
 }
 
 bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<PageAddress> pages) {

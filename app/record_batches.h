@@ -134,6 +134,15 @@ enum class PageSource {
     kHeaderChain,       // page chain by headers from the allocation unit's first page
 };
 
+// Takes one page list of a table: reads its rows and answers whether any row was processed.
+using PageListRun = std::function<bool(PageSource source, std::vector<PageAddress> pages)>;
+
+// Lists the data pages of the catalog's current table by the route the mode and layout choose (above)
+// and hands the list to `run`; where a route falls back when its pages gave no row, the next list
+// follows. True when a run answered true.
+bool walk_table_page_lists(OpenedDatabase& database, SystemCatalog& catalog, bool advanced,
+                           const PageListRun& run);
+
 // What a batch needs from the main window.
 struct BatchContext {
     OpenedDatabase& database;
@@ -184,13 +193,6 @@ public:
 
 private:
     struct Run;
-
-    // The routes; each ends in the batch loader.
-    bool load_current_data_pages(const BatchContext& context);
-    bool load_legacy(const BatchContext& context);
-    bool load_by_allocation_unit(const BatchContext& context);
-    bool load_iam(const BatchContext& context, PageAddress iam);
-    bool load_header_chain(const BatchContext& context, PageAddress first);
 
     // The batch loader of a first load: from {0, 0} over the given page list.
     bool run_batch_loader(const BatchContext& context, std::vector<PageAddress> pages);
