@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need. Does nothing when all are present.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev libfmt-dev nlohmann-json3-dev zlib1g-dev python3
+          libcli11-dev libfmt-dev nlohmann-json3-dev zlib1g-dev libsqlite3-dev sqlite3 python3
           qt6-base-dev libgl-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do

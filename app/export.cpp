@@ -1,0 +1,379 @@
+#include "app/export.h"
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include <string_view>
+#include <utility>
+
+#include "engine/catalog/object_definitions.h"
+
+namespace quenlow {
+
+namespace {
+
+constexpr std::string_view kNullText = "NULL";
+
+// The working lists of the object assembled last. An export assembles every table it reads; putting
+// them back afterwards keeps the paging of the table on display working.
+struct CatalogWorkingLists {
+    explicit CatalogWorkingLists(const SystemCatalog& c)
+        : allocation_unit(c.current_allocation_unit),
+          rowset(c.current_rowset),
+          columns(c.current_columns),
+          legacy_columns(c.current_legacy_columns),
+          physical_columns(c.current_physical_columns),
+          column_links(c.current_column_links),
+          constraints(c.current_constraints),
+          indexes(c.current_indexes),
+          rowsets(c.current_rowsets),
+          allocation_units(c.current_allocation_units),
+          rowset_columns(c.current_rowset_columns),
+          data_pages(c.current_data_pages),
+          pages(c.current_pages),
+          is_table(c.current_object_is_table),
+          first_stored(c.first_stored_column),
+          descriptors(c.column_descriptors),
+          object(c.current_object) {}
+
+    void restore(SystemCatalog& c) {
+        c.current_allocation_unit = std::move(allocation_unit);
+        c.current_rowset = std::move(rowset);
+        c.current_columns = std::move(columns);
+        c.current_legacy_columns = std::move(legacy_columns);
+        c.current_physical_columns = std::move(physical_columns);
+        c.current_column_links = std::move(column_links);
+        c.current_constraints = std::move(constraints);
+        c.current_indexes = std::move(indexes);
+        c.current_rowsets = std::move(rowsets);
+        c.current_allocation_units = std::move(allocation_units);
+        c.current_rowset_columns = std::move(rowset_columns);
+        c.current_data_pages = std::move(data_pages);
+        c.current_pages = std::move(pages);
+        c.current_object_is_table = is_table;
+        c.first_stored_column = first_stored;
+        c.column_descriptors = std::move(descriptors);
+        c.current_object = std::move(object);
+    }
+
+    AllocationUnitRow allocation_unit;
+    RowsetRow rowset;
+    std::vector<ColumnParamRow> columns;
+    std::vector<LegacyColumnRow> legacy_columns;
+    std::vector<HobtColumnRow> physical_columns;
+    std::vector<RowsetColumnLinkRow> column_links;
+    std::vector<ConstraintEntry> constraints;
+    std::vector<IndexStatRow> indexes;
+    std::vector<RowsetRow> rowsets;
+    std::vector<AllocationUnitRow> allocation_units;
+    std::vector<RowsetColumnRow> rowset_columns;
+    std::vector<PageAddress> data_pages;
+    TablePages pages;
+    bool is_table;
+    std::int32_t first_stored;
+    std::vector<ColumnDescriptor> descriptors;
+    SchemaObjectRow object;
+};
+
+// The row count the catalog records for the table: the sum over the partitions of its rowset's index.
+std::optional<std::int64_t> catalog_row_count(const SystemCatalog& catalog) {
+    std::optional<std::int64_t> total;
+    for (const RowsetRow& r : catalog.current_rowsets) {
+        if (r.index_id != catalog.current_rowset.index_id || r.row_count < 0) continue;
+        total = total.value_or(0) + r.row_count;
+    }
+    if (!total && catalog.current_rowset.row_count >= 0) total = catalog.current_rowset.row_count;
+    return total;
+}
+
+void add_objects_under(const ObjectTree& tree, TreeItemId category, std::vector<TreeItemId>& out) {
+    if (category == kNoItem) return;
+    for (TreeItemId item : tree.children(category))
+        if (tree.item_object(item) != nullptr) out.push_back(item);
+}
+
+class Exporter {
+public:
+    Exporter(MainFrame& frame, ExportTarget& target, const ExportSettings& settings)
+        : frame_(frame), target_(target), settings_(settings) {}
+
+    ExportReport run(const ExportSelection& selection);
+
+private:
+    bool stop_now() {
+        if (settings_.stop_requested && settings_.stop_requested()) frame_.app().engine.stop.store(true);
+        return frame_.app().engine.stop_requested();
+    }
+    bool fail() {
+        report_.error = target_.error();
+        return false;
+    }
+    // False when the export ends here (a Stop or a failure).
+    bool export_table(SystemCatalog& catalog, TreeItemId item);
+    bool export_definition(TreeItemId item);
+    bool write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
+                     const PageRowDecoder& decode, const std::vector<std::size_t>& columns);
+
+    MainFrame& frame_;
+    ExportTarget& target_;
+    const ExportSettings& settings_;
+    ExportReport report_;
+    CellRows block_;
+};
+
+ExportReport Exporter::run(const ExportSelection& selection) {
+    report_.target = target_.kind();
+    report_.output = target_.output();
+    report_.source = frame_.selected_mdf_path();
+    ApplicationState& app = frame_.app();
+    SystemCatalog* catalog = frame_.catalog();
+    FrontEnd& front = frame_.front();
+    front.show_progress(true);
+    frame_.add_log_line(fmt::format("Exporting to {} ({})..........", report_.output, report_.target));
+
+    bool going_on = true;
+    if (catalog != nullptr) {
+        CatalogWorkingLists saved(*catalog);
+        for (TreeItemId item : selection.tables)
+            if (going_on) going_on = export_table(*catalog, item);
+        saved.restore(*catalog);
+    }
+    if (settings_.definitions)
+        for (TreeItemId item : selection.objects)
+            if (going_on) going_on = export_definition(item);
+    if (report_.error.empty() && !target_.finish()) fail();
+
+    std::int64_t rows = 0;
+    for (const TableReport& t : report_.tables) rows += t.rows_exported;
+    if (!report_.error.empty())
+        frame_.add_log_line(fmt::format("Export failed: {}", report_.error));
+    else if (report_.stopped)
+        frame_.add_log_line(fmt::format("Export stopped at {}; {} rows exported.", report_.stopped_at, rows));
+    else
+        frame_.add_log_line(fmt::format("Export done: {} tables, {} rows, {} definitions.",
+                                        report_.tables.size(), rows, report_.objects.size()));
+    if (!target_.write_report(report_json(report_)) && report_.error.empty()) {
+        report_.error = target_.error();
+        frame_.add_log_line(fmt::format("Export failed: {}", report_.error));
+    }
+    front.show_progress(false);
+    app.engine.stop.store(false);
+    app.running.store(0);
+    return std::move(report_);
+}
+
+bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
+    const TreeObject* object = frame_.tree().item_object(item);
+    if (object == nullptr) return true;
+    TableReport& table = report_.tables.emplace_back();
+    table.schema = object->schema;
+    table.name = object->name;
+    table.object_id = object->object_id;
+    const std::string qualified = qualified_name(*object);
+    if (stop_now()) {
+        report_.tables.pop_back();
+        report_.stopped = true;
+        report_.stopped_at = fmt::format("table {}, before its first page", qualified);
+        return false;
+    }
+    frame_.add_log_line(fmt::format("Exporting {}..........", qualified));
+
+    catalog.column_descriptors.clear();
+    if (frame_.seams().assemble)
+        catalog.column_descriptors = frame_.seams().assemble(
+            catalog, ObjectQuery{object->name, object->type, object->object_id}, frame_.definitions().scan);
+    const std::vector<std::size_t> columns = exported_columns(
+        catalog.column_descriptors, static_cast<std::size_t>(std::max(0, catalog.first_stored_column)));
+    if (!catalog.current_object_is_table || columns.empty()) {
+        table.note = "the catalog gives it no columns";
+        table.complete = true;
+        frame_.add_log_line(fmt::format("{}: not exported, the catalog gives it no columns.", qualified));
+        return true;
+    }
+    table.catalog_rows = catalog_row_count(catalog);
+    table.columns = static_cast<std::int64_t>(columns.size());
+
+    std::vector<ExportColumn> titles;
+    for (std::size_t i : columns) {
+        const ColumnDescriptor& d = catalog.column_descriptors[i];
+        titles.push_back({d.name, d.type_text, d.type_code, d.precision, d.scale, d.nullable});
+    }
+    if (!target_.begin_table({object->schema, object->name}, titles)) return fail();
+    table.destination = target_.table_destination();
+
+    block_.width = columns.size();
+    block_.rows = 0;
+    block_.cells.resize(block_.width * std::max<std::size_t>(1, settings_.batch_rows));
+    const PageRowDecoder decode =
+        settings_.decoder ? settings_.decoder(catalog.database(), catalog, false) : PageRowDecoder{};
+    bool failed = false;
+    walk_table_page_lists(catalog.database(), catalog, frame_.advanced(),
+                          [&](PageSource, std::vector<PageAddress> pages) {
+                              if (!write_pages(catalog, pages, table, decode, columns)) failed = true;
+                              // A Stop or a failure ends the routes too.
+                              return failed || report_.stopped || table.rows_exported > 0;
+                          });
+    if (failed) return false;
+    if (block_.rows > 0 && !target_.write_rows(block_)) return fail();
+    block_.rows = 0;
+    table.complete = !report_.stopped;
+    if (!target_.end_table(table.complete)) return fail();
+    frame_.add_log_line(
+        fmt::format("{}: {} rows exported to {}", qualified, table.rows_exported, table.destination));
+    return !report_.stopped;
+}
+
+bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
+                           const PageRowDecoder& decode, const std::vector<std::size_t>& columns) {
+    FrontEnd& front = frame_.front();
+    const auto count = static_cast<std::int64_t>(pages.size());
+    table.pages_listed = count;
+    table.pages_with_rows = 0;
+    table.pages_skipped = 0;
+    front.progress_range(0, count);
+    std::vector<ColumnDescriptor> schema = catalog.column_descriptors;
+    const std::size_t batch = block_.cells.size() / block_.width;
+    bool failed = false;
+    for (std::int64_t p = 0; p < count; ++p) {
+        if (stop_now()) {
+            report_.stopped = true;
+            report_.stopped_at =
+                fmt::format("table {}.{}, page {} of {}", table.schema, table.name, p + 1, count);
+            return true;
+        }
+        std::int64_t rows = 0;
+        if (decode) {
+            decode.each_row(pages[static_cast<std::size_t>(p)], schema, [&](const DecodedRow& row) {
+                if (row.empty()) return true;
+                row_cells(row, columns, block_.cells.data() + block_.rows * block_.width);
+                ++rows;
+                if (++block_.rows == batch) {
+                    if (!target_.write_rows(block_)) {
+                        failed = true;
+                        return false;
+                    }
+                    block_.rows = 0;
+                }
+                return true;
+            });
+        }
+        if (failed) return fail();
+        table.rows_exported += rows;
+        ++(rows > 0 ? table.pages_with_rows : table.pages_skipped);
+        front.progress_position(p + 1);
+    }
+    return true;
+}
+
+bool Exporter::export_definition(TreeItemId item) {
+    const TreeObject* object = frame_.tree().item_object(item);
+    if (object == nullptr) return true;
+    if (stop_now()) {
+        report_.stopped = true;
+        report_.stopped_at = fmt::format("definition of {}", qualified_name(*object));
+        return false;
+    }
+    const std::string text = definition_text(frame_.definitions().scan, fmt::format("{}", object->object_id));
+    report_.objects.push_back({object->schema, object->name, object->type, object->object_id, !text.empty()});
+    if (text.empty()) return true;
+    return target_.definition(object->schema, object->name, object->type, text) || fail();
+}
+
+}  // namespace
+
+std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& descriptors,
+                                          std::size_t first_stored) {
+    std::vector<std::size_t> out;
+    if (first_stored >= descriptors.size()) return out;
+    out.push_back(first_stored);
+    for (std::size_t i = first_stored + 1; i < descriptors.size(); ++i)
+        if (descriptors[i].physical_column_id != kNotStored) out.push_back(i);
+    return out;
+}
+
+void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out) {
+    for (std::size_t i = 0; i < columns.size(); ++i, ++out) {
+        if (columns[i] >= row.size()) {
+            out->reset();
+            continue;
+        }
+        const ColumnDescriptor& value = row[columns[i]];
+        if (value.nullable && value.value_text == kNullText)
+            out->reset();
+        else
+            *out = value.value_text;  // an engaged cell keeps its buffer
+    }
+}
+
+ExportSelection everything(const MainFrame& frame) {
+    const ObjectTree& tree = frame.tree();
+    const TreeCategories& c = frame.categories();
+    ExportSelection s;
+    add_objects_under(tree, c.user_tables, s.tables);
+    for (TreeItemId category : {c.views, c.store_procedure, c.function, c.triggers, c.default_item})
+        add_objects_under(tree, category, s.objects);
+    return s;
+}
+
+ExportSelection selection_from_checks(MainFrame& frame) {
+    const ObjectTree& tree = frame.tree();
+    const TreeCategories& c = frame.categories();
+    const TreeCheckMarks& marks = frame.check_marks();
+    ExportSelection s;
+    auto checked_under = [&](TreeItemId category, std::vector<TreeItemId>& out) {
+        if (category == kNoItem) return;
+        for (TreeItemId item : tree.children(category))
+            if (tree.item_object(item) != nullptr && marks.mark(item) == CheckMark::kChecked)
+                out.push_back(item);
+    };
+    checked_under(c.user_tables, s.tables);
+    checked_under(c.system_tables, s.tables);
+    for (TreeItemId category : {c.views, c.store_procedure, c.function, c.triggers, c.default_item})
+        checked_under(category, s.objects);
+    if (s.tables.empty() && s.objects.empty()) return everything(frame);
+    return s;
+}
+
+ExportReport export_selection(MainFrame& frame, const ExportSelection& selection, ExportTarget& target,
+                              const ExportSettings& settings) {
+    return Exporter(frame, target, settings).run(selection);
+}
+
+std::string report_json(const ExportReport& report) {
+    nlohmann::ordered_json j;
+    j["source"] = report.source;
+    j["target"] = report.target;
+    j["output"] = report.output;
+    j["complete"] = report.complete();
+    j["stopped"] = report.stopped ? nlohmann::ordered_json(report.stopped_at) : nlohmann::ordered_json();
+    j["error"] = report.error.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(report.error);
+    auto& tables = j["tables"] = nlohmann::ordered_json::array();
+    for (const TableReport& t : report.tables) {
+        nlohmann::ordered_json e;
+        e["schema"] = t.schema;
+        e["name"] = t.name;
+        e["object_id"] = t.object_id;
+        e["exported_to"] = t.destination;
+        e["catalog_rows"] =
+            t.catalog_rows ? nlohmann::ordered_json(*t.catalog_rows) : nlohmann::ordered_json();
+        e["rows_exported"] = t.rows_exported;
+        e["columns"] = t.columns;
+        e["data_pages_listed"] = t.pages_listed;
+        e["data_pages_read"] = t.pages_with_rows;
+        e["pages_skipped"] = t.pages_skipped;
+        e["complete"] = t.complete;
+        if (!t.note.empty()) e["note"] = t.note;
+        tables.push_back(std::move(e));
+    }
+    auto& objects = j["objects"] = nlohmann::ordered_json::array();
+    for (const ObjectReport& o : report.objects)
+        objects.push_back({{"schema", o.schema},
+                           {"name", o.name},
+                           {"type", o.type},
+                           {"object_id", o.object_id},
+                           {"definition_found", o.definition_found}});
+    // Texts from the file may hold bytes that are not UTF-8; they are replaced, not refused.
+    return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace quenlow

@@ -1,0 +1,156 @@
+#pragma once
+// The export of what a scan found: the rows of the selected tables and the definitions of the selected
+// views, procedures, functions, triggers and defaults, written into a target (CSV files, a SQLite file)
+// with a recovery report beside it.
+//
+// One table at a time, one batch at a time: a table is assembled, its data pages are listed by the same
+// routes the record list takes, and its pages are decoded one after the other; every `batch_rows` rows
+// go to the target as one block of cells and the block's buffers are used again, so memory stays flat
+// however large the table. Nothing is kept between tables but the report.
+//
+// A cell is the text of a stored column's value, or nothing for NULL. Columns that are not stored
+// (computed columns) are left out, as in the record list. Rows whose cells are all empty are exported
+// too (the record list hides them).
+//
+// The export is a worker body: it runs on the calling thread, which has set the running flag, and clears
+// the running flag and the stop flag when it ends. It ends at the Stop command (or when the settings'
+// stop request answers true) after the page it is reading: the target is told that the table under way is
+// incomplete, finishes its files, and the report says where the export stopped. Afterwards the catalog's
+// working lists are as they were, so the table on display still pages on.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/main_frame.h"
+#include "app/record_batches.h"
+
+namespace quenlow {
+
+using Cell = std::optional<std::string>;
+
+// Rows of cells as one block: every row has `width` cells, stored row after row.
+struct CellRows {
+    std::size_t width = 0;
+    std::vector<Cell> cells;
+    std::size_t rows = 0;
+
+    std::size_t row_count() const { return rows; }
+    std::span<const Cell> row(std::size_t r) const { return {cells.data() + r * width, width}; }
+};
+
+struct ExportColumn {
+    std::string name;
+    std::string type_text;  // "int(4)", "decimal(18)"
+    std::int32_t type_code = 0;
+    std::uint8_t precision = 0;
+    std::uint8_t scale = 0;
+    bool nullable = false;
+};
+
+struct ExportTableName {
+    std::string schema;
+    std::string name;
+};
+
+// Where the rows go. Every call answers false on a failure that ends the export (a file that cannot be
+// written); error() then names the file and the cause.
+class ExportTarget {
+public:
+    virtual ~ExportTarget() = default;
+    virtual bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) = 0;
+    virtual bool write_rows(const CellRows& rows) = 0;
+    // complete: every row was written (false after a Stop).
+    virtual bool end_table(bool complete) = 0;
+    // The definition text of an object (type "V ", "P ", "FN", "IF", "TF", "TR", "D ").
+    virtual bool definition(const std::string& schema, const std::string& name, const std::string& type,
+                            const std::string& text) = 0;
+    // Closes everything and gives each file its final name.
+    virtual bool finish() = 0;
+    // Writes the recovery report beside the export (also after a failure, when it can).
+    virtual bool write_report(const std::string& json) = 0;
+    virtual std::string error() const = 0;
+    // Where the rows of the table begun last went: a file name, a table name.
+    virtual std::string table_destination() const = 0;
+    // "csv", "sqlite"; and the path the export was asked to write.
+    virtual std::string kind() const = 0;
+    virtual std::string output() const = 0;
+};
+
+// The tree items to export: tables (under "User Tables" or "System Tables") and objects with a
+// definition.
+struct ExportSelection {
+    std::vector<TreeItemId> tables;
+    std::vector<TreeItemId> objects;
+};
+
+// Every user table and every object of the categories with definitions, in outline order.
+ExportSelection everything(const MainFrame& frame);
+// The checked object items of the tree in outline order; nothing checked means everything.
+ExportSelection selection_from_checks(MainFrame& frame);
+
+struct TableReport {
+    std::string schema;
+    std::string name;
+    std::int32_t object_id = -1;
+    std::string destination;
+    std::optional<std::int64_t> catalog_rows;  // the rowsets' row count, when the catalog records one
+    std::int64_t rows_exported = 0;
+    std::int64_t columns = 0;
+    std::int64_t pages_listed = 0;
+    std::int64_t pages_with_rows = 0;
+    // Pages of the list that gave no row: unreadable, not a data page of the table, or empty.
+    std::int64_t pages_skipped = 0;
+    bool complete = false;
+    std::string note;  // why the table has no rows, when it has none for a reason
+};
+
+struct ObjectReport {
+    std::string schema;
+    std::string name;
+    std::string type;
+    std::int32_t object_id = -1;
+    bool definition_found = false;
+};
+
+struct ExportReport {
+    std::string target;  // "csv", "sqlite"
+    std::string output;
+    std::string source;  // the data file
+    std::vector<TableReport> tables;
+    std::vector<ObjectReport> objects;
+    bool stopped = false;
+    std::string stopped_at;  // "table dbo.Orders, page 12 of 40"
+    std::string error;       // the failure that ended the export
+
+    bool complete() const { return !stopped && error.empty(); }
+};
+
+// The report as a JSON document.
+std::string report_json(const ExportReport& report);
+
+struct ExportSettings {
+    PageRowDecoderFactory decoder;
+    std::size_t batch_rows = 1000;
+    bool definitions = true;
+    // Asked between pages; true stops as the Stop command does.
+    std::function<bool()> stop_requested;
+};
+
+// Exports the selection of a scanned frame into the target.
+ExportReport export_selection(MainFrame& frame, const ExportSelection& selection, ExportTarget& target,
+                              const ExportSettings& settings);
+
+// The list indices of the columns a row's cells come from: the first stored column, then every
+// following column that is stored.
+std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& descriptors,
+                                          std::size_t first_stored);
+
+// The cells of one decoded row, one per exported column, written to out (which has room for them).
+// A NULL value reads "NULL" in a nullable column today.
+void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out);
+
+}  // namespace quenlow

@@ -1,0 +1,255 @@
+#include "app/export_files.h"
+
+#include <fmt/format.h>
+
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "app/export_file_writer.h"
+
+namespace quenlow {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxNameBytes = 200;
+constexpr const char* kCsvReportName = "recovery-report.json";
+
+// The length of a valid UTF-8 sequence starting at s[i], or 0 when none starts there.
+std::size_t utf8_sequence_length(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80) return 1;
+    std::size_t n = 0;
+    std::uint32_t min = 0;
+    std::uint32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n > s.size() - i) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+bool needs_quotes(std::string_view s) {
+    return s.empty() || s.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+std::string lower_ascii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The folder a path's file goes into ("." for a bare name).
+fs::path folder_of(const std::string& path) {
+    fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+std::optional<std::string> folder_refusal(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return fmt::format("The folder {} does not exist.", folder.string());
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return fmt::format("The folder {} cannot be written: {}", folder.string(), std::strerror(errno));
+    return std::nullopt;
+}
+
+}  // namespace
+
+void append_valid_utf8(std::string& out, std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t ascii_end = i;
+        while (ascii_end < s.size() && static_cast<unsigned char>(s[ascii_end]) < 0x80) ++ascii_end;
+        out.append(s.data() + i, ascii_end - i);
+        i = ascii_end;
+        if (i == s.size()) break;
+        const std::size_t n = utf8_sequence_length(s, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, n));
+            i += n;
+        }
+    }
+}
+
+void append_csv_field(std::string& out, const Cell& cell) {
+    if (!cell) return;
+    const std::string_view s = *cell;
+    if (!needs_quotes(s)) return append_valid_utf8(out, s);
+    out += '"';
+    std::size_t from = 0;
+    for (std::size_t q = s.find('"'); q != std::string_view::npos; q = s.find('"', from)) {
+        append_valid_utf8(out, s.substr(from, q + 1 - from));
+        out += '"';
+        from = q + 1;
+    }
+    append_valid_utf8(out, s.substr(from));
+    out += '"';
+}
+
+std::string safe_file_name(const std::string& schema, const std::string& name, std::string_view suffix,
+                           std::set<std::string>& taken) {
+    std::string raw = schema.empty() ? name : schema + "." + name;
+    std::string base;
+    append_valid_utf8(base, raw);
+    for (char& c : base) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr) c = '_';
+    }
+    if (base.empty() || base.front() == '.') base.insert(base.begin(), '_');
+    if (base.size() > kMaxNameBytes) {
+        std::size_t cut = kMaxNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+    std::string file = base + std::string(suffix);
+    for (int n = 2; taken.count(lower_ascii(file)) != 0; ++n) file = fmt::format("{}~{}{}", base, n, suffix);
+    taken.insert(lower_ascii(file));
+    return file;
+}
+
+std::string report_path(ExportKind kind, const std::string& path) {
+    if (kind == ExportKind::kCsv) return (fs::path(path) / kCsvReportName).string();
+    return path + ".report.json";
+}
+
+std::optional<std::string> export_output_refusal(ExportKind kind, const std::string& path, bool force) {
+    if (path.empty()) return std::string("No output was given.");
+    std::error_code ec;
+    const fs::path output(path);
+    if (kind == ExportKind::kCsv) {
+        if (fs::exists(output, ec)) {
+            if (!fs::is_directory(output, ec)) return fmt::format("{} exists and is not a folder.", path);
+            if (!force && !fs::is_empty(output, ec))
+                return fmt::format("The folder {} is not empty (--force writes into it).", path);
+            return folder_refusal(output);
+        }
+        return folder_refusal(folder_of(path));
+    }
+    if (fs::is_directory(output, ec)) return fmt::format("{} is a folder.", path);
+    if (!force && fs::exists(output, ec)) return fmt::format("{} exists (--force replaces it).", path);
+    if (!force && fs::exists(report_path(kind, path), ec))
+        return fmt::format("{} exists (--force replaces it).", report_path(kind, path));
+    return folder_refusal(folder_of(path));
+}
+
+// ---- CSV ----
+
+namespace {
+
+class CsvTarget final : public ExportTarget {
+public:
+    explicit CsvTarget(std::string folder) : folder_(std::move(folder)) {}
+
+    bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) override {
+        if (!ensure_folder()) return false;
+        destination_ = safe_file_name(table.schema, table.name, ".csv", taken_);
+        if (!file_.open((fs::path(folder_) / destination_).string())) return failed(file_);
+        line_.clear();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (i > 0) line_ += ',';
+            append_csv_field(line_, columns[i].name);
+        }
+        line_ += "\r\n";
+        return file_.write(line_) || failed(file_);
+    }
+
+    bool write_rows(const CellRows& rows) override {
+        line_.clear();
+        for (std::size_t r = 0; r < rows.row_count(); ++r) {
+            const auto row = rows.row(r);
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                if (i > 0) line_ += ',';
+                append_csv_field(line_, row[i]);
+            }
+            line_ += "\r\n";
+        }
+        return file_.write(line_) || failed(file_);
+    }
+
+    bool end_table(bool) override { return file_.commit() || failed(file_); }
+
+    bool definition(const std::string& schema, const std::string& name, const std::string& type,
+                    const std::string& text) override {
+        if (!definitions_.is_open()) {
+            if (!ensure_folder()) return false;
+            if (!definitions_.open((fs::path(folder_) / "definitions.csv").string()))
+                return failed(definitions_);
+            if (!definitions_.write("schema,name,type,text\r\n")) return failed(definitions_);
+        }
+        line_.clear();
+        append_csv_field(line_, schema);
+        line_ += ',';
+        append_csv_field(line_, name);
+        line_ += ',';
+        append_csv_field(line_, type);
+        line_ += ',';
+        append_csv_field(line_, text);
+        line_ += "\r\n";
+        return definitions_.write(line_) || failed(definitions_);
+    }
+
+    bool finish() override {
+        if (!ensure_folder()) return false;
+        return !definitions_.is_open() || definitions_.commit() || failed(definitions_);
+    }
+
+    bool write_report(const std::string& json) override {
+        if (!ensure_folder()) return false;
+        ExportFileWriter report;
+        return (report.open(report_path(ExportKind::kCsv, folder_)) && report.write(json) &&
+                report.commit()) ||
+               failed(report);
+    }
+
+    std::string error() const override { return error_; }
+    std::string table_destination() const override { return destination_; }
+    std::string kind() const override { return "csv"; }
+    std::string output() const override { return folder_; }
+
+private:
+    bool ensure_folder() {
+        std::error_code ec;
+        if (fs::is_directory(folder_, ec) || fs::create_directory(folder_, ec)) return true;
+        error_ = fmt::format("{}: cannot create the folder: {}", folder_, ec.message());
+        return false;
+    }
+    bool failed(const ExportFileWriter& file) {
+        error_ = file.error();
+        return false;
+    }
+
+    std::string folder_;
+    std::set<std::string> taken_ = {"definitions.csv", kCsvReportName};
+    std::string destination_;
+    ExportFileWriter file_;
+    ExportFileWriter definitions_;
+    std::string line_;
+    std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder) {
+    return std::make_unique<CsvTarget>(folder);
+}
+
+}  // namespace quenlow

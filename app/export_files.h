@@ -1,0 +1,57 @@
+#pragma once
+// The export targets that write files: CSV (one file per table in a folder) and SQLite (one database
+// file), with what they share: safe file names, the check of the output before a scan starts, and files
+// written under a temporary name and given their own name only when they are complete.
+//
+// CSV, one file per table, "<schema>.<table>.csv":
+//   RFC 4180, UTF-8 (a byte sequence that is not UTF-8 becomes U+FFFD), lines ended by CR LF, the column
+//   titles first. A field is quoted when it holds a comma, a double quote, CR or LF, or is an empty
+//   text; a double quote inside is doubled. NULL is an empty field without quotes, so NULL and the empty
+//   text stay apart.
+//
+// SQLite, one file: a table per exported table, named as the table (schema "dbo") or "schema.table";
+// columns by kind: integers (tinyint ... bigint, bit as 0 and 1) INTEGER, binary values BLOB, everything
+// else TEXT (decimal and money as their exact digits, dates as ISO text), NULL as NULL. Each table is
+// filled in one transaction through one prepared statement. Definitions go to the table "definitions"
+// (schema, name, type, text); a table of the database with a name that is taken gets a suffix "_2",
+// "_3", ...
+//
+// The recovery report goes beside the export: "recovery-report.json" in the CSV folder, "<file>.report.json"
+// beside the SQLite file.
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "app/export.h"
+
+namespace quenlow {
+
+enum class ExportKind { kCsv, kSqlite };
+
+// Why the output cannot be written, before anything is read: an output that exists (a CSV folder that
+// is not empty, a SQLite file) without force, a folder that is missing or not writable.
+std::optional<std::string> export_output_refusal(ExportKind kind, const std::string& path, bool force);
+
+// The report's path for an export to path.
+std::string report_path(ExportKind kind, const std::string& path);
+
+// A file name made from a table's schema and name: characters that have a meaning in paths, control
+// characters and a leading dot become "_"; long names are cut (at a character boundary). `taken` holds
+// the names given so far, lower case; a name already taken gets "~2", "~3", ... before its suffix.
+std::string safe_file_name(const std::string& schema, const std::string& name, std::string_view suffix,
+                           std::set<std::string>& taken);
+
+// Appends the text with every byte that does not begin a valid UTF-8 sequence replaced by U+FFFD.
+void append_valid_utf8(std::string& out, std::string_view s);
+
+// Appends one CSV field.
+void append_csv_field(std::string& out, const Cell& cell);
+
+std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder);
+std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path);
+
+}  // namespace quenlow

@@ -1,0 +1,300 @@
+// The SQLite target (see export_files.h).
+
+#include <sqlite3.h>
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "app/export_file_writer.h"
+#include "app/export_files.h"
+#include "engine/catalog/type_codes.h"
+
+namespace quenlow {
+
+namespace {
+
+enum class CellKind { kInteger, kBit, kBlob, kText };
+
+CellKind cell_kind(std::int32_t type_code) {
+    switch (type_code) {
+        case kTypeBigint:
+        case kTypeInt:
+        case kTypeSmallint:
+        case kTypeTinyint:
+            return CellKind::kInteger;
+        case kTypeBit:
+            return CellKind::kBit;
+        case kTypeBinary:
+        case kTypeVarbinary:
+        case kTypeImage:
+        case kTypeTimestamp:
+        case kTypeClr:
+            return CellKind::kBlob;
+        default:
+            return CellKind::kText;
+    }
+}
+
+const char* declared_type(CellKind kind) {
+    switch (kind) {
+        case CellKind::kInteger:
+        case CellKind::kBit:
+            return "INTEGER";
+        case CellKind::kBlob:
+            return "BLOB";
+        case CellKind::kText:
+            break;
+    }
+    return "TEXT";
+}
+
+std::string quoted_identifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string lower_ascii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// A name not taken yet (SQLite compares names without regard to ASCII case): the name, or the name with
+// "_2", "_3", ...
+std::string unique_name(const std::string& name, std::set<std::string>& taken) {
+    std::string out = name;
+    for (int n = 2; taken.count(lower_ascii(out)) != 0; ++n) out = fmt::format("{}_{}", name, n);
+    taken.insert(lower_ascii(out));
+    return out;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// "0x" and pairs of hex digits to bytes; false for any other text.
+bool hex_bytes(std::string_view text, std::string& bytes) {
+    if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (std::size_t i = 2; i < text.size(); i += 2) {
+        const int high = hex_digit(text[i]);
+        const int low = hex_digit(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
+class SqliteTarget final : public ExportTarget {
+public:
+    explicit SqliteTarget(std::string path) : path_(std::move(path)), part_(path_ + ".part") {}
+    ~SqliteTarget() override {
+        close();
+        if (!committed_) std::remove(part_.c_str());
+    }
+
+    bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) override {
+        if (!ensure_open()) return false;
+        std::string name;
+        append_valid_utf8(name, table.schema == "dbo" || table.schema.empty()
+                                    ? table.name
+                                    : table.schema + "." + table.name);
+        // Names starting with "sqlite_" belong to SQLite.
+        if (name.empty() || lower_ascii(name).rfind("sqlite_", 0) == 0) name.insert(name.begin(), '_');
+        destination_ = unique_name(name, taken_);
+        kinds_.clear();
+        std::set<std::string> names;
+        std::string create = "CREATE TABLE " + quoted_identifier(destination_) + " (";
+        std::string insert = "INSERT INTO " + quoted_identifier(destination_) + " VALUES (";
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            kinds_.push_back(cell_kind(columns[i].type_code));
+            std::string valid;
+            append_valid_utf8(valid,
+                              columns[i].name.empty() ? fmt::format("column{}", i + 1) : columns[i].name);
+            if (i > 0) create += ", ", insert += ", ";
+            create += quoted_identifier(unique_name(valid, names)) + " " + declared_type(kinds_.back());
+            insert += "?";
+        }
+        create += ")";
+        insert += ")";
+        if (!exec(create) || !exec("BEGIN")) return false;
+        return prepare(insert, insert_);
+    }
+
+    bool write_rows(const CellRows& rows) override {
+        for (std::size_t r = 0; r < rows.row_count(); ++r) {
+            const auto row = rows.row(r);
+            for (std::size_t i = 0; i < row.size(); ++i)
+                if (!bind(static_cast<int>(i) + 1, kinds_[i], row[i])) return false;
+            if (!step(insert_)) return false;
+        }
+        return true;
+    }
+
+    bool end_table(bool) override {
+        sqlite3_finalize(insert_);
+        insert_ = nullptr;
+        return exec("COMMIT");
+    }
+
+    bool definition(const std::string& schema, const std::string& name, const std::string& type,
+                    const std::string& text) override {
+        if (!ensure_open()) return false;
+        if (definition_ == nullptr &&
+            !prepare("INSERT INTO definitions (schema, name, type, text) VALUES (?, ?, ?, ?)", definition_))
+            return false;
+        const std::string* values[] = {&schema, &name, &type, &text};
+        for (int i = 0; i < 4; ++i)
+            if (!bind_text(definition_, i + 1, *values[i])) return false;
+        return step(definition_);
+    }
+
+    bool finish() override {
+        if (!ensure_open()) return false;
+        const bool closed = close();
+        if (!closed) return false;
+        std::error_code ec;
+        std::filesystem::rename(part_, path_, ec);
+        if (ec) {
+            error_ = fmt::format("{}: cannot be renamed from {}: {}", path_, part_, ec.message());
+            return false;
+        }
+        committed_ = true;
+        return true;
+    }
+
+    bool write_report(const std::string& json) override {
+        ExportFileWriter report;
+        if (report.open(report_path(ExportKind::kSqlite, path_)) && report.write(json) && report.commit())
+            return true;
+        error_ = report.error();
+        return false;
+    }
+
+    std::string error() const override { return error_; }
+    std::string table_destination() const override { return destination_; }
+    std::string kind() const override { return "sqlite"; }
+    std::string output() const override { return path_; }
+
+private:
+    bool ensure_open() {
+        if (db_ != nullptr) return true;
+        if (!error_.empty()) return false;
+        std::remove(part_.c_str());
+        if (sqlite3_open_v2(part_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+            SQLITE_OK) {
+            error_ =
+                fmt::format("{}: cannot be created: {}", part_, db_ ? sqlite3_errmsg(db_) : "out of memory");
+            sqlite3_close(db_);
+            db_ = nullptr;
+            return false;
+        }
+        // A new file that gets its own name only when it is whole needs no journal.
+        return exec("PRAGMA journal_mode=OFF") && exec("PRAGMA synchronous=OFF") &&
+               exec("CREATE TABLE definitions (schema TEXT, name TEXT, type TEXT, text TEXT)");
+    }
+
+    bool close() {
+        sqlite3_finalize(insert_);
+        sqlite3_finalize(definition_);
+        insert_ = definition_ = nullptr;
+        if (db_ == nullptr) return true;
+        const int rc = sqlite3_close(db_);
+        if (rc != SQLITE_OK) {
+            error_ = fmt::format("{}: cannot be closed: {}", part_, sqlite3_errstr(rc));
+            return false;
+        }
+        db_ = nullptr;
+        return true;
+    }
+
+    bool failed() {
+        error_ = fmt::format("{}: {}", part_, sqlite3_errmsg(db_));
+        return false;
+    }
+
+    bool exec(const std::string& sql) {
+        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK || failed();
+    }
+
+    bool prepare(const std::string& sql, sqlite3_stmt*& statement) {
+        return sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) ==
+                   SQLITE_OK ||
+               failed();
+    }
+
+    bool step(sqlite3_stmt* statement) {
+        const int rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
+        return rc == SQLITE_DONE || failed();
+    }
+
+    bool bind_text(sqlite3_stmt* statement, int index, std::string_view text) {
+        valid_.clear();
+        append_valid_utf8(valid_, text);
+        return sqlite3_bind_text(statement, index, valid_.data(), static_cast<int>(valid_.size()),
+                                 SQLITE_TRANSIENT) == SQLITE_OK ||
+               failed();
+    }
+
+    bool bind(int index, CellKind kind, const Cell& cell) {
+        if (!cell) return sqlite3_bind_null(insert_, index) == SQLITE_OK || failed();
+        const std::string& text = *cell;
+        switch (kind) {
+            case CellKind::kInteger: {
+                std::int64_t value = 0;
+                const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+                if (ec == std::errc() && end == text.data() + text.size() && !text.empty())
+                    return sqlite3_bind_int64(insert_, index, value) == SQLITE_OK || failed();
+                break;
+            }
+            case CellKind::kBit:
+                if (text == "True" || text == "False")
+                    return sqlite3_bind_int(insert_, index, text == "True" ? 1 : 0) == SQLITE_OK || failed();
+                break;
+            case CellKind::kBlob:
+                if (hex_bytes(text, bytes_))
+                    return sqlite3_bind_blob(insert_, index, bytes_.data(), static_cast<int>(bytes_.size()),
+                                             SQLITE_TRANSIENT) == SQLITE_OK ||
+                           failed();
+                break;
+            case CellKind::kText:
+                break;
+        }
+        return bind_text(insert_, index, text);
+    }
+
+    std::string path_;
+    std::string part_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* definition_ = nullptr;
+    std::set<std::string> taken_ = {"definitions"};
+    std::vector<CellKind> kinds_;
+    std::string destination_;
+    std::string valid_;
+    std::string bytes_;
+    std::string error_;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path) {
+    return std::make_unique<SqliteTarget>(path);
+}
+
+}  // namespace quenlow
