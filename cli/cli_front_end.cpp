@@ -7,8 +7,9 @@
 
 namespace quenlow::cli {
 
-CliFrontEnd::CliFrontEnd(bool interactive, OpenChoices choices)
-    : interactive_(interactive), terminal_(interactive), choices_(std::move(choices)) {}
+CliFrontEnd::CliFrontEnd(bool interactive, OpenChoices choices, bool quiet)
+    : interactive_(interactive && !quiet), quiet_(quiet), terminal_(interactive && !quiet),
+      choices_(std::move(choices)) {}
 
 void CliFrontEnd::finish() {
     std::lock_guard lock(mutex_);
@@ -38,11 +39,13 @@ void CliFrontEnd::progress_position(std::int64_t position) {
 }
 
 void CliFrontEnd::status_text(std::string_view text) {
+    if (quiet_) return;
     std::lock_guard lock(mutex_);
     terminal_.status_text(text);
 }
 
 void CliFrontEnd::log_line(std::string_view text) {
+    if (quiet_) return;
     std::lock_guard lock(mutex_);
     print_line(text);
 }
@@ -54,11 +57,13 @@ void CliFrontEnd::show_progress(bool visible) {
 }
 
 void CliFrontEnd::message_box(BoxIcon icon, std::string_view, std::string_view text) {
+    if (quiet_ && icon != BoxIcon::kError) return;
     std::lock_guard lock(mutex_);
     print_line(icon == BoxIcon::kError ? fmt::format("error: {}", text) : std::string(text));
 }
 
 bool CliFrontEnd::ask_yes_no(BoxIcon, std::string_view, std::string_view text) {
+    if (quiet_) return true;
     std::lock_guard lock(mutex_);
     print_line(fmt::format("{} Yes", text));
     return true;

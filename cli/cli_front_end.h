@@ -2,7 +2,7 @@
 // The command line's front end for the main frame. Every call runs directly on the calling thread; a
 // mutex keeps the lines of the worker and of the main thread whole.
 //
-//   log lines        stderr, always
+//   log lines        stderr, unless quiet
 //   status texts     stderr, on a terminal only (with the progress bar)
 //   message boxes    stderr: information as the text, errors as "error: " + text
 //   yes/no questions stderr, the text and " Yes": the command line always answers Yes
@@ -29,7 +29,8 @@ namespace quenlow::cli {
 
 class CliFrontEnd final : public FrontEnd {
 public:
-    CliFrontEnd(bool interactive, OpenChoices choices);
+    // quiet: stderr keeps errors only (no log lines, status texts, progress or information).
+    CliFrontEnd(bool interactive, OpenChoices choices, bool quiet = false);
 
     // Clears the progress bar line before normal output.
     void finish();
@@ -90,6 +91,7 @@ private:
 
     mutable std::mutex mutex_;
     bool interactive_;
+    bool quiet_ = false;
     TerminalEvents terminal_;
     bool progress_visible_ = false;
     OpenChoices choices_;

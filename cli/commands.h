@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quenlow::cli {
 
@@ -15,6 +16,7 @@ inline constexpr int kExitUsage = 2;
 struct InfoOptions {
     std::string file;
     bool json = false;
+    bool quiet = false;
 };
 int run_info(const InfoOptions& options);
 
@@ -28,6 +30,7 @@ struct ScanOptions {
     std::optional<std::string> log_dir;
     bool sql2000 = false;
     bool json = false;
+    bool quiet = false;  // stderr keeps errors only
 };
 // Runs a whole scan as the Open command does and prints the object tree; 1 when no tree was built.
 int run_scan(const ScanOptions& options);
@@ -52,12 +55,26 @@ struct ShowOptions {
 // that text.
 int run_show(const ShowOptions& options);
 
+struct ExportOptions {
+    ScanOptions scan;  // json unused
+    std::string to;    // "csv" or "sqlite"
+    std::string output;
+    std::vector<std::string> tables;  // none: every user table
+    bool definitions = true;
+    bool force = false;
+};
+// Scans and exports the tables (and the definitions) into CSV files or a SQLite file, with a recovery
+// report beside them; prints the report's summary. 1 when the scan builds no tree, a table is not found,
+// the export fails or is stopped; 2 when the output is refused.
+int run_export(const ExportOptions& options);
+
 struct PageOptions {
     std::string file;
     std::int32_t page_id = 0;
     std::uint16_t file_id = 1;
     bool records = false;
     bool json = false;
+    bool quiet = false;
 };
 int run_page(const PageOptions& options);
 

@@ -114,7 +114,7 @@ int run_info(const InfoOptions& options) {
     ApplicationState app;
     app.engine.collations = load_shipped_collations();
     PosixFileSystem files;
-    TerminalEvents events(TerminalEvents::stderr_is_terminal());
+    TerminalEvents events(TerminalEvents::stderr_is_terminal() && !options.quiet);
     DatabaseInfo info = collect_database_info(options.file, app, events, files);
     events.finish();
     if (!info.opened) {

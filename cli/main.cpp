@@ -28,6 +28,10 @@ void add_scan_choices(CLI::App* cmd, quenlow::cli::ScanOptions& scan) {
                   "The \"Is SQL 2000\" choice; stored, and cleared by the scan, which detects the layout");
 }
 
+void add_quiet(CLI::App* cmd, bool& quiet) {
+    cmd->add_flag("-q,--quiet", quiet, "Errors only on stderr: no progress log, status or progress bar");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
         "print the file's geometry, a histogram of page types, the page maps and the secondary files found.");
     info_cmd->add_option("FILE", info.file, "Primary data file (.mdf)")->required();
     info_cmd->add_flag("--json", info.json, "Print the summary as JSON");
+    add_quiet(info_cmd, info.quiet);
 
     ScanOptions scan;
     auto* scan_cmd = app.add_subcommand(
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
         "Questions are answered Yes; Ctrl-C is the Stop command (a second Ctrl-C ends the program).\n"
         "Exit status 1 when the scan ends without a tree.");
     add_scan_choices(scan_cmd, scan);
+    add_quiet(scan_cmd, scan.quiet);
     scan_cmd->add_flag("--json", scan.json,
                        "Print {file, version, collation, database_name, log_file, tree} as JSON; every tree\n"
                        "item is {text, bold, data, children}, an item of an object also has {object_id,\n"
@@ -99,6 +105,7 @@ int main(int argc, char** argv) {
         "tree otherwise. Exit status 1 when the scan builds no tree, no item has that text, or objects of\n"
         "several schemas have that name (they are listed).");
     add_scan_choices(show_cmd, show.scan);
+    add_quiet(show_cmd, show.scan.quiet);
     show_cmd
         ->add_option("ITEM", show.item,
                      "Text of the tree item; an object also by schema.name, or by its name alone when\n"
@@ -120,6 +127,31 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 65535));
     page_cmd->add_flag("--records", page.records, "Decode every record the slot array names");
     page_cmd->add_flag("--json", page.json, "Print the page as JSON");
+    add_quiet(page_cmd, page.quiet);
+
+    ExportOptions exp;
+    auto* export_cmd = app.add_subcommand(
+        "export",
+        "Scan FILE, then export the rows of every user table (or of the tables named by --table) and the\n"
+        "definitions of views, procedures, functions, triggers and defaults:\n"
+        "  csv     one file per table, <schema>.<table>.csv, in the folder OUTPUT (RFC 4180, UTF-8, the\n"
+        "          titles first; NULL an empty field, the empty text \"\"), definitions in definitions.csv\n"
+        "  sqlite  one SQLite file OUTPUT: a table per table (integers INTEGER, binary BLOB, the rest TEXT\n"
+        "          with exact decimals and ISO dates) and a table definitions (schema, name, type, text)\n"
+        "A recovery report (JSON) goes beside the export: OUTPUT/recovery-report.json, or OUTPUT.report.json\n"
+        "for sqlite; its summary is printed. Files are written under a temporary name and renamed when\n"
+        "whole. Ctrl-C stops after the page being read: what was written stays, the report says where it\n"
+        "stopped. Exit status 1 when the scan builds no tree, a table is not found, the export fails or\n"
+        "is stopped; 2 when the output is refused.");
+    add_scan_choices(export_cmd, exp.scan);
+    add_quiet(export_cmd, exp.scan.quiet);
+    export_cmd->add_option("--to", exp.to, "Target")->check(CLI::IsMember({"csv", "sqlite"}))->required();
+    export_cmd->add_option("--output", exp.output, "Folder (csv) or file (sqlite) to write")->required();
+    export_cmd->add_option("--table", exp.tables,
+                           "A table to export (as the tree shows it, as schema.name, or by its name alone);\n"
+                           "may be given more than once. Without it every user table is exported");
+    export_cmd->add_flag("!--no-definitions", exp.definitions, "Leave out the definitions");
+    export_cmd->add_flag("--force", exp.force, "Write into a folder that is not empty, replace a file");
 
     try {
         app.parse(argc, argv);
@@ -132,5 +164,6 @@ int main(int argc, char** argv) {
     if (*page_cmd) return run_page(page);
     if (*rows_cmd) return run_rows(rows);
     if (*show_cmd) return run_show(show);
+    if (*export_cmd) return run_export(exp);
     return kExitUsage;
 }

@@ -56,7 +56,7 @@ nlohmann::json to_json(const PageInspection& page) {
 int run_page(const PageOptions& options) {
     ApplicationState app;
     PosixFileSystem files;
-    TerminalEvents events(TerminalEvents::stderr_is_terminal());
+    TerminalEvents events(TerminalEvents::stderr_is_terminal() && !options.quiet);
     PageInspectionRequest request{options.file, options.file_id, options.page_id, options.records};
     PageInspectionResult result = inspect_database_page(request, app, events, files);
     events.finish();

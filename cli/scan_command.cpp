@@ -18,7 +18,7 @@ int run_scan(const ScanOptions& options) {
     if (!choices) return kExitUsage;
 
     PosixFileSystem files;
-    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
+    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices, options.quiet);
     HeadlessSession session(app, front, files, engine_seams(), interrupted);
     bool built = false;
     {
@@ -37,7 +37,7 @@ int run_scan(const ScanOptions& options) {
     } else if (built) {
         std::cout << format_outline(frame.tree());
     }
-    if (app.log_file.is_open()) fmt::print(stderr, "Log file path : {}\n", app.log_file_path);
+    if (app.log_file.is_open() && !options.quiet) fmt::print(stderr, "Log file path : {}\n", app.log_file_path);
     return built ? kExitOk : kExitFailed;
 }
 

@@ -33,7 +33,7 @@ int run_show(const ShowOptions& options) {
     ApplicationState app;
     const std::optional<OpenChoices> choices = open_choices_from(options.scan, app);
     if (!choices) return kExitUsage;
-    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
+    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices, options.scan.quiet);
     PosixFileSystem files;
     int status = kExitOk;
     {

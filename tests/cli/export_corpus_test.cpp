@@ -1,0 +1,219 @@
+// `quenlow export` on real Northwind files (SQL Server 2000 and 2008): every user table exported to CSV
+// and to SQLite holds, cell for cell and in the same order, the rows `quenlow rows --all --format csv`
+// prints for it. Also the refusals of the command and its quiet mode.
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/app/test_files.h"
+#include "tests/cli/program_run.h"
+#include "tests/support/corpus_gtest.h"
+
+namespace quenlow {
+namespace {
+
+using test::ProgramRun;
+using test::run_quenlow;
+using Cell = std::optional<std::string>;
+using Row = std::vector<Cell>;
+
+// RFC 4180 records; an empty field without quotes is NULL.
+std::vector<Row> parse_csv(const std::string& text) {
+    std::vector<Row> rows;
+    Row row;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        Cell field;
+        if (text[i] == '"') {
+            field.emplace();
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        *field += '"';
+                        ++i;
+                    } else {
+                        ++i;
+                        break;
+                    }
+                } else {
+                    *field += text[i];
+                }
+            }
+        } else {
+            const std::size_t end = text.find_first_of(",\r", i);
+            if (end != i) field = text.substr(i, end - i);
+            i = end == std::string::npos ? text.size() : end;
+        }
+        row.push_back(std::move(field));
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+        } else {
+            i += 2;  // CR LF
+            rows.push_back(std::move(row));
+            row.clear();
+        }
+    }
+    return rows;
+}
+
+// The record list leaves out rows whose cells are all empty (the first may read "NULL").
+bool hidden_in_list(const Row& row) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        const bool empty = row[c] && row[c]->empty();
+        if (!(empty || (c == 0 && (!row[c] || *row[c] == "NULL")))) return false;
+    }
+    return true;
+}
+
+// The same value: equal texts, or NULL where the record list shows "NULL".
+bool same_cell(const Cell& exported, const Cell& shown) {
+    if (exported == shown) return true;
+    return !exported && shown && *shown == "NULL";
+}
+
+std::vector<Row> sqlite_rows(const std::string& path, const std::string& table) {
+    std::vector<Row> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << path;
+        sqlite3_close(db);
+        return rows;
+    }
+    std::string quoted = "\"";
+    for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    const std::string sql = "SELECT * FROM " + quoted + "\" ORDER BY rowid";
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
+        Row row;
+        for (int i = 0; i < sqlite3_column_count(s); ++i) {
+            switch (sqlite3_column_type(s, i)) {
+                case SQLITE_NULL:
+                    row.emplace_back();
+                    break;
+                case SQLITE_BLOB: {
+                    std::string hex = "0x";
+                    const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
+                    for (int k = 0; k < sqlite3_column_bytes(s, i); ++k) hex += fmt::format("{:02X}", b[k]);
+                    row.emplace_back(hex);
+                    break;
+                }
+                default:
+                    row.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return rows;
+}
+
+// A SQLite integer stands for the same value as the text shown for a bit ("True", "False").
+bool same_sqlite_cell(const Cell& stored, const Cell& exported) {
+    if (stored == exported) return true;
+    if (!stored || !exported) return false;
+    return (*stored == "1" && *exported == "True") || (*stored == "0" && *exported == "False");
+}
+
+class ExportCorpusTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExportCorpusTest, CsvAndSqliteHoldTheRowsTheRowsCommandPrints) {
+    QUENLOW_REQUIRE_CORPUS();
+    const testing::CorpusFile* file = testing::find_corpus_file(GetParam());
+    if (file == nullptr) GTEST_SKIP() << GetParam() << " is not in the corpus";
+    const auto local = testing::materialize(*file);
+    ASSERT_TRUE(local) << local.error;
+    const std::string path = local.path.string();
+    test::TempFolder folder;
+    const std::string csv = folder.file("csv");
+    const std::string sqlite = folder.file("out.sqlite");
+
+    const ProgramRun to_csv = run_quenlow(folder, {"export", path, "--to", "csv", "--output", csv, "-q"});
+    ASSERT_EQ(to_csv.status, 0) << to_csv.err;
+    EXPECT_EQ(to_csv.err, "") << "quiet: nothing on stderr";
+    const ProgramRun to_sqlite = run_quenlow(folder, {"export", path, "--to", "sqlite", "--output", sqlite});
+    ASSERT_EQ(to_sqlite.status, 0) << to_sqlite.err;
+    EXPECT_NE(to_sqlite.err.find("Export done: "), std::string::npos) << to_sqlite.err;
+
+    const auto report = nlohmann::json::parse(test::read_bytes(csv + "/recovery-report.json"));
+    const auto sqlite_report = nlohmann::json::parse(test::read_bytes(sqlite + ".report.json"));
+    EXPECT_EQ(report["complete"], true);
+    ASSERT_GE(report["tables"].size(), 8u);
+    ASSERT_EQ(report["tables"].size(), sqlite_report["tables"].size());
+    std::size_t rows_compared = 0;
+    for (std::size_t t = 0; t < report["tables"].size(); ++t) {
+        const auto& entry = report["tables"][t];
+        const std::string name = entry["schema"].get<std::string>() + "." + entry["name"].get<std::string>();
+        SCOPED_TRACE(name);
+        const ProgramRun rows = run_quenlow(folder, {"rows", path, name, "--all", "--format", "csv"});
+        ASSERT_EQ(rows.status, 0) << rows.err;
+        const std::vector<Row> shown = parse_csv(rows.out);
+        const std::vector<Row> exported =
+            parse_csv(test::read_bytes(csv + "/" + entry["exported_to"].get<std::string>()));
+        ASSERT_FALSE(shown.empty());
+        ASSERT_FALSE(exported.empty());
+        EXPECT_EQ(exported.front(), shown.front()) << "titles";
+        EXPECT_EQ(entry["rows_exported"].get<std::size_t>(), exported.size() - 1);
+
+        std::vector<Row> visible;
+        for (std::size_t r = 1; r < exported.size(); ++r)
+            if (!hidden_in_list(exported[r])) visible.push_back(exported[r]);
+        ASSERT_EQ(visible.size(), shown.size() - 1);
+        for (std::size_t r = 0; r < visible.size(); ++r) {
+            ASSERT_EQ(visible[r].size(), shown[r + 1].size()) << "row " << r;
+            for (std::size_t c = 0; c < visible[r].size(); ++c)
+                EXPECT_TRUE(same_cell(visible[r][c], shown[r + 1][c]))
+                    << "row " << r << " column " << c << ": " << visible[r][c].value_or("(null)") << " vs "
+                    << shown[r + 1][c].value_or("(null)");
+            ++rows_compared;
+        }
+
+        const std::vector<Row> stored =
+            sqlite_rows(sqlite, sqlite_report["tables"][t]["exported_to"].get<std::string>());
+        ASSERT_EQ(stored.size(), exported.size() - 1);
+        for (std::size_t r = 0; r < stored.size(); ++r) {
+            ASSERT_EQ(stored[r].size(), exported[r + 1].size());
+            for (std::size_t c = 0; c < stored[r].size(); ++c)
+                EXPECT_TRUE(same_sqlite_cell(stored[r][c], exported[r + 1][c]))
+                    << "row " << r << " column " << c << ": " << stored[r][c].value_or("(null)") << " vs "
+                    << exported[r + 1][c].value_or("(null)");
+        }
+    }
+    EXPECT_GT(rows_compared, 2000u);
+    std::size_t found = 0;
+    for (const auto& o : report["objects"]) found += o["definition_found"].get<bool>() ? 1 : 0;
+    EXPECT_GT(found, 0u) << "Northwind has views and procedures";
+}
+
+INSTANTIATE_TEST_SUITE_P(Northwind, ExportCorpusTest,
+                         ::testing::Values("v539_northwnd_sql2000data", "v655_northwnd_itsligo"));
+
+TEST(ExportCommand, RefusesAnExistingOutputAndAMissingFolder) {
+    test::TempFolder folder;
+    const std::string existing = folder.file("there.sqlite");
+    std::ofstream(existing) << "x";
+    const ProgramRun refused =
+        run_quenlow(folder, {"export", "/no/such.mdf", "--to", "sqlite", "--output", existing});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("exists (--force replaces it)"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::read_bytes(existing), "x");
+
+    const ProgramRun missing = run_quenlow(
+        folder, {"export", "/no/such.mdf", "--to", "csv", "--output", folder.file("no/such/folder")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace quenlow
