@@ -6,6 +6,15 @@
 # shown. For comparison, the sqlite3 shell prints the same rows from the exported SQLite file as CSV.
 #
 #   bench/run-export-bench.sh [build folder]      (default: build-bench; ROWS=..., RUNS=... to change)
+#
+# Measured on the 2-core build machine, shared with other builds, 1,000,000 rows on 9,407 data pages,
+# 3 runs (the time includes opening and scanning the file; the export is single-threaded):
+#
+#                              wall median   rows/s     peak RSS
+#   export --to csv            1.77 s        565,000    7.4 MB
+#   export --to sqlite         3.51 s        285,000    10.0 MB
+#   rows --all --format csv    1.78 s        562,000    7.3 MB
+#   sqlite3 -csv (same rows)   1.63 s        613,000    5.8 MB
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
