@@ -1,5 +1,6 @@
 #include "app/engine_seams.h"
 
+#include "app/export_files.h"
 #include "engine/catalog/catalog_build.h"
 #include "engine/values/lob_reader.h"
 #include "engine/values/row_decoder.h"
@@ -42,7 +43,30 @@ MainFrameSeams engine_seams() {
     seams.local_time = local_time_now;
     seams.definition_pass = definition_pass(definition_page_decoder());
     bind_table_display(seams, table_display_settings());
+    seams.save = save_checked_items;
     return seams;
+}
+
+void save_checked_items(MainFrame& frame, const SaveChoice& choice) {
+    FrontEnd& front = frame.front();
+    auto box = [&front](const std::string& text) {
+        front.message_box(BoxIcon::kInformation, kApplicationTitle, text);
+    };
+    if (const auto refusal = export_output_refusal(choice.kind, choice.path, choice.replace)) {
+        frame.app().running.store(0);
+        return box(*refusal);
+    }
+    const std::unique_ptr<ExportTarget> target = make_target(choice.kind, choice.path);
+    ExportSettings settings;
+    settings.decoder = table_page_decoder();
+    const ExportReport report = export_selection(frame, selection_from_checks(frame), *target, settings);
+    const std::string summary = export_summary(report, report_path(choice.kind, choice.path));
+    if (!report.error.empty())
+        box("The export failed: " + report.error + "\n\n" + summary);
+    else if (report.stopped)
+        box("The export was stopped at " + report.stopped_at + ".\n\n" + summary);
+    else
+        box("The recovered data has been saved.\n\n" + summary);
 }
 
 TableDisplaySettings table_display_settings() {

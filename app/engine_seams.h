@@ -12,6 +12,10 @@ namespace quenlow {
 
 MainFrameSeams engine_seams();
 
+// Save: exports the checked items of the tree (everything when nothing is checked) into the chosen
+// target, with the recovery report beside it, and ends with a summary box. A worker body.
+void save_checked_items(MainFrame& frame, const SaveChoice& choice);
+
 // The table display as engine_seams() binds it: the page decoder below and the definition display.
 TableDisplaySettings table_display_settings();
 

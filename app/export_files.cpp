@@ -253,3 +253,26 @@ std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder) {
 }
 
 }  // namespace quenlow
+
+namespace quenlow {
+
+std::unique_ptr<ExportTarget> make_target(ExportKind kind, const std::string& path) {
+    return kind == ExportKind::kSqlite ? make_sqlite_target(path) : make_csv_target(path);
+}
+
+std::string export_summary(const ExportReport& report, const std::string& report_file) {
+    std::string out;
+    for (const TableReport& t : report.tables) {
+        const std::string rows = t.catalog_rows ? fmt::format("{} of {} rows", t.rows_exported, *t.catalog_rows)
+                                                : fmt::format("{} rows", t.rows_exported);
+        out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows,
+                           t.pages_with_rows, t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
+    }
+    std::size_t found = 0;
+    for (const ObjectReport& o : report.objects) found += o.definition_found ? 1 : 0;
+    if (!report.objects.empty()) out += fmt::format("definitions\t{} of {} found\n", found, report.objects.size());
+    out += fmt::format("report\t{}\n", report_file);
+    return out;
+}
+
+}  // namespace quenlow

@@ -30,8 +30,6 @@
 
 namespace quenlow {
 
-enum class ExportKind { kCsv, kSqlite };
-
 // Why the output cannot be written, before anything is read: an output that exists (a CSV folder that
 // is not empty, a SQLite file) without force, a folder that is missing or not writable.
 std::optional<std::string> export_output_refusal(ExportKind kind, const std::string& path, bool force);
@@ -53,5 +51,9 @@ void append_csv_field(std::string& out, const Cell& cell);
 
 std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder);
 std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path);
+std::unique_ptr<ExportTarget> make_target(ExportKind kind, const std::string& path);
+
+// One line per table (rows, pages, where they went, INCOMPLETE), the definitions found, the report file.
+std::string export_summary(const ExportReport& report, const std::string& report_file);
 
 }  // namespace quenlow

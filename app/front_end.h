@@ -44,6 +44,16 @@ struct RowBlock {
     void clear() { cells.clear(); }
 };
 
+// The targets of Save: CSV files (one per table) in a folder, or one SQLite file.
+enum class ExportKind { kCsv, kSqlite };
+
+// What the save dialog asks: the target kind, its path, and whether an existing output may be replaced.
+struct SaveChoice {
+    ExportKind kind = ExportKind::kCsv;
+    std::string path;
+    bool replace = false;
+};
+
 enum class BoxIcon { kInformation, kError, kQuestion };
 
 class FrontEnd : public EngineEvents, public TreeMirror {
@@ -60,6 +70,9 @@ public:
     // The open dialog; nothing when it is cancelled. A dialog keeps itself open while
     // open_choices_refusal() refuses its choice (showing the refusal), so what it returns is accepted.
     virtual std::optional<OpenChoices> open_dialog(const OpenDialogRequest& request) = 0;
+
+    // The save dialog; nothing when it is cancelled (the default: a front end without one).
+    virtual std::optional<SaveChoice> save_dialog() { return std::nullopt; }
 
     // Selects (as the caret), highlights and marks an item as selected.
     virtual void tree_select(TreeItemId item) = 0;

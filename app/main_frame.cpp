@@ -178,7 +178,11 @@ void MainFrame::on_stop() {
 void MainFrame::on_save() {
     if (busy()) return information(kPleaseWait);
     reap_worker();
-    if (seams_.save) seams_.save(*this);
+    if (!seams_.save) return;
+    const std::optional<SaveChoice> choice = front_.save_dialog();
+    if (!choice) return;
+    app_.running.store(1);
+    start_worker([this, choice = *choice] { seams_.save(*this, choice); });
 }
 
 void MainFrame::on_help() {

@@ -57,8 +57,9 @@ struct MainFrameSeams {
     std::function<void(MainFrame&, TreeItemId item)> show_object_worker;
     std::function<void(MainFrame&)> next_records_worker;
     std::function<void(MainFrame&)> previous_records_worker;
-    // The export of what the program has read.
-    std::function<void(MainFrame&)> save;
+    // The export of what the program has read into the target the save dialog chose; a worker body like
+    // the others.
+    std::function<void(MainFrame&, const SaveChoice&)> save;
     // The local time of now; names the log file.
     std::function<std::tm()> local_time;
 };

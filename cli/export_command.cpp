@@ -40,17 +40,7 @@ std::optional<ExportSelection> selection_of(const ExportOptions& options, Headle
 }
 
 void print_summary(const ExportReport& report, const std::string& report_file) {
-    for (const TableReport& t : report.tables) {
-        const std::string rows = t.catalog_rows
-                                     ? fmt::format("{} of {} rows", t.rows_exported, *t.catalog_rows)
-                                     : fmt::format("{} rows", t.rows_exported);
-        fmt::print("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows, t.pages_with_rows,
-                   t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
-    }
-    std::size_t found = 0;
-    for (const ObjectReport& o : report.objects) found += o.definition_found ? 1 : 0;
-    if (!report.objects.empty()) fmt::print("definitions\t{} of {} found\n", found, report.objects.size());
-    fmt::print("report\t{}\n", report_file);
+    fmt::print("{}", export_summary(report, report_file));
     std::fflush(stdout);
 }
 
@@ -77,9 +67,7 @@ int run_export(const ExportOptions& options) {
                 settings.decoder = table_page_decoder();
                 settings.definitions = options.definitions;
                 settings.stop_requested = interrupted;
-                const std::unique_ptr<ExportTarget> target = kind == ExportKind::kSqlite
-                                                                 ? make_sqlite_target(options.output)
-                                                                 : make_csv_target(options.output);
+                const std::unique_ptr<ExportTarget> target = make_target(kind, options.output);
                 // The export is the worker of the moment.
                 app.running.store(1);
                 const ExportReport report = export_selection(session.frame(), *selection, *target, settings);

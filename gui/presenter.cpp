@@ -42,6 +42,11 @@ QString Presenter::choose_file(QWidget* parent, const QString& caption, const QS
     return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }
 
+QString Presenter::choose_save_file(QWidget* parent, const QString& caption, const QString& start,
+                                    const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, start, filter);
+}
+
 QString Presenter::choose_folder(QWidget* parent, const QString& caption, const QString& folder) {
     return QFileDialog::getExistingDirectory(parent, caption, folder, QFileDialog::ShowDirsOnly);
 }

@@ -24,6 +24,9 @@ public:
     // An existing file, or empty when the user cancelled.
     virtual QString choose_file(QWidget* parent, const QString& caption, const QString& folder,
                                 const QString& filter);
+    // A file to write, or empty when the user cancelled.
+    virtual QString choose_save_file(QWidget* parent, const QString& caption, const QString& start,
+                                     const QString& filter);
     // A folder, or empty when the user cancelled.
     virtual QString choose_folder(QWidget* parent, const QString& caption, const QString& folder);
     virtual void open_url(const QUrl& url);

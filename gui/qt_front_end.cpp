@@ -18,6 +18,7 @@
 #include "gui/open_dialog.h"
 #include "gui/presenter.h"
 #include "gui/records_view.h"
+#include "gui/save_dialog.h"
 
 namespace quenlow::gui {
 
@@ -140,6 +141,19 @@ std::optional<OpenChoices> QtFrontEnd::open_dialog(const OpenDialogRequest& requ
         if (window_.presenter_.run_dialog(dialog) && dialog.choices()) {
             result = dialog.choices();
             window_.remember_open(*result);
+        }
+    });
+    return result;
+}
+
+std::optional<SaveChoice> QtFrontEnd::save_dialog() {
+    std::optional<SaveChoice> result;
+    run_and_wait([&] {
+        QSettings& settings = window_.settings_;
+        SaveDialog dialog(settings.value(QStringLiteral("LastSavePath")).toString(), window_.presenter_, &window_);
+        if (window_.presenter_.run_dialog(dialog) && dialog.choice()) {
+            result = dialog.choice();
+            settings.setValue(QStringLiteral("LastSavePath"), QString::fromStdString(result->path));
         }
     });
     return result;

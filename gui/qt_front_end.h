@@ -33,6 +33,7 @@ public:
     void message_box(BoxIcon icon, std::string_view caption, std::string_view text) override;
     bool ask_yes_no(BoxIcon icon, std::string_view caption, std::string_view text) override;
     std::optional<OpenChoices> open_dialog(const OpenDialogRequest& request) override;
+    std::optional<SaveChoice> save_dialog() override;
 
     void tree_insert_item(TreeItemId item, TreeItemId parent, std::string_view text,
                           InsertPosition position) override;

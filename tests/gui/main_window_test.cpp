@@ -38,6 +38,7 @@
 #include "gui/open_dialog.h"
 #include "gui/presenter.h"
 #include "gui/records_view.h"
+#include "gui/save_dialog.h"
 #include "tests/support/corpus.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/page_builder.h"
@@ -58,6 +59,7 @@ public:
     QStringList questions;
     std::deque<bool> answers;  // Yes when empty
     std::function<void(OpenDialog&)> fill_dialog;
+    std::function<void(SaveDialog&)> fill_save;
     QString chosen_file;
     QString chosen_folder;
     QList<QUrl> urls;
@@ -75,6 +77,11 @@ public:
         return yes;
     }
     bool run_dialog(QDialog& dialog) override {
+        if (auto* save = qobject_cast<SaveDialog*>(&dialog)) {
+            if (!fill_save) return false;
+            fill_save(*save);
+            return save->result() == QDialog::Accepted;
+        }
         auto* open = qobject_cast<OpenDialog*>(&dialog);
         if (open == nullptr || !fill_dialog) return false;
         fill_dialog(*open);
@@ -513,6 +520,44 @@ private slots:
         timer.start();
         window_.reset();
         QVERIFY(timer.elapsed() < 10000);
+    }
+
+    void saveExportsTheCheckedTablesOnly() {
+        open_file(sample_);
+        QTreeWidgetItem* user = category(QStringLiteral("Tables/User Tables"));
+        child_named(user, QStringLiteral("Customers"))->setCheckState(0, Qt::Checked);
+        child_named(user, QStringLiteral("Orders"))->setCheckState(0, Qt::Checked);
+        const QString out = QString::fromStdString(folder_.file("saved"));
+        QDir().mkpath(out);
+        presenter_.boxes.clear();
+        presenter_.fill_save = [&](SaveDialog& dialog) {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Save recovered data"));
+            dialog.kind_list().setCurrentIndex(0);
+            dialog.path_field().setText(out);
+            dialog.accept();
+        };
+        window_->save_action().trigger();
+        QVERIFY(settle());
+        QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files, (QStringList{QStringLiteral("dbo.Customers.csv"), QStringLiteral("dbo.Orders.csv"),
+                                     QStringLiteral("recovery-report.json")}));
+        QCOMPARE(presenter_.boxes.size(), 1);
+        QVERIFY(presenter_.boxes.front().startsWith(QStringLiteral("The recovered data has been saved.")));
+        QFile customers(QDir(out).filePath(QStringLiteral("dbo.Customers.csv")));
+        QVERIFY(customers.open(QIODevice::ReadOnly));
+        QVERIFY(customers.readLine().startsWith("CustomerId,"));
+
+        // Saving there again asks first; No keeps the dialog and writes nothing.
+        presenter_.answers = {false};
+        presenter_.fill_save = [&](SaveDialog& dialog) {
+            dialog.path_field().setText(out);
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        };
+        window_->save_action().trigger();
+        QVERIFY(settle());
+        QCOMPARE(presenter_.questions.size(), 1);
+        QCOMPARE(presenter_.boxes.size(), 1);
     }
 
     void corpusTableAndViewMatchTheCommandLine() {
