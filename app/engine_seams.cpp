@@ -20,10 +20,11 @@ struct ValueReaders {
     std::optional<DecodeContext> context;
 };
 
-std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database, bool rows_loading) {
+std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database, bool rows_loading,
+                                                 ValueStyle style = ValueStyle::kDisplay) {
     auto readers = std::make_shared<ValueReaders>();
     readers->context.emplace(
-        make_decode_context(database, readers->large_values, readers->xml, rows_loading));
+        make_decode_context(database, readers->large_values, readers->xml, rows_loading, style));
     return readers;
 }
 
@@ -76,9 +77,9 @@ TableDisplaySettings table_display_settings() {
     return display;
 }
 
-PageRowDecoderFactory table_page_decoder() {
-    return [](OpenedDatabase& database, SystemCatalog& catalog, bool rows_loading) -> PageRowDecoder {
-        auto readers = make_value_readers(database, rows_loading);
+PageRowDecoderFactory table_page_decoder(ValueStyle style) {
+    return [style](OpenedDatabase& database, SystemCatalog& catalog, bool rows_loading) -> PageRowDecoder {
+        auto readers = make_value_readers(database, rows_loading, style);
         readers->large_values.keep_to(catalog.current_pages);
         auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
                                 bool layout_form, const PageRowVisitor& visit) {

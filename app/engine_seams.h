@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "app/record_batches.h"
 #include "app/table_display.h"
+#include "engine/values/value_format.h"
 
 namespace quenlow {
 
@@ -19,8 +20,10 @@ void save_checked_items(MainFrame& frame, const SaveChoice& choice);
 // The table display as engine_seams() binds it: the page decoder below and the definition display.
 TableDisplaySettings table_display_settings();
 
-// Decodes the data pages of the table being shown into rows.
-PageRowDecoderFactory table_page_decoder();
+// Decodes the data pages of the table being shown into rows, with display texts (the record list) or
+// export texts (full-fidelity values, NULL as an empty text with value_null set, values stored
+// elsewhere always read).
+PageRowDecoderFactory table_page_decoder(ValueStyle style = ValueStyle::kDisplay);
 
 // Decodes the pages of the definition table; values stored on other pages are read by the same reader
 // the table decoder uses.

@@ -34,14 +34,24 @@ namespace quenlow {
 // The caption of every message box, and the application title.
 inline constexpr const char* kApplicationTitle = "Velmor Quenlow v17.0";
 
-// Rows of the record list as one block: every row has `width` cells, stored row after row.
+// Rows of the record list as one block: every row has `width` cells, stored row after row. `nulls` has
+// one entry per cell, 1 where the decoder found the value NULL (a list shows the cell's text either way;
+// exported rows keep NULL apart from an empty string by it), or is empty when no one marked them.
 struct RowBlock {
     std::size_t width = 0;
     std::vector<std::string> cells;
+    std::vector<std::uint8_t> nulls;
 
     std::size_t row_count() const { return width == 0 ? 0 : cells.size() / width; }
     std::span<const std::string> row(std::size_t r) const { return {cells.data() + r * width, width}; }
-    void clear() { cells.clear(); }
+    std::span<const std::uint8_t> row_nulls(std::size_t r) const {
+        if (nulls.size() != cells.size()) return {};
+        return {nulls.data() + r * width, width};
+    }
+    void clear() {
+        cells.clear();
+        nulls.clear();
+    }
 };
 
 // The targets of Save: CSV files (one per table) in a folder, or one SQLite file.

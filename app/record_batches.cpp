@@ -343,19 +343,25 @@ void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
 
     RowBlock& block = run.block;
     const std::size_t row_start = block.cells.size();
+    const bool first_null = first < row.size() && row[first].value_null;
     block.cells.push_back(first_text);
-    std::size_t empty_cells = first_text.empty() || first_text == "NULL" ? 1 : 0;
+    block.nulls.push_back(first_null ? 1 : 0);
+    std::size_t empty_cells = first_text.empty() || first_null || first_text == "NULL" ? 1 : 0;
     for (std::size_t i = first + 1; i < row.size(); ++i) {
         if (row[i].physical_column_id == kNotStored) continue;
         block.cells.push_back(row[i].value_text);
-        if (row[i].value_text.empty()) ++empty_cells;
+        block.nulls.push_back(row[i].value_null ? 1 : 0);
+        // A NULL shows "NULL" in the list, and export rows are left out where list rows are.
+        if (row[i].value_text.empty() && !row[i].value_null) ++empty_cells;
     }
     block.width = block.cells.size() - row_start;
     // A row whose cells are all empty is counted but not shown.
-    if (empty_cells == row.size())
+    if (empty_cells == row.size()) {
         block.cells.resize(row_start);
-    else
+        block.nulls.resize(row_start);
+    } else {
         ++list_rows_;
+    }
 
     ++row_counter_;
     if (run.follow_up && context.write_log_file) {

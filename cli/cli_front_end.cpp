@@ -126,6 +126,23 @@ void CliFrontEnd::records_insert_row(int index, std::span<const std::string_view
     write_streamed_row(index, cells);
 }
 
+void CliFrontEnd::records_insert_rows(int first_index, const RowBlock& rows) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row_writer_) {
+            complete_streamed_row();
+            std::vector<std::string_view> cells;
+            for (std::size_t r = 0; r < rows.row_count(); ++r) {
+                const auto row = rows.row(r);
+                cells.assign(row.begin(), row.end());
+                write_streamed_row(first_index + static_cast<int>(r), cells, rows.row_nulls(r));
+            }
+            return;
+        }
+    }
+    FrontEnd::records_insert_rows(first_index, rows);  // row by row into the list
+}
+
 void CliFrontEnd::records_delete_row(int row) {
     std::lock_guard lock(mutex_);
     if (!row_writer_) return list_.delete_row(row);
@@ -165,12 +182,15 @@ void CliFrontEnd::complete_streamed_row() {
 
 // One cell per list column: missing cells are empty, cells of columns the list does not have are
 // left out.
-void CliFrontEnd::write_streamed_row(int index, std::span<const std::string_view> cells) {
+void CliFrontEnd::write_streamed_row(int index, std::span<const std::string_view> cells,
+                                     std::span<const std::uint8_t> nulls) {
     cell_views_.assign(list_.columns.size(), std::string_view());
     std::copy_n(cells.begin(), std::min(cells.size(), cell_views_.size()), cell_views_.begin());
+    cell_nulls_.assign(list_.columns.size(), 0);
+    std::copy_n(nulls.begin(), std::min(nulls.size(), cell_nulls_.size()), cell_nulls_.begin());
     written_index_ = index;
     written_start_ = streamed_.size();
-    row_writer_(streamed_, cell_views_);
+    row_writer_(streamed_, cell_views_, cell_nulls_);
 }
 
 void CliFrontEnd::records_set_text(std::string_view text) {

@@ -60,6 +60,8 @@ public:
     void records_add_row(int index, std::string_view first_cell) override;
     void records_set_cell(int row, int column, std::string_view text) override;
     void records_insert_row(int index, std::span<const std::string_view> cells) override;
+    // Streamed rows carry the block's NULL marks to the writer.
+    void records_insert_rows(int first_index, const RowBlock& rows) override;
     void records_delete_row(int row) override;
     void records_set_text(std::string_view text) override;
     void records_set_page_label(std::string_view text) override;
@@ -72,8 +74,10 @@ public:
     // A copy of the records pane as it stands.
     RecordListModel record_list() const;
 
-    // Appends one row, one cell per list column, to the text as printed.
-    using RowWriter = std::function<void(std::string& out, std::span<const std::string_view> cells)>;
+    // Appends one row, one cell per list column, to the text as printed. `nulls` holds one entry per cell
+    // (1: the value is NULL), all 0 for rows that came without NULL marks.
+    using RowWriter = std::function<void(std::string& out, std::span<const std::string_view> cells,
+                                         std::span<const std::uint8_t> nulls)>;
     // From now on the list keeps no rows: each row is written to the streamed text, a row inserted whole
     // at once, a row added and then filled cell by cell once it is complete (the next row begins, the
     // list is emptied, or the text is taken). Deleting the row inserted last takes it out of the text
@@ -97,7 +101,8 @@ private:
     OpenChoices choices_;
     // Writes the row being filled cell by cell, if any, to streamed_.
     void complete_streamed_row();
-    void write_streamed_row(int index, std::span<const std::string_view> cells);
+    void write_streamed_row(int index, std::span<const std::string_view> cells,
+                            std::span<const std::uint8_t> nulls = {});
 
     RecordListModel list_;
     RowWriter row_writer_;
@@ -109,6 +114,7 @@ private:
     int written_index_ = -1;
     std::size_t written_start_ = 0;
     std::vector<std::string_view> cell_views_;
+    std::vector<std::uint8_t> cell_nulls_;
 };
 
 }  // namespace quenlow::cli

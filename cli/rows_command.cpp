@@ -1,4 +1,5 @@
-// `quenlow rows`: a scan, then a click on a table's tree item, printed as the records view shows it.
+// `quenlow rows`: a scan, then a click on a table's tree item, printed as the records view shows it
+// (text) or with the values an export writes (csv, jsonl).
 
 #include <cstdio>
 #include <iostream>
@@ -18,14 +19,19 @@ namespace quenlow::cli {
 
 namespace {
 
+// The data formats print export values with their NULL marks; they always take the rows as they are
+// written out (streamed), text keeps the record list's display texts.
+bool data_format(const std::string& format) {
+    return format == "csv" || format == "jsonl";
+}
+
 // One batch as printed for --page; the page label goes to stdout with the text table and
-// to stderr with the data formats.
-void print_batch(const RecordListModel& list, const std::string& format) {
+// to stderr with the data formats, whose rows come already written.
+void print_batch(const RecordListModel& list, const std::string& format, const std::string& written_rows) {
     if (format == "csv") {
-        std::cout << csv_line(list.columns);
-        for (const auto& row : list.rows) std::cout << csv_line(row);
+        std::cout << csv_line(list.columns) << written_rows;
     } else if (format == "jsonl") {
-        for (const auto& row : list.rows) std::cout << jsonl_line(row);
+        std::cout << written_rows;
     } else {
         std::cout << text_table(list.columns, list.rows) << valid_utf8(list.page_label) << '\n';
         return;
@@ -35,10 +41,12 @@ void print_batch(const RecordListModel& list, const std::string& format) {
 
 CliFrontEnd::RowWriter row_writer(const std::string& format) {
     using Views = std::span<const std::string_view>;
-    if (format == "csv") return [](std::string& out, Views cells) { append_csv_line(out, cells); };
+    using Nulls = std::span<const std::uint8_t>;
+    if (format == "csv")
+        return [](std::string& out, Views cells, Nulls nulls) { append_csv_line(out, cells, nulls); };
     if (format == "jsonl")
-        return [](std::string& out, Views cells) { out += jsonl_line(Cells(cells.begin(), cells.end())); };
-    return [](std::string& out, Views cells) { out += tsv_line(Cells(cells.begin(), cells.end())); };
+        return [](std::string& out, Views cells, Nulls nulls) { append_jsonl_line(out, cells, nulls); };
+    return [](std::string& out, Views cells, Nulls) { out += tsv_line(Cells(cells.begin(), cells.end())); };
 }
 
 // Writes the text and empties it, keeping its buffer.
@@ -62,7 +70,7 @@ int print_rows(const RowsOptions& options, HeadlessSession& session, CliFrontEnd
     }
 
     // Every batch is printed as soon as it is in, through one text buffer; no batch is held as a list.
-    if (options.all) front.stream_rows(row_writer(options.format));
+    if (options.all || data_format(options.format)) front.stream_rows(row_writer(options.format));
     session.click(table.item);
     RecordListModel list = front.record_list();
     if (!list.table_arrangement) {
@@ -71,15 +79,20 @@ int print_rows(const RowsOptions& options, HeadlessSession& session, CliFrontEnd
         return kExitFailed;
     }
     if (!options.all) {
+        // The rows written for the batch on display (data formats); earlier batches' rows are dropped.
+        std::string written_rows;
+        front.take_streamed_rows(written_rows);
         int page = 1;
         for (; page < options.page && list.next_enabled && !interrupted(); ++page) {
             session.next();
             list = front.record_list();
+            written_rows.clear();
+            front.take_streamed_rows(written_rows);
         }
         front.finish();
         if (page < options.page)
             fmt::print(stderr, "\"Next Records\" is disabled after page {}; its rows follow.\n", page);
-        print_batch(list, options.format);
+        print_batch(list, options.format, written_rows);
         return kExitOk;
     }
 
@@ -111,7 +124,8 @@ int run_rows(const RowsOptions& options) {
     CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
     MainFrameSeams seams = engine_seams();
     TableDisplaySettings settings;
-    settings.decoder = table_page_decoder();
+    settings.decoder =
+        table_page_decoder(data_format(options.format) ? ValueStyle::kExport : ValueStyle::kDisplay);
     settings.placeholders_in_first_batch = !options.all;
     bind_table_display(seams, std::move(settings));
     int status = kExitFailed;

@@ -3,8 +3,8 @@
 //
 //   csv     RFC 4180: fields separated by commas, lines ended by CR LF, a field quoted when it holds a
 //           comma, a double quote, CR or LF, a double quote inside doubled; the first line holds the
-//           column titles
-//   jsonl   one JSON array of strings per row, one row a line
+//           column titles. Rows with NULL marks: NULL is an empty field, an empty string is "".
+//   jsonl   one JSON array of strings per row, one row a line; with NULL marks, NULL is null
 //   text    for a terminal: the titles, a rule, the rows in aligned columns; control characters are
 //           shown as escapes (\n, \r, \t, \xHH) and a cell is cut to kTextCellWidth characters
 //   tsv     the streaming form of text: titles and rows with TAB between the cells, escaped as text
@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -145,6 +146,25 @@ void append_csv_line(std::string& out, const Texts& cells) {
     out += "\r\n";
 }
 
+// A row with its NULL marks (one per cell, 1: NULL; missing marks are 0): NULL leaves the field empty,
+// an empty string is written as "" so that the two read back apart.
+template <typename Texts>
+void append_csv_line(std::string& out, const Texts& cells, std::span<const std::uint8_t> nulls) {
+    std::size_t i = 0;
+    for (const auto& cell : cells) {
+        if (i > 0) out += ',';
+        const bool null = i < nulls.size() && nulls[i] != 0;
+        if (!null) {
+            if (std::string_view(cell).empty())
+                out += "\"\"";
+            else
+                append_csv_field(out, cell);
+        }
+        ++i;
+    }
+    out += "\r\n";
+}
+
 inline std::string csv_line(const Cells& cells) {
     std::string line;
     append_csv_line(line, cells);
@@ -154,6 +174,22 @@ inline std::string csv_line(const Cells& cells) {
 inline std::string jsonl_line(const Cells& cells) {
     const nlohmann::json array(cells);
     return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+// A row with its NULL marks (as for append_csv_line): NULL is written as null.
+template <typename Texts>
+void append_jsonl_line(std::string& out, const Texts& cells, std::span<const std::uint8_t> nulls) {
+    nlohmann::json array = nlohmann::json::array();
+    std::size_t i = 0;
+    for (const auto& cell : cells) {
+        if (i < nulls.size() && nulls[i] != 0)
+            array.push_back(nullptr);
+        else
+            array.push_back(std::string(cell));
+        ++i;
+    }
+    out += array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    out += '\n';
 }
 
 // Characters, not bytes: the width a terminal gives the (valid UTF-8) text, wide characters aside.

@@ -264,6 +264,9 @@ struct ColumnDescriptor {
     bool variable_length = false;
     bool sparse = false;
     std::string value_text;
+    // The row decoder found the value NULL. Display style: value_text reads "NULL"; export style: it is
+    // empty, so an empty string and NULL stay apart.
+    bool value_null = false;
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
     std::int32_t physical_column_id = 0;

@@ -147,6 +147,23 @@ void append_datetime(std::string& out, std::span<const std::byte> bytes) {
     append_date_and_clock(out, std::int64_t{days} + kDaysTo1900, seconds);
 }
 
+void append_datetime_milliseconds(std::string& out, std::span<const std::byte> bytes) {
+    if (bytes.size() < 8) return;
+    const auto ticks = load_le<std::int32_t>(bytes.data());
+    const auto days = load_le<std::int32_t>(bytes.data() + 4);
+    if (ticks < 0) {
+        out.append(kBlank);
+        return;
+    }
+    // Ticks of 1/300 s to the nearest millisecond: 1 -> 3, 2 -> 7, 3 -> 10. The last tick of a day,
+    // 25919999, gives 86399997, so rounding never reaches the next day.
+    const std::int64_t milliseconds = (std::int64_t{ticks} * 20 + 3) / 6;
+    if (append_date_and_clock(out, std::int64_t{days} + kDaysTo1900, milliseconds / 1000)) {
+        out.push_back('.');
+        append_digits(out, static_cast<std::uint64_t>(milliseconds % 1000), 3);
+    }
+}
+
 void append_smalldatetime(std::string& out, std::span<const std::byte> bytes) {
     if (bytes.size() < 4) return;
     const auto minutes = load_le<std::int16_t>(bytes.data());
@@ -184,9 +201,13 @@ void append_datetime2(std::string& out, std::span<const std::byte> bytes, int sc
     }
 }
 
+namespace {
+
 // The stored date and time are UTC; the text shows the local time, UTC plus the offset, with the date
-// moving along when the shift crosses midnight.
-void append_datetimeoffset(std::string& out, std::span<const std::byte> bytes, int scale, int size) {
+// moving along when the shift crosses midnight. Display: the offset as "+H:M" after two blanks when
+// there is a fraction; iso: "+hh:mm" after one blank.
+void append_local_time_and_offset(std::string& out, std::span<const std::byte> bytes, int scale, int size,
+                                  bool iso) {
     if (!fits(bytes, size, 8, 10) || !valid_scale(scale)) return;
     const auto time_size = static_cast<std::size_t>(size - 5);
     const auto offset = load_le<std::int16_t>(bytes.data() + size - 2);
@@ -199,12 +220,28 @@ void append_datetimeoffset(std::string& out, std::span<const std::byte> bytes, i
     const std::int64_t day = local >= 0 ? local / kSecondsPerDay : -1;
     if (!append_date_and_clock(out, day, local - day * kSecondsPerDay)) return;
     append_fraction(out, t.fraction, scale);
-    out.append(scale > 0 ? "  " : " ");
+    out.append(scale > 0 && !iso ? "  " : " ");
     const int magnitude = std::abs(int{offset});
     out.push_back(offset < 0 ? '-' : '+');
+    if (iso) {
+        append_digits(out, static_cast<std::uint64_t>(magnitude / 60), 2);
+        out.push_back(':');
+        append_digits(out, static_cast<std::uint64_t>(magnitude % 60), 2);
+        return;
+    }
     out.append(std::to_string(magnitude / 60));
     out.push_back(':');
     out.append(std::to_string(magnitude % 60));
+}
+
+}  // namespace
+
+void append_datetimeoffset(std::string& out, std::span<const std::byte> bytes, int scale, int size) {
+    append_local_time_and_offset(out, bytes, scale, size, false);
+}
+
+void append_datetimeoffset_iso(std::string& out, std::span<const std::byte> bytes, int scale, int size) {
+    append_local_time_and_offset(out, bytes, scale, size, true);
 }
 
 std::string format_datetime(std::span<const std::byte> bytes) {

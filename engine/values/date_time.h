@@ -17,6 +17,9 @@
 // "+0:0", "-8:0"), after two blanks when there is a fraction, after one otherwise. Milliseconds of
 // datetime are not shown.
 //
+// The export forms keep what the display forms drop: datetime with its milliseconds
+// ("YYYY-MM-DD HH:MM:SS.fff"), datetimeoffset with its offset as "+hh:mm" after one blank.
+//
 // A value whose date lies before 0001-01-01 or after 9999-12-31, or whose time is not a time of day, is
 // shown as one blank, " ". Too few bytes, or a size or scale the type cannot have, give an empty text.
 
@@ -33,12 +36,14 @@ inline constexpr std::int64_t kDaysTo1900 = 693595;
 inline constexpr int kMaxTimeScale = 18;
 
 void append_datetime(std::string& out, std::span<const std::byte> bytes);
+void append_datetime_milliseconds(std::string& out, std::span<const std::byte> bytes);
 void append_smalldatetime(std::string& out, std::span<const std::byte> bytes);
 void append_date(std::string& out, std::span<const std::byte> bytes);
 // `size` is the number of stored bytes the value takes (1 to 8 for time).
 void append_time(std::string& out, std::span<const std::byte> bytes, int scale, int size);
 void append_datetime2(std::string& out, std::span<const std::byte> bytes, int scale, int size);
 void append_datetimeoffset(std::string& out, std::span<const std::byte> bytes, int scale, int size);
+void append_datetimeoffset_iso(std::string& out, std::span<const std::byte> bytes, int scale, int size);
 
 std::string format_datetime(std::span<const std::byte> bytes);
 std::string format_smalldatetime(std::span<const std::byte> bytes);

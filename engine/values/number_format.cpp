@@ -114,6 +114,18 @@ void append_float(std::string& out, double value, bool keep_special) {
     trim_fraction(out, start);
 }
 
+void append_shortest(std::string& out, double value) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    out.append(buffer.data(), result.ptr);
+}
+
+void append_shortest(std::string& out, float value) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    out.append(buffer.data(), result.ptr);
+}
+
 std::string format_float(double value) {
     std::string out;
     append_float(out, value);

@@ -43,6 +43,7 @@ enum class Taken {
     kText,         // t holds the value's text
     kPlaceholder,  // t holds a placeholder (or NULL), shown as it is
     kColumnEnds,   // a complex value without bytes: the column is left as it was
+    kNull,         // the value is NULL, whatever t holds
 };
 
 // Counters of one record: the bit cursor, the fixed position p, the variable index v and the count of
@@ -53,6 +54,21 @@ struct RecordCursor {
     std::int64_t v = 0;
     std::int64_t k = 0;
 };
+
+// Types whose stored value may be empty: character strings (binary ones show "0x" at least).
+bool empty_is_a_value(std::int32_t type_code) {
+    switch (type_code) {
+        case kTypeChar:
+        case kTypeVarchar:
+        case kTypeText:
+        case kTypeNchar:
+        case kTypeNvarchar:
+        case kTypeNtext:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool type_is_hex(std::int32_t type_code) {
     return type_code == kTypeVarbinary || type_code == kTypeClr;
@@ -201,6 +217,9 @@ private:
                        const VariableRules& rules, std::string& t);
     void finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
                 bool null_when_empty);
+    void set_null(ColumnDescriptor& d) const;
+    bool shows_empty(const ColumnDescriptor& d) const;
+    bool exporting() const { return ctx_.format.style == ValueStyle::kExport; }
 
     const PrimaryRecordPage& page_;
     std::vector<ColumnDescriptor>& descriptors_;
@@ -222,7 +241,7 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
         if (table && !d.sparse && !record_reaches(r, d, stored++)) {
-            d.value_text.assign(kNullText);
+            set_null(d);
             continue;
         }
         ValueInfo info = value_info(j, c);
@@ -231,7 +250,7 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
         if (d.physical_column_id > r.column_count) d.physical_column_id = d.column_id;
         const bool shown_null = table && !d.sparse && (!d.physical_position_known || layout_null(r, d, c.k));
         if (shown_null || compact_entry_null(r, j, info)) {
-            d.value_text.assign(kNullText);
+            set_null(d);
             ++c.k;
             continue;
         }
@@ -319,7 +338,7 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
         ColumnDescriptor& d = descriptors_[j];
         if (d.physical_column_id == kNotStored) continue;
         if (!d.sparse && !record_reaches(r, d, stored++)) {
-            d.value_text.assign(kNullText);
+            set_null(d);
             continue;
         }
         ValueInfo info = value_info(j, c);
@@ -328,11 +347,19 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
                               ? r.is_null(static_cast<std::size_t>(d.null_bit - 1))
                               : r.is_null(static_cast<std::size_t>(c.k));
         std::string& t = fresh_text();
-        const Taken taken = offsets_value(r, d, info, null, c, t);
-        if (null && !d.sparse) t.assign(kNullText);
-        if (taken != Taken::kColumnEnds) finish(d, info, t, null ? Taken::kPlaceholder : taken, true);
+        Taken taken = offsets_value(r, d, info, null, c, t);
+        // A sparse column's text comes from the sparse vector, NULL or not; it is shown as it is.
+        if (null && taken != Taken::kColumnEnds) taken = d.sparse ? Taken::kPlaceholder : Taken::kNull;
+        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, true);
     }
-    return !descriptors_.empty() && !descriptors_.front().value_text.empty();
+    return !descriptors_.empty() && !shows_empty(descriptors_.front());
+}
+
+// Whether a column's text counts as empty for the offset form's row rule. Both styles keep the same rows:
+// NULL counts as a value, and so does an exported empty string that the display shows as "NULL".
+bool PageDecoder::shows_empty(const ColumnDescriptor& d) const {
+    if (!d.value_text.empty() || d.value_null) return false;
+    return !(exporting() && d.nullable && empty_is_a_value(d.type_code));
 }
 
 // The text of one offset-form column; NULL matters only for variable values.
@@ -411,6 +438,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
         }
         if (type_is_hex(info.type_code) && !t.empty()) add_hex_prefix(t);
         d.value_text = std::move(t);
+        d.value_null = false;
     }
     return true;
 }
@@ -524,7 +552,7 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
     const bool xml = info.type_code == kTypeXml;
     const auto first = std::to_integer<unsigned>(item.data[0]);
     const bool text_pointer = item.data.size() == record_layout::kTextPointerSize && first == 0;
-    const bool first_batch = rules.placeholders && ctx_.rows_loading;
+    const bool first_batch = rules.placeholders && ctx_.rows_loading && !exporting();
 
     if (!text_pointer) {
         const unsigned kind = first != 0 ? first : load_le_or<std::uint16_t>(item.data, 0);
@@ -557,21 +585,34 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
 }
 
 // Stores a column's text: binary columns get the "0x" prefix (so an empty value shows "0x"), and in the
-// offset form an empty value of a nullable column shows "NULL".
+// offset form an empty value of a nullable column is NULL. Exported, that holds only where an empty text
+// is no value of the type: an empty string stays an empty string.
 void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
                          bool null_when_empty) {
+    if (taken == Taken::kNull) return set_null(d);
     if (taken != Taken::kPlaceholder && type_is_hex(info.type_code)) add_hex_prefix(t);
-    if (null_when_empty && t.empty() && d.nullable) t.assign(kNullText);
+    if (null_when_empty && t.empty() && d.nullable && !(exporting() && empty_is_a_value(info.type_code)))
+        return set_null(d);
     d.value_text.swap(t);
+    d.value_null = false;
+}
+
+// A NULL value: "NULL" on display, an empty text for export; the flag either way.
+void PageDecoder::set_null(ColumnDescriptor& d) const {
+    if (exporting())
+        d.value_text.clear();
+    else
+        d.value_text.assign(kNullText);
+    d.value_null = true;
 }
 
 }  // namespace
 
 DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,
-                                  XmlConverter& xml, bool rows_loading) {
+                                  XmlConverter& xml, bool rows_loading, ValueStyle style) {
     const EngineState& state = database.state();
     const ReadOptions& options = database.options();
-    return DecodeContext{FormatContext{state, options.ansi_code_page},
+    return DecodeContext{FormatContext{state, options.ansi_code_page, nullptr, {}, style},
                          large_values,
                          xml,
                          rows_loading,

@@ -6,11 +6,12 @@
 // copy of the whole list is appended per record. Columns that are not stored (physical column id -99)
 // keep the definition text schema assembly put there in every row.
 //
-// The table decoders show "NULL" for every column the record's null bitmap marks, and for every column a
-// record does not reach: a row written before columns were added to the table counts fewer columns, and
-// the missing ones are NULL (a null bitmap shorter than the table is read the same way). A moved row is
-// one row: it is shown through its forwarding stub, and at the page it moved to only when no stub leads
-// there; a stub that cannot be followed shows nothing.
+// The table decoders find NULL (ColumnDescriptor::value_null; the text "NULL" on display, empty for
+// export) for every column the record's null bitmap marks, and for every column a record does not reach: a
+// row written before columns were added to the table counts fewer columns, and the missing ones are NULL (a
+// null bitmap shorter than the table is read the same way). A moved row is one row: it is shown through its
+// forwarding stub, and at the page it moved to only when no stub leads there; a stub that cannot be followed
+// shows nothing.
 //
 // Four decoders, two forms for each of two callers:
 //
@@ -51,6 +52,7 @@ inline constexpr const char* kBigBinaryPlaceholder = "<BIG BINARY DATA>";
 inline constexpr const char* kBinaryPlaceholder = "<BINARY DATA>";
 
 struct DecodeContext {
+    // Its style (format.style) chooses display or export texts for every value the decoders write.
     FormatContext format;
     LargeValueReader& large_values;
     XmlConverter& xml;
@@ -62,9 +64,11 @@ struct DecodeContext {
 };
 
 // A context for the pages of `database`: its state, its read options (deleted records, the code page
-// of text without a collation), the layout flag as it is now, and the given rows_loading.
+// of text without a collation), the layout flag as it is now, the given rows_loading and value style.
+// The export style reads every value stored elsewhere, whatever rows_loading says.
 DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,
-                                  XmlConverter& xml, bool rows_loading = false);
+                                  XmlConverter& xml, bool rows_loading = false,
+                                  ValueStyle style = ValueStyle::kDisplay);
 
 // Receives the rows of a page one at a time, in slot order: the descriptor list itself, whose texts
 // hold the record just decoded (valid until the next row). False: no further row of the page is wanted.

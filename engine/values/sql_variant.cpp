@@ -53,8 +53,9 @@ std::uint8_t byte_at(std::span<const std::byte> bytes, std::size_t i) {
     return std::to_integer<std::uint8_t>(bytes[i]);
 }
 
-// Values of one fixed length; the data starts at 2.
-void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std::byte> data) {
+// Values of one fixed length; the data starts at 2. In export style float, real, smallmoney and datetime
+// keep every stored digit, as their columns do.
+void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std::byte> data, bool exact) {
     switch (base) {
         case kBaseBigint:
             return append_number(out, load_padded<std::int64_t>(data));
@@ -68,14 +69,18 @@ void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std:
             out.append(byte_at(data, 0) != 0 ? "True" : "False");
             return;
         case kBaseFloat:
+            if (exact) return append_shortest(out, load_padded<double>(data));
             return append_float(out, load_padded<double>(data), true);
         case kBaseReal:
+            if (exact) return append_shortest(out, load_padded<float>(data));
             return append_real(out, load_padded<float>(data), true);
         case kBaseMoney:
             return append_money(out, load_padded<std::int64_t>(data));
         case kBaseSmallmoney:
+            if (exact) return append_money(out, load_padded<std::int32_t>(data));
             return append_smallmoney(out, load_padded<std::int32_t>(data));
         case kBaseDatetime:
+            if (exact) return append_datetime_milliseconds(out, data);
             return append_datetime(out, data);
         case kBaseSmalldatetime:
             return append_smalldatetime(out, data);
@@ -145,7 +150,8 @@ void append_sql_variant(std::string& out, std::span<const std::byte> bytes, cons
     if (bytes.size() < 3) return;
     const std::uint8_t base = byte_at(bytes, 0);
     if (const std::size_t length = fixed_length_of(base); length != 0) {
-        if (bytes.size() == length) append_fixed_size(out, base, bytes.subspan(2));
+        if (bytes.size() == length)
+            append_fixed_size(out, base, bytes.subspan(2), context.style == ValueStyle::kExport);
         return;
     }
     const std::size_t offset = data_offset_of(base);
@@ -158,6 +164,8 @@ void append_sql_variant(std::string& out, std::span<const std::byte> bytes, cons
         case kBaseDatetime2:
             return append_datetime2(out, data, byte_at(bytes, 2), size);
         case kBaseDatetimeoffset:
+            if (context.style == ValueStyle::kExport)
+                return append_datetimeoffset_iso(out, data, byte_at(bytes, 2), size);
             return append_datetimeoffset(out, data, byte_at(bytes, 2), size);
         case kBaseDecimal:
         case kBaseNumeric:

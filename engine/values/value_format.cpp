@@ -101,6 +101,7 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
     };
     const std::int64_t length = info.value_length;
     const std::int64_t declared = info.declared_size;
+    const bool exact = context.style == ValueStyle::kExport;
     std::optional<std::span<const std::byte>> value;
 
     switch (info.type_code) {
@@ -144,7 +145,11 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
                 append_unicode_guess(out, value->subspan(8), column, context);
             break;
         case kTypeDatetime:
-            if ((value = take(8))) append_datetime(out, *value);
+            if (!(value = take(8))) break;
+            if (exact)
+                append_datetime_milliseconds(out, *value);
+            else
+                append_datetime(out, *value);
             break;
         case kTypeSmalldatetime:
             if ((value = take(4))) append_smalldatetime(out, *value);
@@ -159,7 +164,10 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
             if ((value = take(declared))) append_datetime2(out, *value, column.scale, info.declared_size);
             break;
         case kTypeDatetimeoffset:
-            if ((value = take(declared)))
+            if (!(value = take(declared))) break;
+            if (exact)
+                append_datetimeoffset_iso(out, *value, column.scale, info.declared_size);
+            else
                 append_datetimeoffset(out, *value, column.scale, info.declared_size);
             break;
         case kTypeUniqueidentifier:
@@ -169,13 +177,25 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
             if ((value = take(declared))) append_money(out, load_padded<std::int64_t>(*value));
             break;
         case kTypeSmallmoney:
-            if ((value = take(declared))) append_smallmoney(out, load_padded<std::int32_t>(*value));
+            if (!(value = take(declared))) break;
+            if (exact)
+                append_money(out, load_padded<std::int32_t>(*value));
+            else
+                append_smallmoney(out, load_padded<std::int32_t>(*value));
             break;
         case kTypeFloat:
-            if ((value = take(length))) append_float(out, load_padded<double>(*value));
+            if (!(value = take(length))) break;
+            if (exact)
+                append_shortest(out, load_padded<double>(*value));
+            else
+                append_float(out, load_padded<double>(*value));
             break;
         case kTypeReal:
-            if ((value = take(length))) append_real(out, load_padded<float>(*value));
+            if (!(value = take(length))) break;
+            if (exact)
+                append_shortest(out, load_padded<float>(*value));
+            else
+                append_real(out, load_padded<float>(*value));
             break;
         case kTypeNumeric:
         case kTypeDecimal:

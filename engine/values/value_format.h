@@ -1,5 +1,20 @@
 #pragma once
-// Display text of one column value by its type code. Texts are UTF-8.
+// Text of one column value by its type code, in one of two styles. Texts are UTF-8.
+//
+//   style     used by                         differs from the display text in
+//   display   the record list, `rows --format  -
+//             text`, object definitions
+//   export    exports, `rows --format csv      datetime      "YYYY-MM-DD hh:mm:ss.fff": the 1/300 s ticks
+//             |jsonl`                                        rounded to milliseconds (.000, .003, .007)
+//                                             datetimeoffset the local date and time, the fraction, one
+//                                                           blank and the offset as "+hh:mm"
+//                                             float, real   the shortest text that reads back as the
+//                                                           same value ("1234.123", "1e+20", "inf")
+//                                             smallmoney    exact, as money: four decimals
+//             The row decoder also never shows placeholders for values stored elsewhere in this style,
+//             and leaves a NULL value's text empty (ColumnDescriptor::value_null says NULL).
+//   The other types have one text: date, time and datetime2 already carry every stored digit, decimal,
+//   numeric and money are exact, binary is hex.
 //
 // The row decoder makes one FormatContext per operation (it owns the code page converters, so it belongs
 // to one thread) and, for each column of each record:
@@ -25,6 +40,8 @@ namespace quenlow {
 
 struct FormatContext;
 
+enum class ValueStyle { kDisplay, kExport };
+
 // Turns the stored binary form of an XML value into its text; an empty result is shown as one blank.
 using XmlTextFunction = std::string (*)(std::span<const std::byte> bytes, const FormatContext& context);
 
@@ -38,6 +55,7 @@ struct FormatContext {
     // Without a converter, XML values show as one blank.
     XmlTextFunction convert_xml = nullptr;
     mutable CodePageConverters converters{};
+    ValueStyle style = ValueStyle::kDisplay;
 };
 
 // Formats the value whose first byte is at `bytes` (info.available_bytes bytes are readable there; a
@@ -69,6 +87,10 @@ std::string format_hex(std::span<const std::byte> bytes, bool prefix);
 // unless `keep_special`, which keeps the runtime's text ("1.#INF").
 void append_float(std::string& out, double value, bool keep_special = false);
 std::string format_float(double value);
+
+// float and real in export style: the shortest decimal text that reads back as the same value.
+void append_shortest(std::string& out, double value);
+void append_shortest(std::string& out, float value);
 
 // real: "%g" with a three-digit exponent (1e+010, 1e-005); an infinity or NaN shows "0" unless
 // `keep_special`.

@@ -154,12 +154,19 @@ public:
         record(fmt::format("records: block {} x{}", first_index, rows.row_count()), [&](RecordListModel& l) {
             for (std::size_t r = 0; r < rows.row_count(); ++r) {
                 const auto row = rows.row(r);
+                const auto nulls = rows.row_nulls(r);
+                const auto cell = [&](std::size_t c) -> std::string_view {
+                    const bool null = !null_cell_text.empty() && c < nulls.size() && nulls[c] != 0;
+                    return null ? std::string_view(null_cell_text) : std::string_view(row[c]);
+                };
                 const int index = first_index + static_cast<int>(r);
-                l.add_row(index, row.empty() ? std::string_view() : std::string_view(row[0]));
-                for (std::size_t c = 1; c < row.size(); ++c) l.set_cell(index, static_cast<int>(c), row[c]);
+                l.add_row(index, row.empty() ? std::string_view() : cell(0));
+                for (std::size_t c = 1; c < row.size(); ++c) l.set_cell(index, static_cast<int>(c), cell(c));
             }
         });
     }
+    // When not empty: the text the list keeps for a cell that a block of rows marks NULL.
+    std::string null_cell_text;
     void records_delete_row(int row) override {
         record(fmt::format("records: delete row {}", row), [&](RecordListModel& l) { l.delete_row(row); });
     }

@@ -69,10 +69,11 @@ class StreamedRowsTest : public ::testing::Test {
 protected:
     StreamedRowsTest() : front(false, OpenChoices{}) {
         for (int c = 0; c < 3; ++c) front.records_add_column(c, "c" + std::to_string(c), 200);
-        front.stream_rows([](std::string& out, std::span<const std::string_view> cells) {
-            for (std::string_view cell : cells) out.append(cell).append("|");
-            out += "\n";
-        });
+        front.stream_rows(
+            [](std::string& out, std::span<const std::string_view> cells, std::span<const std::uint8_t>) {
+                for (std::string_view cell : cells) out.append(cell).append("|");
+                out += "\n";
+            });
     }
     std::string taken() {
         std::string out;

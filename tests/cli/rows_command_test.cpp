@@ -55,6 +55,22 @@ TEST(JsonLinesOutput, OneArrayOfStringsPerLine) {
     EXPECT_EQ(cli::jsonl_line({}), "[]\n");
 }
 
+// Rows with NULL marks: NULL and the empty string read back apart in both data formats.
+TEST(ExportRowOutput, NullIsApartFromAnEmptyString) {
+    const std::vector<std::string_view> cells = {"1", "", "", "a,b", "x"};
+    const std::vector<std::uint8_t> nulls = {0, 1, 0, 0, 1};
+    std::string csv;
+    cli::append_csv_line(csv, cells, nulls);
+    EXPECT_EQ(csv, "1,,\"\",\"a,b\",\r\n");
+    std::string jsonl;
+    cli::append_jsonl_line(jsonl, cells, nulls);
+    EXPECT_EQ(jsonl, "[\"1\",null,\"\",\"a,b\",null]\n");
+    // Cells beyond the marks are not NULL.
+    csv.clear();
+    cli::append_csv_line(csv, cells, std::span<const std::uint8_t>(nulls).first(2));
+    EXPECT_EQ(csv, "1,,\"\",\"a,b\",x\r\n");
+}
+
 TEST(TextOutput, CellsEscapeControlsAndCutLongText) {
     EXPECT_EQ(cli::text_cell("a\nb\rc\td\x01"), "a\\nb\\rc\\td\\x01");
     EXPECT_EQ(cli::text_cell(std::string(60, 'x')), std::string(60, 'x'));
@@ -186,6 +202,56 @@ TEST_F(RowsCommandTest, ShowPrintsTheSchemaItemsThenTheFirstBatch) {
     const ProgramRun column = run_quenlow(folder, {"show", data, "Columns", "--parent", "Customers2"});
     EXPECT_EQ(column.status, 0) << column.err;
     EXPECT_EQ(column.out, "Columns\n");
+}
+
+// csv and jsonl print export values: milliseconds, shortest floats, NULL apart from ''; text keeps
+// the display texts.
+class RowsExportValuesTest : public ::testing::Test {
+protected:
+    RowsExportValuesTest() {
+        using testing::SqlType;
+        using testing::Value;
+        testing::DatabaseSpec blueprint;
+        auto& t = blueprint.add_table("Readings");
+        t.add_column("Id", SqlType::Int);
+        t.add_column("Note", SqlType::NVarChar, 20, true);
+        t.add_column("TakenAt", SqlType::DateTime, 0, true);
+        t.add_column("Value", SqlType::Real, 0, true);
+        t.add_column("Exact", SqlType::Float, 0, true);
+        t.primary_key({"Id"});
+        t.add_row({Value::integer(1), Value::text(""), Value::datetime(2024, 5, 1, 10, 15, 22, 997),
+                   Value::floating(1234.123), Value::floating(0.1 + 0.2)});
+        t.add_row({Value::integer(2), Value::null(), Value::null(), Value::null(), Value::null()});
+        data = folder.file("readings.mdf");
+        EXPECT_TRUE(testing::write_database(blueprint, data));
+    }
+    test::TempFolder folder;
+    std::string data;
+};
+
+TEST_F(RowsExportValuesTest, DataFormatsPrintExportValues) {
+    const ProgramRun csv = run_quenlow(folder, {"rows", data, "Readings", "--format", "csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out,
+              "Id,Note,TakenAt,Value,Exact\r\n"
+              "1,\"\",2024-05-01 10:15:22.997,1234.123,0.30000000000000004\r\n"
+              "2,,,,\r\n");
+    for (const char* all : {"--page", "--all"}) {
+        std::vector<std::string> args = {"rows", data, "Readings", "--format", "jsonl", all};
+        if (std::string(all) == "--page") args.push_back("1");
+        const ProgramRun jsonl = run_quenlow(folder, args);
+        ASSERT_EQ(jsonl.status, 0) << jsonl.err;
+        EXPECT_EQ(jsonl.out,
+                  "[\"1\",\"\",\"2024-05-01 10:15:22.997\",\"1234.123\",\"0.30000000000000004\"]\n"
+                  "[\"2\",null,null,null,null]\n")
+            << all;
+    }
+    const ProgramRun text = run_quenlow(folder, {"rows", data, "Readings", "--all"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out,
+              "Id\tNote\tTakenAt\tValue\tExact\n"
+              "1\t\t2024-05-01 10:15:22\t1234.12\t0.3\n"
+              "2\tNULL\tNULL\tNULL\tNULL\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 #include "app/collation_file.h"
@@ -33,17 +34,18 @@ void append_rows(CorpusTableRows& table, const RecordListModel& list) {
 }
 
 // The scan and the table clicks of `quenlow rows --all`, with the record list kept by a test front end.
-CorpusFileRows read_file(const std::string& path, bool system_tables) {
+CorpusFileRows read_file(const std::string& path, bool system_tables, ValueStyle style) {
     ApplicationState app;
     app.engine.collations = load_collation_file(QUENLOW_SHIPPED_COLLATION_FILE);
     test::FakeFrontEnd front;
+    if (style == ValueStyle::kExport) front.null_cell_text = kExportNullCell;
     OpenChoices choices;
     choices.mdf_path = path;
     front.dialog_result = choices;
     PosixFileSystem files;
     MainFrameSeams seams = engine_seams();
     TableDisplaySettings settings;
-    settings.decoder = table_page_decoder();
+    settings.decoder = table_page_decoder(style);
     settings.placeholders_in_first_batch = false;
     bind_table_display(seams, std::move(settings));
     MainFrame frame(app, front, files, std::move(seams));
@@ -93,12 +95,13 @@ CorpusFileRows read_file(const std::string& path, bool system_tables) {
 }  // namespace
 
 namespace {
-const CorpusFileRows& cached_read(const std::string& path, bool system_tables) {
+const CorpusFileRows& cached_read(const std::string& path, bool system_tables,
+                                  ValueStyle style = ValueStyle::kDisplay) {
     static std::mutex mutex;
-    static std::map<std::pair<std::string, bool>, std::unique_ptr<CorpusFileRows>> read;
+    static std::map<std::tuple<std::string, bool, ValueStyle>, std::unique_ptr<CorpusFileRows>> read;
     std::lock_guard lock(mutex);
-    std::unique_ptr<CorpusFileRows>& slot = read[{path, system_tables}];
-    if (!slot) slot = std::make_unique<CorpusFileRows>(read_file(path, system_tables));
+    std::unique_ptr<CorpusFileRows>& slot = read[{path, system_tables, style}];
+    if (!slot) slot = std::make_unique<CorpusFileRows>(read_file(path, system_tables, style));
     return *slot;
 }
 }  // namespace
@@ -109,6 +112,10 @@ const CorpusFileRows& corpus_file_rows(const std::string& path) {
 
 const CorpusFileRows& corpus_system_table_rows(const std::string& path) {
     return cached_read(path, true);
+}
+
+const CorpusFileRows& corpus_file_export_rows(const std::string& path) {
+    return cached_read(path, false, ValueStyle::kExport);
 }
 
 }  // namespace quenlow::testing

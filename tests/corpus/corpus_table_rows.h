@@ -55,4 +55,10 @@ const CorpusFileRows& corpus_file_rows(const std::string& path);
 // The same for the items of the "System Tables" category.
 const CorpusFileRows& corpus_system_table_rows(const std::string& path);
 
+// The cell text of a NULL value in an export read.
+inline constexpr const char* kExportNullCell = "\x01NULL";
+// The user tables read with export values (as `rows --format csv` prints them), NULL cells as
+// kExportNullCell.
+const CorpusFileRows& corpus_file_export_rows(const std::string& path);
+
 }  // namespace quenlow::testing

@@ -18,6 +18,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "engine/catalog/type_codes.h"
 #include "tests/corpus/corpus_table_rows.h"
 #include "tests/corpus/truth_values.h"
 #include "tests/support/corpus_gtest.h"
@@ -169,6 +170,12 @@ struct TableComparison {
     std::size_t null_cells = 0;  // of the compared cells, those the script leaves NULL
     std::set<std::string> compared_columns;
     std::set<std::string> skipped_columns;
+    // The script rows that found their shown row: the script's values by list column, and the row index.
+    struct Match {
+        std::map<int, nlohmann::json> values;
+        std::size_t row = 0;
+    };
+    std::vector<Match> matches;
 };
 
 TableComparison compare_table(const std::string& file, const std::string& truth, const std::string& name,
@@ -176,6 +183,7 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
     TableComparison result;
     std::vector<Expected> expected;
     std::map<std::size_t, std::size_t> null_cells;  // per expected row
+    std::vector<std::map<int, nlohmann::json>> values;  // per expected row
     for (const nlohmann::json& row : truth_table["rows"]) {
         const std::vector<std::string> names =
             row_columns(truth, name, truth_table["columns"], row.size(), table);
@@ -186,6 +194,7 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
             continue;
         }
         Expected cells;
+        std::map<int, nlohmann::json> row_values;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const int index = table.column_index(names[i]);
             const ColumnDescriptor* d = table.descriptor(names[i]);
@@ -205,10 +214,12 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
                 continue;
             }
             cells[index] = *text;
+            row_values[index] = row[i];
             if (row[i].is_null()) null_cells[expected.size()]++;
             result.compared_columns.insert(names[i]);
         }
         expected.push_back(std::move(cells));
+        values.push_back(std::move(row_values));
     }
     result.truth_rows = expected.size();
 
@@ -243,6 +254,7 @@ TableComparison compare_table(const std::string& file, const std::string& truth,
             unmatched.push_back(e);
         } else {
             used[*free] = true;
+            result.matches.push_back({values[e], *free});
             result.compared_cells += want.size();
             result.null_cells += null_cells[e];
         }
@@ -310,6 +322,67 @@ TEST_P(RowsTruthCorpusTest, EveryTableShowsTheScriptsRows) {
             ADD_FAILURE() << file.name << " " << name << ": " << p;
         }
     }
+}
+
+// The rows as exported (`rows --format csv`) against the script's values written out in full: datetime
+// milliseconds and floats in their shortest text, where the display texts cut them. Script rows are paired
+// with table rows as the test above pairs them; the export read lists the same rows in the same order.
+TEST_P(RowsTruthCorpusTest, ExportedValuesEqualTheScriptsExactly) {
+    const CorpusFile& file = GetParam();
+    const auto truth = truth_of(file);
+    ASSERT_TRUE(truth) << file.name;
+    const auto& [truth_name, tables] = *truth;
+    const CorpusFileRows& shown = corpus_file_rows(local_path().string());
+    const CorpusFileRows& exported = corpus_file_export_rows(local_path().string());
+    ASSERT_EQ(shown.tables.size(), exported.tables.size()) << file.name;
+
+    struct Count {
+        std::size_t cells = 0, shown_equal = 0, exported_equal = 0;
+    };
+    std::map<std::string, Count> by_type;  // "datetime", "float", "real", "other"
+    std::size_t nulls = 0, exported_nulls = 0;
+    std::size_t fractions = 0;  // datetime values with milliseconds other than .000
+    int failures = 0;
+    for (std::size_t t = 0; t < shown.tables.size(); ++t) {
+        const CorpusTableRows& table = shown.tables[t];
+        const CorpusTableRows& out = exported.tables[t];
+        if (!tables.contains(table.name)) continue;
+        ASSERT_EQ(out.rows.size(), table.rows.size()) << file.name << " " << table.name;
+        const TableComparison c = compare_table(file.name, truth_name, table.name, tables[table.name], table);
+        for (const auto& match : c.matches) {
+            for (const auto& [column, value] : match.values) {
+                const std::string& cell = out.rows[match.row][static_cast<std::size_t>(column)];
+                if (value.is_null()) {
+                    ++nulls;
+                    exported_nulls += cell == kExportNullCell;
+                    continue;
+                }
+                const ColumnDescriptor* d = table.descriptor(table.columns[static_cast<std::size_t>(column)]);
+                const auto exact = truth_export_text(value, *d);
+                if (!exact) continue;
+                const std::string kind = d->type_code == kTypeDatetime ? "datetime"
+                                         : d->type_code == kTypeFloat  ? "float"
+                                         : d->type_code == kTypeReal   ? "real"
+                                                                       : "other";
+                if (kind == "datetime" && exact->compare(exact->size() - 4, 4, ".000") != 0) ++fractions;
+                Count& count = by_type[kind];
+                ++count.cells;
+                count.shown_equal += table.rows[match.row][static_cast<std::size_t>(column)] == *exact;
+                count.exported_equal += cell == *exact;
+                if (cell != *exact && ++failures <= 12)
+                    ADD_FAILURE() << file.name << " " << table.name << "." << table.columns[column]
+                                  << ": script '" << *exact << "', exported '" << cell << "'";
+            }
+        }
+    }
+    std::string summary;
+    for (const auto& [kind, count] : by_type)
+        summary += fmt::format(" {} {}: {} shown, {} exported;", kind, count.cells, count.shown_equal,
+                               count.exported_equal);
+    std::cout << fmt::format(
+        "{} exact cells:{} {} datetime with milliseconds; NULL {}: {} exported as NULL\n", file.name, summary,
+        fractions, nulls, exported_nulls);
+    EXPECT_EQ(exported_nulls, nulls) << file.name;
 }
 
 std::vector<CorpusFile> files_with_truth() {

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -75,6 +76,7 @@ std::optional<std::string> fixed_point(std::string_view literal, int scale) {
 
 struct Moment {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int millisecond = 0;  // as written; the display texts leave it out
 };
 
 std::vector<int> numbers_in(std::string_view s, std::string_view separators) {
@@ -122,6 +124,12 @@ std::optional<Moment> parse_moment(std::string_view literal) {
         const auto parts = numbers_in(time.substr(0, time.find('.')), ":");
         if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
         m.hour = parts[0], m.minute = parts[1], m.second = parts.size() == 3 ? parts[2] : 0;
+        if (const auto point = time.find('.'); point != std::string::npos) {
+            std::string digits = time.substr(point + 1, 3);
+            if (numbers_in(digits, "").size() != 1) return std::nullopt;
+            digits.resize(3, '0');
+            m.millisecond = std::atoi(digits.c_str());
+        }
     }
     return m;
 }
@@ -146,7 +154,31 @@ Moment moment_of_datetime(std::int32_t days, std::int32_t ticks) {
     const std::int64_t seconds = static_cast<std::int64_t>(ticks) / 300;
     m.hour = static_cast<int>(seconds / 3600), m.minute = static_cast<int>(seconds / 60 % 60);
     m.second = static_cast<int>(seconds % 60);
+    m.millisecond = static_cast<int>((static_cast<std::int64_t>(ticks) % 300 * 20 + 3) / 6);
     return m;
+}
+
+// A datetime literal as stored and exported: the milliseconds rounded to 1/300 s ticks, then shown as the
+// nearest millisecond (.000, .003, .007). Nothing when the rounding would cross midnight.
+std::optional<std::string> datetime_export_text(Moment m) {
+    std::int64_t ms = ((m.hour * 60 + m.minute) * 60 + m.second) * 1000LL + m.millisecond;
+    const std::int64_t ticks = (ms * 3 + 5) / 10;
+    ms = (ticks * 20 + 3) / 6;
+    if (ms >= 86400000) return std::nullopt;
+    m.hour = static_cast<int>(ms / 3600000), m.minute = static_cast<int>(ms / 60000 % 60);
+    m.second = static_cast<int>(ms / 1000 % 60);
+    return fmt::format("{}-{:02}-{:02} {:02}:{:02}:{:02}.{:03}", m.year, m.month, m.day, m.hour, m.minute,
+                       m.second, ms % 1000);
+}
+
+std::string shortest(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+std::string shortest(float v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
 
 std::string date_text(const Moment& m) {
@@ -245,6 +277,33 @@ bool stored_outside_row(const ColumnDescriptor& column) {
         default:
             return column.type_text.find("(-1)") != std::string::npos;
     }
+}
+
+std::optional<std::string> truth_export_text(const nlohmann::json& value, const ColumnDescriptor& column) {
+    if (value.is_null()) return std::nullopt;
+    const nlohmann::json* v = &value;
+    if (v->is_object() && v->contains("cast")) v = &(*v)["v"];
+    if (column.type_code == kTypeDatetime) {
+        if (v->is_string()) {
+            const auto m = parse_moment(v->get<std::string>());
+            if (!m) return std::nullopt;
+            return datetime_export_text(*m);
+        }
+        if (v->is_object() && v->contains("hex")) {
+            const std::string hex = (*v)["hex"].get<std::string>();
+            if (hex.size() != 16) return std::nullopt;
+            const auto days = static_cast<std::int32_t>(std::stoul(hex.substr(0, 8), nullptr, 16));
+            const auto ticks = static_cast<std::int32_t>(std::stoul(hex.substr(8, 8), nullptr, 16));
+            const Moment m = moment_of_datetime(days, ticks);
+            return fmt::format("{}.{:03}", datetime_text(m), m.millisecond);
+        }
+        return std::nullopt;
+    }
+    if (column.type_code == kTypeFloat && v->is_string())
+        return shortest(std::strtod(trimmed(v->get<std::string>()).c_str(), nullptr));
+    if (column.type_code == kTypeReal && v->is_string())
+        return shortest(std::strtof(trimmed(v->get<std::string>()).c_str(), nullptr));
+    return truth_display_text(value, column);
 }
 
 std::optional<std::string> truth_display_text(const nlohmann::json& value, const ColumnDescriptor& column) {

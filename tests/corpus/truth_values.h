@@ -36,4 +36,9 @@ bool stored_outside_row(const ColumnDescriptor& column);
 // has no rule above.
 std::optional<std::string> truth_display_text(const nlohmann::json& value, const ColumnDescriptor& column);
 
+// The text an export writes for a truth value: as above, except datetime with its milliseconds (the
+// literal's rounded to 1/300 s ticks and shown as .000, .003 or .007) and float and real in their
+// shortest round-trip text. Nothing for NULL, and where the display text has nothing.
+std::optional<std::string> truth_export_text(const nlohmann::json& value, const ColumnDescriptor& column);
+
 }  // namespace quenlow::testing

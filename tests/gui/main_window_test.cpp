@@ -225,7 +225,8 @@ private:
         return out;
     }
 
-    // What `quenlow rows` prints for a table: the cells of each row, and the page label.
+    // What `quenlow rows` prints for a table: the cells of each row. jsonl carries export values, NULL as
+    // null; the tables compared here hold no type whose export text differs from what the list shows.
     static std::vector<QStringList> cli_rows(const QString& file, const QString& table, int page) {
         QProcess cli;
         cli.start(QStringLiteral(QUENLOW_CLI_PATH), {QStringLiteral("rows"), file, table, QStringLiteral("--format"),
@@ -236,7 +237,8 @@ private:
         for (const QByteArray& line : cli.readAllStandardOutput().split('\n')) {
             if (line.isEmpty()) continue;
             QStringList cells;
-            for (const QJsonValue& v : QJsonDocument::fromJson(line).array()) cells << v.toString();
+            for (const QJsonValue& v : QJsonDocument::fromJson(line).array())
+                cells << (v.isNull() ? QStringLiteral("NULL") : v.toString());
             rows.push_back(cells);
         }
         return rows;

@@ -143,9 +143,12 @@ protected:
         for (const Bytes& r : records) page.add_record(r);
         return std::make_unique<CDataPage>(page.finish(), database.db());
     }
+    // The style of the table decoders' texts.
+    ValueStyle style = ValueStyle::kDisplay;
+
     std::vector<DecodedRow> decode(const NamedDecoder& decoder, const CDataPage& page,
                                    std::vector<ColumnDescriptor>& descriptors) {
-        DecodeContext ctx = make_decode_context(database.db(), large, xml, rows_loading);
+        DecodeContext ctx = make_decode_context(database.db(), large, xml, rows_loading, style);
         return decoder.decode(page, descriptors, ctx);
     }
     // One record of an int key (1) and the given variable values.
@@ -742,6 +745,83 @@ TEST_F(RowDecoderTest, MutatedPagesDecodeWithinTheirRecords) {
         ASSERT_GE(rows.size(), 2u) << "seed " << seed;
         EXPECT_EQ(rows[rows.size() - 2][0], "2") << "seed " << seed;
         EXPECT_EQ(rows.back()[0], "3") << "seed " << seed;
+    }
+}
+
+// Export style: NULL is a flag with an empty text, apart from an empty string; the rows kept are the
+// rows the display keeps; values stored elsewhere are always read.
+TEST_F(RowDecoderTest, ExportStyleKeepsNullApartFromEmptyText) {
+    std::vector<ColumnDescriptor> table = {
+        column(1, "int(4)", kTypeInt, 4, true), column(2, "varchar(10)", kTypeVarchar, -1, true),
+        column(3, "varchar(10)", kTypeVarchar, -2, true), column(4, "int(4)", kTypeInt, 8, true)};
+    RecordSpec blueprint;
+    blueprint.fixed = concat({le<std::int32_t>(0), le<std::int32_t>(9)});
+    blueprint.column_count = 4;
+    blueprint.null_bitmap = bytes_of({0x03});  // the int and the first varchar; the second is ''
+    blueprint.variable = {{Bytes{}}, {Bytes{}}};
+    auto page = page_of({build_record(blueprint)});
+    const struct {
+        NamedDecoder decoder;
+        ValueStyle style;
+        std::vector<std::string> texts;
+        std::vector<bool> nulls;
+    } cases[] = {
+        {kTableLayout, ValueStyle::kDisplay, {"NULL", "NULL", "", "9"}, {true, true, false, false}},
+        {kTableLayout, ValueStyle::kExport, {"", "", "", "9"}, {true, true, false, false}},
+        // The offset form shows an empty value of a nullable column as "NULL"; exported, an empty string
+        // stays one.
+        {kTableOffsets, ValueStyle::kDisplay, {"NULL", "NULL", "NULL", "9"}, {true, true, true, false}},
+        {kTableOffsets, ValueStyle::kExport, {"", "", "", "9"}, {true, true, false, false}},
+    };
+    for (const auto& c : cases) {
+        style = c.style;
+        std::vector<ColumnDescriptor> descriptors = table;
+        const auto rows = decode(c.decoder, *page, descriptors);
+        ASSERT_EQ(rows.size(), 1u) << c.decoder.name;
+        std::vector<std::string> texts;
+        std::vector<bool> nulls;
+        for (const ColumnDescriptor& d : rows[0]) {
+            texts.push_back(d.value_text);
+            nulls.push_back(d.value_null);
+        }
+        EXPECT_EQ(texts, c.texts) << c.decoder.name << " export " << (c.style == ValueStyle::kExport);
+        EXPECT_EQ(nulls, c.nulls) << c.decoder.name << " export " << (c.style == ValueStyle::kExport);
+    }
+}
+
+TEST_F(RowDecoderTest, ExportStyleKeepsTheRowsTheDisplayKeeps) {
+    std::vector<ColumnDescriptor> table = {column(1, "varchar(10)", kTypeVarchar, -1),
+                                           column(2, "int(4)", kTypeInt, 4)};
+    auto row = [](const std::string& name, std::int32_t n, bool null) {
+        RecordSpec blueprint;
+        blueprint.fixed = le<std::int32_t>(n);
+        blueprint.column_count = 2;
+        blueprint.null_bitmap = bytes_of({null ? 0x01 : 0x00});
+        blueprint.variable = {{ascii(name)}};
+        return build_record(blueprint);
+    };
+    auto page = page_of({row("", 1, false), row("kept", 2, false), row("", 3, true)});
+    for (bool nullable : {false, true}) {
+        table[0].nullable = nullable;
+        style = ValueStyle::kDisplay;
+        const std::size_t shown = decode_texts(kTableOffsets, *page, table).size();
+        style = ValueStyle::kExport;
+        EXPECT_EQ(decode_texts(kTableOffsets, *page, table).size(), shown) << "nullable " << nullable;
+    }
+}
+
+TEST_F(RowDecoderTest, ExportStyleReadsLargeValuesInTheFirstBatch) {
+    rows_loading = true;
+    style = ValueStyle::kExport;
+    for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+        large.calls.clear();
+        auto big = keyed_page({{root(4), true}});
+        EXPECT_EQ(decode_texts(decoder, *big, keyed_table("varbinary(-1)", kTypeVarbinary))[0][1], "0xABCD")
+            << decoder.name;
+        auto image = keyed_page({{text_pointer(), true}});
+        EXPECT_EQ(decode_texts(decoder, *image, keyed_table("image(16)", kTypeImage))[0][1], "0x0102")
+            << decoder.name;
+        EXPECT_EQ(large.calls.size(), 2u) << decoder.name;
     }
 }
 
