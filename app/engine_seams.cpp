@@ -59,7 +59,7 @@ void save_checked_items(MainFrame& frame, const SaveChoice& choice) {
     }
     const std::unique_ptr<ExportTarget> target = make_target(choice.kind, choice.path);
     ExportSettings settings;
-    settings.decoder = table_page_decoder();
+    settings.decoder = table_page_decoder(ValueStyle::kExport);
     const ExportReport report = export_selection(frame, selection_from_checks(frame), *target, settings);
     const std::string summary = export_summary(report, report_path(choice.kind, choice.path));
     if (!report.error.empty())

@@ -12,7 +12,6 @@ namespace quenlow {
 
 namespace {
 
-constexpr std::string_view kNullText = "NULL";
 
 // The working lists of the object assembled last. An export assembles every table it reads; putting
 // them back afterwards keeps the paging of the table on display working.
@@ -298,7 +297,7 @@ void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, C
             continue;
         }
         const ColumnDescriptor& value = row[columns[i]];
-        if (value.nullable && value.value_text == kNullText)
+        if (value.value_null)
             out->reset();
         else
             *out = value.value_text;  // an engaged cell keeps its buffer

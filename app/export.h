@@ -150,7 +150,8 @@ std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& d
                                           std::size_t first_stored);
 
 // The cells of one decoded row, one per exported column, written to out (which has room for them).
-// A NULL value reads "NULL" in a nullable column today.
+// A value the decoder marked NULL gives no cell; the texts are those of the decoder's style (the export
+// style writes values in full).
 void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out);
 
 }  // namespace quenlow

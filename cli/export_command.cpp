@@ -64,7 +64,7 @@ int run_export(const ExportOptions& options) {
         if (session.open()) {
             if (const std::optional<ExportSelection> selection = selection_of(options, session)) {
                 ExportSettings settings;
-                settings.decoder = table_page_decoder();
+                settings.decoder = table_page_decoder(ValueStyle::kExport);
                 settings.definitions = options.definitions;
                 settings.stop_requested = interrupted;
                 const std::unique_ptr<ExportTarget> target = make_target(kind, options.output);

@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
         "order of the csv titles). Exit status 1 when the scan builds no tree, no table has that name, or\n"
         "tables of several schemas have it (they are listed).");
     add_scan_choices(rows_cmd, rows.scan);
+    add_quiet(rows_cmd, rows.scan.quiet);
     rows_cmd
         ->add_option("TABLE", rows.table,
                      "Table as the tree shows it, as schema.name, or by its name alone when no other\n"

@@ -121,7 +121,7 @@ int run_rows(const RowsOptions& options) {
     const std::optional<OpenChoices> choices = open_choices_from(options.scan, app);
     if (!choices) return kExitUsage;
     PosixFileSystem files;
-    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices);
+    CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices, options.scan.quiet);
     MainFrameSeams seams = engine_seams();
     TableDisplaySettings settings;
     settings.decoder =

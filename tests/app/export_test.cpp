@@ -30,16 +30,17 @@ constexpr const char* kPath = "/data/export.mdf";
 
 // ---- cells, fields and names ----
 
-TEST(ExportCells, NullOnlyWhereTheColumnAllowsIt) {
-    auto column = [](std::string text, bool nullable, std::int32_t physical = 1) {
+TEST(ExportCells, NullOnlyWhereTheDecoderMarkedIt) {
+    auto column = [](std::string text, bool null, std::int32_t physical = 1) {
         ColumnDescriptor d;
         d.value_text = std::move(text);
-        d.nullable = nullable;
+        d.value_null = null;
         d.physical_column_id = physical;
         return d;
     };
-    const DecodedRow row = {column("1", false), column("NULL", true),          column("NULL", false),
-                            column("", true),   column("x", true, kNotStored), column("caf\xC3\xA9", true)};
+    // The text "NULL" of a value that is not NULL stays a text.
+    const DecodedRow row = {column("1", false), column("", true),                 column("NULL", false),
+                            column("", false),  column("x", false, kNotStored), column("caf\xC3\xA9", false)};
     const std::vector<std::size_t> columns = exported_columns(row, 0);
     EXPECT_EQ(columns, (std::vector<std::size_t>{0, 1, 2, 3, 5}));
     std::vector<Cell> cells(columns.size() + 1, Cell("old"));
