@@ -26,8 +26,9 @@ bool data_format(const std::string& format) {
 }
 
 // One batch as printed for --page; the page label goes to stdout with the text table and
-// to stderr with the data formats, whose rows come already written.
-void print_batch(const RecordListModel& list, const std::string& format, const std::string& written_rows) {
+// to stderr with the data formats, whose rows come already written (not with --quiet).
+void print_batch(const RecordListModel& list, const std::string& format, const std::string& written_rows,
+                 bool quiet) {
     if (format == "csv") {
         std::cout << csv_line(list.columns) << written_rows;
     } else if (format == "jsonl") {
@@ -36,7 +37,7 @@ void print_batch(const RecordListModel& list, const std::string& format, const s
         std::cout << text_table(list.columns, list.rows) << valid_utf8(list.page_label) << '\n';
         return;
     }
-    fmt::print(stderr, "{}\n", list.page_label);
+    if (!quiet) fmt::print(stderr, "{}\n", list.page_label);
 }
 
 CliFrontEnd::RowWriter row_writer(const std::string& format) {
@@ -92,7 +93,7 @@ int print_rows(const RowsOptions& options, HeadlessSession& session, CliFrontEnd
         front.finish();
         if (page < options.page)
             fmt::print(stderr, "\"Next Records\" is disabled after page {}; its rows follow.\n", page);
-        print_batch(list, options.format, written_rows);
+        print_batch(list, options.format, written_rows, options.scan.quiet);
         return kExitOk;
     }
 
