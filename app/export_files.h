@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "app/export.h"
+#include "app/utf8_text.h"
 
 namespace quenlow {
 
@@ -42,9 +43,6 @@ std::string report_path(ExportKind kind, const std::string& path);
 // the names given so far, lower case; a name already taken gets "~2", "~3", ... before its suffix.
 std::string safe_file_name(const std::string& schema, const std::string& name, std::string_view suffix,
                            std::set<std::string>& taken);
-
-// Appends the text with every byte that does not begin a valid UTF-8 sequence replaced by U+FFFD.
-void append_valid_utf8(std::string& out, std::string_view s);
 
 // Appends one CSV field.
 void append_csv_field(std::string& out, const Cell& cell);
