@@ -181,15 +181,19 @@ private:
     }
 
     // Opens a file through the dialog's fields and waits for the scan.
-    void open_file(const QString& path, bool advanced = false) {
+    void open_file(const QString& path) {
+        start_open(path);
+        QVERIFY(settle());
+    }
+
+    // Confirms the open dialog with the file and returns while the scan runs.
+    void start_open(const QString& path) {
         presenter_.fill_dialog = [=, this](OpenDialog& dialog) {
             dialog.path_field().setEditText(path);
             dialog.log_folder_field().setText(logs_);
-            dialog.mode_list().setCurrentIndex(advanced ? 1 : 0);
             dialog.accept();
         };
         window_->open_action().trigger();
-        QVERIFY(settle());
     }
 
     QTreeWidgetItem* root() { return window_->tree().topLevelItem(0); }
@@ -456,12 +460,7 @@ private slots:
 
     void busyWindowRefusesAndStopEndsTheScan() {
         gate_.close();
-        presenter_.fill_dialog = [this](OpenDialog& dialog) {
-            dialog.path_field().setEditText(sample_);
-            dialog.log_folder_field().setText(logs_);
-            dialog.accept();
-        };
-        window_->open_action().trigger();
+        start_open(sample_);
         QTRY_VERIFY(gate_.entered());
         QTRY_VERIFY(window_->stop_action().isEnabled());
         QVERIFY(window_->progress_bar().isVisible());
@@ -508,12 +507,7 @@ private slots:
     // The window goes away while the scan's worker waits for it to show the last box: no deadlock.
     void endingTheWindowWhileItsWorkerWaitsReturns() {
         gate_.close();
-        presenter_.fill_dialog = [this](OpenDialog& dialog) {
-            dialog.path_field().setEditText(sample_);
-            dialog.log_folder_field().setText(logs_);
-            dialog.accept();
-        };
-        window_->open_action().trigger();
+        start_open(sample_);
         QTRY_VERIFY(gate_.entered());
         gate_.open();
         // The window's thread does not run its event loop now, so the worker ends up waiting for it.
