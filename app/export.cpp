@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -137,9 +138,19 @@ ExportReport Exporter::run(const ExportSelection& selection) {
             if (going_on) going_on = export_table(*catalog, item);
         saved.restore(*catalog);
     }
-    if (settings_.definitions)
-        for (TreeItemId item : selection.objects)
+    if (settings_.definitions) {
+        // In the order the objects were made (object ids grow as objects are created), so that a view
+        // comes after the views and functions it reads, as it came in the database.
+        std::vector<TreeItemId> objects = selection.objects;
+        const ObjectTree& tree = frame_.tree();
+        std::stable_sort(objects.begin(), objects.end(), [&](TreeItemId a, TreeItemId b) {
+            const TreeObject* x = tree.item_object(a);
+            const TreeObject* y = tree.item_object(b);
+            return (x ? x->object_id : -1) < (y ? y->object_id : -1);
+        });
+        for (TreeItemId item : objects)
             if (going_on) going_on = export_definition(item);
+    }
     if (report_.error.empty() && !target_.finish()) fail();
 
     std::int64_t rows = 0;
@@ -192,12 +203,9 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     table.catalog_rows = catalog_row_count(catalog);
     table.columns = static_cast<std::int64_t>(columns.size());
 
-    std::vector<ExportColumn> titles;
-    for (std::size_t i : columns) {
-        const ColumnDescriptor& d = catalog.column_descriptors[i];
-        titles.push_back({d.name, d.type_text, d.type_code, d.precision, d.scale, d.nullable});
-    }
-    if (!target_.begin_table({object->schema, object->name}, titles)) return fail();
+    ExportTable shape = export_table_shape(catalog, columns, frame_.definitions().scan);
+    shape.name = {object->schema, object->name};  // as the tree names it
+    if (!target_.begin_table(shape)) return fail();
     table.destination = target_.table_destination();
 
     block_.width = columns.size();

@@ -44,11 +44,44 @@ struct CellRows {
 
 struct ExportColumn {
     std::string name;
-    std::string type_text;  // "int(4)", "decimal(18)"
+    std::string type_text;  // "int(4)", "decimal(18)": the type row's name and the length in bytes
     std::int32_t type_code = 0;
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
     bool nullable = false;
+    std::string identity_text;  // "identity(seed,increment)"; empty for other columns
+    std::string default_name;   // the default constraint of the column and its expression, "((0))"
+    std::string default_text;
+    bool row_guid = false;
+    bool sparse = false;
+};
+
+// A column that is not stored but computed by an expression; it comes before the stored column
+// `before` (the count of stored columns when it comes last).
+struct ExportComputedColumn {
+    std::string name;
+    std::string expression;
+    std::size_t before = 0;
+};
+
+// A primary key or unique constraint: its name and its key columns in key order.
+struct ExportKey {
+    std::string name;
+    std::vector<std::string> columns;
+    bool clustered = false;
+};
+
+struct ExportCheck {
+    std::string name;
+    std::string expression;
+};
+
+struct ExportForeignKey {
+    std::string name;
+    std::vector<std::string> columns;
+    std::string referenced_schema;
+    std::string referenced_table;
+    std::vector<std::string> referenced_columns;
 };
 
 struct ExportTableName {
@@ -56,12 +89,24 @@ struct ExportTableName {
     std::string name;
 };
 
+// What the catalog knows of a table, as far as a target needs it to make the table again: the stored
+// columns (the cells of each row, in this order), the computed columns, keys and constraints.
+struct ExportTable {
+    ExportTableName name;
+    std::vector<ExportColumn> columns;
+    std::vector<ExportComputedColumn> computed;
+    std::optional<ExportKey> primary_key;
+    std::vector<ExportKey> unique_keys;
+    std::vector<ExportCheck> checks;
+    std::vector<ExportForeignKey> foreign_keys;
+};
+
 // Where the rows go. Every call answers false on a failure that ends the export (a file that cannot be
 // written); error() then names the file and the cause.
 class ExportTarget {
 public:
     virtual ~ExportTarget() = default;
-    virtual bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) = 0;
+    virtual bool begin_table(const ExportTable& table) = 0;
     virtual bool write_rows(const CellRows& rows) = 0;
     // complete: every row was written (false after a Stop).
     virtual bool end_table(bool complete) = 0;
@@ -143,6 +188,12 @@ struct ExportSettings {
 // Exports the selection of a scanned frame into the target.
 ExportReport export_selection(MainFrame& frame, const ExportSelection& selection, ExportTarget& target,
                               const ExportSettings& settings);
+
+// The shape of the table the catalog assembled last (its working lists and column descriptors), with
+// the stored columns `columns` (list indices of the descriptors) in this order; definitions of
+// defaults and check constraints come from the definition pass's fragments.
+ExportTable export_table_shape(const SystemCatalog& catalog, const std::vector<std::size_t>& columns,
+                               const std::vector<DefinitionFragment>& definitions);
 
 // The list indices of the columns a row's cells come from: the first stored column, then every
 // following column that is stored.

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/export_file_writer.h"
+#include "app/export_sql.h"
 
 namespace quenlow {
 
@@ -114,9 +115,10 @@ class CsvTarget final : public ExportTarget {
 public:
     explicit CsvTarget(std::string folder) : folder_(std::move(folder)) {}
 
-    bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) override {
+    bool begin_table(const ExportTable& table) override {
         if (!ensure_folder()) return false;
-        destination_ = safe_file_name(table.schema, table.name, ".csv", taken_);
+        const std::vector<ExportColumn>& columns = table.columns;
+        destination_ = safe_file_name(table.name.schema, table.name.name, ".csv", taken_);
         if (!file_.open((fs::path(folder_) / destination_).string())) return failed(file_);
         line_.clear();
         for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -212,7 +214,15 @@ std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder) {
 namespace quenlow {
 
 std::unique_ptr<ExportTarget> make_target(ExportKind kind, const std::string& path) {
-    return kind == ExportKind::kSqlite ? make_sqlite_target(path) : make_csv_target(path);
+    switch (kind) {
+        case ExportKind::kSqlite:
+            return make_sqlite_target(path);
+        case ExportKind::kSql:
+            return make_sql_target(path);
+        case ExportKind::kCsv:
+            break;
+    }
+    return make_csv_target(path);
 }
 
 std::string export_summary(const ExportReport& report, const std::string& report_file) {

@@ -106,12 +106,14 @@ public:
         if (!committed_) std::remove(part_.c_str());
     }
 
-    bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) override {
+    bool begin_table(const ExportTable& table) override {
         if (!ensure_open()) return false;
+        const std::vector<ExportColumn>& columns = table.columns;
+        const ExportTableName& table_name = table.name;
         std::string name;
-        append_valid_utf8(name, table.schema == "dbo" || table.schema.empty()
-                                    ? table.name
-                                    : table.schema + "." + table.name);
+        append_valid_utf8(name, table_name.schema == "dbo" || table_name.schema.empty()
+                                    ? table_name.name
+                                    : table_name.schema + "." + table_name.name);
         // Names starting with "sqlite_" belong to SQLite.
         if (name.empty() || lower_ascii(name).rfind("sqlite_", 0) == 0) name.insert(name.begin(), '_');
         destination_ = unique_name(name, taken_);

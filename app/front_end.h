@@ -54,8 +54,8 @@ struct RowBlock {
     }
 };
 
-// The targets of Save: CSV files (one per table) in a folder, or one SQLite file.
-enum class ExportKind { kCsv, kSqlite };
+// The targets of Save: CSV files (one per table) in a folder, one SQLite file, or one T-SQL script.
+enum class ExportKind { kCsv, kSqlite, kSql };
 
 // What the save dialog asks: the target kind, its path, and whether an existing output may be replaced.
 struct SaveChoice {

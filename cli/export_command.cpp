@@ -47,7 +47,9 @@ void print_summary(const ExportReport& report, const std::string& report_file) {
 }  // namespace
 
 int run_export(const ExportOptions& options) {
-    const ExportKind kind = options.to == "sqlite" ? ExportKind::kSqlite : ExportKind::kCsv;
+    const ExportKind kind = options.to == "sqlite" ? ExportKind::kSqlite
+                            : options.to == "sql"  ? ExportKind::kSql
+                                                   : ExportKind::kCsv;
     if (auto refusal = export_output_refusal(kind, options.output, options.force)) {
         fmt::print(stderr, "error: {}\n", *refusal);
         return kExitUsage;

@@ -139,15 +139,18 @@ int main(int argc, char** argv) {
         "          titles first; NULL an empty field, the empty text \"\"), definitions in definitions.csv\n"
         "  sqlite  one SQLite file OUTPUT: a table per table (integers INTEGER, binary BLOB, the rest TEXT\n"
         "          with exact decimals and ISO dates) and a table definitions (schema, name, type, text)\n"
+        "  sql     one T-SQL script OUTPUT to run with sqlcmd on a new database: CREATE TABLE with types,\n"
+        "          identity, defaults, keys and checks, the rows as INSERT statements, then the foreign\n"
+        "          keys, views, functions, procedures and triggers, batches ended by GO\n"
         "A recovery report (JSON) goes beside the export: OUTPUT/recovery-report.json, or OUTPUT.report.json\n"
-        "for sqlite; its summary is printed. Files are written under a temporary name and renamed when\n"
+        "for sqlite and sql; its summary is printed. Files are written under a temporary name and renamed when\n"
         "whole. Ctrl-C stops after the page being read: what was written stays, the report says where it\n"
         "stopped. Exit status 1 when the scan builds no tree, a table is not found, the export fails or\n"
         "is stopped; 2 when the output is refused.");
     add_scan_choices(export_cmd, exp.scan);
     add_quiet(export_cmd, exp.scan.quiet);
-    export_cmd->add_option("--to", exp.to, "Target")->check(CLI::IsMember({"csv", "sqlite"}))->required();
-    export_cmd->add_option("--output", exp.output, "Folder (csv) or file (sqlite) to write")->required();
+    export_cmd->add_option("--to", exp.to, "Target")->check(CLI::IsMember({"csv", "sqlite", "sql"}))->required();
+    export_cmd->add_option("--output", exp.output, "Folder (csv) or file (sqlite, sql) to write")->required();
     export_cmd->add_option("--table", exp.tables,
                            "A table to export (as the tree shows it, as schema.name, or by its name alone);\n"
                            "may be given more than once. Without it every user table is exported");

@@ -143,8 +143,8 @@ public:
     std::string report;
     int fail_at_rows_call = -1;
 
-    bool begin_table(const ExportTableName& table, const std::vector<ExportColumn>& columns) override {
-        calls.push_back(fmt::format("begin {}.{} {}", table.schema, table.name, columns.size()));
+    bool begin_table(const ExportTable& table) override {
+        calls.push_back(fmt::format("begin {}.{} {}", table.name.schema, table.name.name, table.columns.size()));
         return true;
     }
     bool write_rows(const CellRows& block) override {
