@@ -1,12 +1,16 @@
-// `quenlow export` on real Northwind files (SQL Server 2000 and 2008): every user table exported to CSV
-// and to SQLite holds, cell for cell and in the same order, the rows `quenlow rows --all --format csv`
-// prints for it. Also the refusals of the command and its quiet mode.
+// `quenlow export` on real Northwind and pubs files (SQL Server 2000 and 2008): every user table exported
+// to CSV and to SQLite holds, cell for cell and in the same order, the rows `quenlow rows --all --format
+// csv` prints for it; the T-SQL script, read back, creates the tables with the catalog's columns and
+// types and inserts the same rows. Also the refusals of the command and its quiet mode.
 
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <fstream>
 
 #include <fmt/format.h>
@@ -17,6 +21,7 @@
 
 #include "tests/app/test_files.h"
 #include "tests/cli/program_run.h"
+#include "tests/cli/sql_script_reader.h"
 #include "tests/support/corpus_gtest.h"
 
 namespace quenlow {
@@ -126,12 +131,116 @@ bool same_sqlite_cell(const Cell& stored, const Cell& exported) {
     return (*stored == "1" && *exported == "True") || (*stored == "0" && *exported == "False");
 }
 
-class ExportCorpusTest : public ::testing::TestWithParam<const char*> {};
+// The columns `quenlow show` lists for a table: name and the catalog's type text ("nvarchar(80)", and
+// "(80)" where the catalog has no type names).
+std::vector<std::pair<std::string, std::string>> shown_columns(const std::string& show) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::size_t start = show.find("\n  Columns\n");
+    if (start == std::string::npos) return out;
+    std::size_t line = start + 11;
+    while (line < show.size() && show.compare(line, 4, "    ") == 0) {
+        const std::size_t end = show.find('\n', line);
+        const std::string text = show.substr(line + 4, end - line - 4);
+        const std::size_t gap = text.find("  ");
+        std::string type = gap == std::string::npos ? "" : text.substr(gap + 2);
+        type = type.substr(0, std::min(type.find('['), type.find("  ")));
+        out.emplace_back(text.substr(0, gap), type);
+        line = end + 1;
+    }
+    return out;
+}
+
+// The script's type of a column fits the catalog's type text: the same built-in type name (rowversion
+// for timestamp, nvarchar for sysname; alias types are made of their base type) and the same length,
+// counted in characters for Unicode types.
+::testing::AssertionResult type_fits(const std::string& script, const std::string& catalog) {
+    const std::size_t open = catalog.find('(');
+    const std::string name = catalog.substr(0, open);
+    const int bytes = open == std::string::npos ? 0 : std::atoi(catalog.c_str() + open + 1);
+    const std::string base = script.substr(0, script.find('('));
+    static const std::set<std::string> builtin = {
+        "bigint", "binary", "bit", "char", "datetime", "date", "time", "datetime2", "datetimeoffset", "int",
+        "nchar", "nvarchar", "smallint", "tinyint", "uniqueidentifier", "varbinary", "varchar", "ntext",
+        "sql_variant", "money", "float", "numeric", "decimal", "image", "text", "smalldatetime", "real",
+        "smallmoney", "timestamp", "xml", "sysname"};
+    if (builtin.count(name) != 0) {
+        const std::string expected = name == "timestamp" ? "rowversion" : name == "sysname" ? "nvarchar" : name;
+        if (base != expected) return ::testing::AssertionFailure() << script << " for " << catalog;
+    }
+    static const std::set<std::string> sized = {"binary", "char", "varbinary", "varchar", "nchar", "nvarchar"};
+    if (sized.count(base) == 0) return ::testing::AssertionSuccess();
+    const bool wide = base[0] == 'n';
+    const std::string length = bytes < 0 ? "max" : std::to_string(wide ? bytes / 2 : bytes);
+    if (script != base + "(" + length + ")") return ::testing::AssertionFailure() << script << " for " << catalog;
+    return ::testing::AssertionSuccess();
+}
+
+// An INSERT literal read back as the text the CSV export holds: bit 1 / 0 as True / False.
+Cell export_text(const Cell& literal, char kind, const std::string& type) {
+    if (literal && kind == 'n' && type == "bit") return *literal == "1" ? "True" : "False";
+    return literal;
+}
+
+void check_script(const std::string& script_text, const nlohmann::json& report, const std::string& csv,
+                  const std::string& data_file, test::TempFolder& folder) {
+    const test::Script script = test::read_sql_script(script_text);
+    ASSERT_EQ(script.error, "");
+    ASSERT_EQ(script.tables.size(), report["tables"].size());
+    std::size_t cells = 0;
+    for (std::size_t t = 0; t < script.tables.size(); ++t) {
+        const test::ScriptTable& table = script.tables[t];
+        const auto& entry = report["tables"][t];
+        SCOPED_TRACE(table.name);
+        EXPECT_EQ(table.name, entry["name"].get<std::string>());
+        const std::string qualified = entry["schema"].get<std::string>() + "." + table.name;
+        const std::vector<Row> exported =
+            parse_csv(test::read_bytes(csv + "/" + entry["exported_to"].get<std::string>()));
+        ASSERT_FALSE(exported.empty());
+        const ProgramRun show = run_quenlow(folder, {"show", data_file, qualified, "-q"});
+        const auto catalog = shown_columns(show.out);
+        std::vector<std::string> stored;
+        for (const test::ScriptColumn& c : table.columns) {
+            if (c.computed) continue;
+            stored.push_back(c.name);
+            auto it = std::find_if(catalog.begin(), catalog.end(), [&](const auto& s) { return s.first == c.name; });
+            ASSERT_NE(it, catalog.end()) << c.name << " is not a column of the catalog";
+            EXPECT_TRUE(type_fits(c.type, it->second)) << c.name;
+        }
+        std::vector<std::string> titles;
+        for (const Cell& title : exported.front()) titles.push_back(title.value_or(""));
+        EXPECT_EQ(stored, titles);
+        if (exported.size() == 1) continue;
+        ASSERT_EQ(table.rows.size(), exported.size() - 1);
+        for (std::size_t r = 0; r < table.rows.size(); ++r) {
+            for (std::size_t i = 0; i < table.insert_columns.size(); ++i) {
+                const auto at = std::find(titles.begin(), titles.end(), table.insert_columns[i]) - titles.begin();
+                ASSERT_LT(static_cast<std::size_t>(at), titles.size());
+                const auto column = std::find_if(table.columns.begin(), table.columns.end(),
+                                                 [&](const auto& c) { return c.name == table.insert_columns[i]; });
+                const Cell value = export_text(table.rows[r][i], table.kinds[r][i], column->type);
+                EXPECT_EQ(value, exported[r + 1][static_cast<std::size_t>(at)])
+                    << "row " << r << " column " << table.insert_columns[i];
+                ++cells;
+            }
+        }
+    }
+    EXPECT_GT(cells, 0u);
+    EXPECT_GT(script.go_lines, script.tables.size());
+}
+
+struct ExportCase {
+    const char* file;
+    std::size_t min_rows;  // rows the record lists show at least
+};
+
+void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.file; }
+
+class ExportCorpusTest : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(ExportCorpusTest, CsvAndSqliteHoldTheRowsTheRowsCommandPrints) {
     QUENLOW_REQUIRE_CORPUS();
-    const testing::CorpusFile* file = testing::find_corpus_file(GetParam());
-    if (file == nullptr) GTEST_SKIP() << GetParam() << " is not in the corpus";
+    const testing::CorpusFile* file = testing::find_corpus_file(GetParam().file);
+    if (file == nullptr) GTEST_SKIP() << GetParam().file << " is not in the corpus";
     const auto local = testing::materialize(*file);
     ASSERT_TRUE(local) << local.error;
     const std::string path = local.path.string();
@@ -190,14 +299,23 @@ TEST_P(ExportCorpusTest, CsvAndSqliteHoldTheRowsTheRowsCommandPrints) {
                     << exported[r + 1][c].value_or("(null)");
         }
     }
-    EXPECT_GT(rows_compared, 2000u);
+    EXPECT_GT(rows_compared, GetParam().min_rows);
     std::size_t found = 0;
     for (const auto& o : report["objects"]) found += o["definition_found"].get<bool>() ? 1 : 0;
-    EXPECT_GT(found, 0u) << "Northwind has views and procedures";
+    EXPECT_GT(found, 0u) << "Northwind and pubs have views and procedures";
+
+    const std::string sql = folder.file("out.sql");
+    const ProgramRun to_sql = run_quenlow(folder, {"export", path, "--to", "sql", "--output", sql, "-q"});
+    ASSERT_EQ(to_sql.status, 0) << to_sql.err;
+    check_script(test::read_bytes(sql), report, csv, path, folder);
 }
 
-INSTANTIATE_TEST_SUITE_P(Northwind, ExportCorpusTest,
-                         ::testing::Values("v539_northwnd_sql2000data", "v655_northwnd_itsligo"));
+INSTANTIATE_TEST_SUITE_P(NorthwindAndPubs, ExportCorpusTest,
+                         ::testing::Values(ExportCase{"v539_northwnd_sql2000data", 2000},
+                                           ExportCase{"v655_northwnd_itsligo", 2000},
+                                           ExportCase{"v539_pubs_sql2000data", 150},
+                                           ExportCase{"v655_pubs_itsligo", 150}),
+                         [](const auto& info) { return std::string(info.param.file); });
 
 TEST(ExportCommand, RefusesAnExistingOutputAndAMissingFolder) {
     test::TempFolder folder;
