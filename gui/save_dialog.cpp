@@ -21,6 +21,7 @@ SaveDialog::SaveDialog(const QString& start_path, Presenter& presenter, QWidget*
     kind_ = new QComboBox(this);
     kind_->addItem(QStringLiteral("CSV files, one per table, in a folder"));
     kind_->addItem(QStringLiteral("SQLite database file"));
+    kind_->addItem(QStringLiteral("T-SQL script (tables, rows, keys and definitions) for sqlcmd"));
     path_ = new QLineEdit(start_path, this);
     path_->setMinimumWidth(420);
     browse_ = new QPushButton(QStringLiteral("..."), this);
@@ -46,7 +47,14 @@ SaveDialog::SaveDialog(const QString& start_path, Presenter& presenter, QWidget*
 }
 
 ExportKind SaveDialog::kind() const {
-    return kind_->currentIndex() == 1 ? ExportKind::kSqlite : ExportKind::kCsv;
+    switch (kind_->currentIndex()) {
+        case 1:
+            return ExportKind::kSqlite;
+        case 2:
+            return ExportKind::kSql;
+        default:
+            return ExportKind::kCsv;
+    }
 }
 
 void SaveDialog::browse() {
@@ -54,6 +62,9 @@ void SaveDialog::browse() {
     const QString chosen =
         kind() == ExportKind::kCsv
             ? presenter_.choose_folder(this, QStringLiteral("Select the folder for the CSV files"), start)
+        : kind() == ExportKind::kSql
+            ? presenter_.choose_save_file(this, QStringLiteral("T-SQL script"), start,
+                                          QStringLiteral("T-SQL script (*.sql)"))
             : presenter_.choose_save_file(this, QStringLiteral("SQLite database file"), start,
                                           QStringLiteral("SQLite database (*.sqlite *.db)"));
     if (!chosen.isEmpty()) path_->setText(chosen.trimmed());

@@ -554,6 +554,23 @@ private slots:
         QVERIFY(settle());
         QCOMPARE(presenter_.questions.size(), 1);
         QCOMPARE(presenter_.boxes.size(), 1);
+
+        // The same two tables as a T-SQL script.
+        const QString script = QString::fromStdString(folder_.file("saved.sql"));
+        presenter_.fill_save = [&](SaveDialog& dialog) {
+            dialog.kind_list().setCurrentIndex(2);
+            dialog.path_field().setText(script);
+            dialog.accept();
+        };
+        window_->save_action().trigger();
+        QVERIFY(settle());
+        QFile sql(script);
+        QVERIFY(sql.open(QIODevice::ReadOnly));
+        const QByteArray text = sql.readAll();
+        QCOMPARE(text.count("CREATE TABLE "), 2);
+        QVERIFY(text.contains("CREATE TABLE [dbo].[Customers] ("));
+        QVERIFY(text.contains("CREATE TABLE [dbo].[Orders] ("));
+        QVERIFY(text.contains("INSERT INTO [dbo].[Orders] ("));
     }
 
     void corpusTableAndViewMatchTheCommandLine() {
