@@ -560,6 +560,7 @@ private slots:
         presenter_.fill_save = [&](SaveDialog& dialog) {
             dialog.kind_list().setCurrentIndex(2);
             dialog.path_field().setText(script);
+            screenshot(QStringLiteral("save-dialog.png"), &dialog);
             dialog.accept();
         };
         window_->save_action().trigger();
