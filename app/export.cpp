@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/export_legacy_keys.h"
 #include "engine/catalog/object_definitions.h"
 
 namespace quenlow {
@@ -119,6 +120,7 @@ private:
     const ExportSettings& settings_;
     ExportReport report_;
     CellRows block_;
+    std::optional<LegacyKeys> legacy_keys_;  // SQL Server 2000 files
 };
 
 ExportReport Exporter::run(const ExportSelection& selection) {
@@ -134,6 +136,8 @@ ExportReport Exporter::run(const ExportSelection& selection) {
     bool going_on = true;
     if (catalog != nullptr) {
         CatalogWorkingLists saved(*catalog);
+        if (app.engine.sql2000_layout.load() && !selection.tables.empty())
+            legacy_keys_ = read_legacy_keys(frame_, *catalog, settings_.decoder);
         for (TreeItemId item : selection.tables)
             if (going_on) going_on = export_table(*catalog, item);
         saved.restore(*catalog);
@@ -205,6 +209,7 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
 
     ExportTable shape = export_table_shape(catalog, columns, frame_.definitions().scan);
     shape.name = {object->schema, object->name};  // as the tree names it
+    if (legacy_keys_) add_legacy_keys(catalog, *legacy_keys_, object->object_id, shape);
     if (!target_.begin_table(shape)) return fail();
     table.destination = target_.table_destination();
 
