@@ -645,7 +645,7 @@ E BinaryXmlDecoder::State::doctype() {
 E BinaryXmlDecoder::State::nest() {
     if (const E e = content_position(); e != E::kNone) return e;
     level().prolog = false;
-    if (elements.size() + levels.size() + 1 > limits.max_depth) return E::kTooDeep;
+    if (elements.size() + levels.size() > limits.max_depth) return E::kTooDeep;
     return header();
 }
 
