@@ -179,7 +179,8 @@ private:
         if (t.empty()) t.push_back(' ');
     }
     XmlValueSite xml_site(const ColumnDescriptor* d) const {
-        return {page_.header().this_page, slot_, d != nullptr ? std::string_view(d->name) : std::string_view()};
+        const std::string_view column = d != nullptr ? std::string_view(d->name) : std::string_view();
+        return {page_.header().this_page, slot_, column};
     }
     // Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
     void format_fixed(std::string& t, ValueInfo& info, ByteSpan fixed, std::int64_t offset,
