@@ -147,6 +147,7 @@ struct BinaryXmlDecoder::State {
     void finish_start_tag(bool closing);
     void close_attribute();
     void use_prefix(const QName& q, bool element);
+    std::string_view bound_uri(std::string_view prefix) const;
     void declare_missing_prefixes();
 
     E element();
@@ -398,11 +399,21 @@ void BinaryXmlDecoder::State::finish_start_tag(bool closing) {
 void BinaryXmlDecoder::State::use_prefix(const QName& q, bool element) {
     // An attribute without a prefix is in no namespace, whatever the default namespace is.
     if (!element && q.prefix == 0) return;
-    used.push_back({push_chars(used_chars, name(q.prefix)), {}});
+    const std::string_view prefix = name(q.prefix);
+    // Bound as used already (the usual case): nothing to check when the start tag ends.
+    if (bound_uri(prefix) == name(q.uri)) return;
+    used.push_back({push_chars(used_chars, prefix), {}});
     const std::size_t start = used_chars.size();
     binxml::append_escaped(used_chars, name(q.uri), Escape::kAttribute);
     used.back().uri = {static_cast<std::uint32_t>(start),
                        static_cast<std::uint32_t>(used_chars.size() - start)};
+}
+
+// The URI the nearest declaration binds `prefix` to (escaped as written); empty when there is none.
+std::string_view BinaryXmlDecoder::State::bound_uri(std::string_view prefix) const {
+    for (std::size_t i = bindings.size(); i-- > 0;)
+        if (chars(binding_chars, bindings[i].prefix) == prefix) return chars(binding_chars, bindings[i].uri);
+    return {};
 }
 
 // Writes a declaration for each prefix the start tag uses that is not bound in scope to its URI.
@@ -410,14 +421,7 @@ void BinaryXmlDecoder::State::declare_missing_prefixes() {
     for (const Binding& u : used) {
         const std::string_view prefix = chars(used_chars, u.prefix);
         const std::string_view uri = chars(used_chars, u.uri);
-        std::string_view bound;
-        for (std::size_t i = bindings.size(); i-- > 0;) {
-            if (chars(binding_chars, bindings[i].prefix) == prefix) {
-                bound = chars(binding_chars, bindings[i].uri);
-                break;
-            }
-        }
-        if (bound == uri) continue;
+        if (bound_uri(prefix) == uri) continue;
         out->append(prefix.empty() ? " xmlns" : " xmlns:");
         out->append(prefix);
         out->append("=\"");

@@ -1,5 +1,6 @@
 #include "engine/values/binary_xml_atomic.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -257,10 +258,16 @@ E append_decimal(std::string& out, Cursor& c) {
     c.p += length;
     char digits[48];
     char* first = digits + sizeof digits;
-    do {
+    // Digits from the lowest; 64-bit division once the value fits, as it nearly always does.
+    while (magnitude > std::numeric_limits<std::uint64_t>::max()) {
         *--first = static_cast<char>('0' + static_cast<unsigned>(magnitude % 10));
         magnitude /= 10;
-    } while (magnitude != 0);
+    }
+    auto small = static_cast<std::uint64_t>(magnitude);
+    do {
+        *--first = static_cast<char>('0' + small % 10);
+        small /= 10;
+    } while (small != 0);
     std::string_view text(first, static_cast<std::size_t>(digits + sizeof digits - first));
     if (sign == 0 && text != "0") out.push_back('-');
     if (text.size() <= scale) {
@@ -495,11 +502,10 @@ BinaryXmlError read_text_length(Cursor& c, bool wide, std::size_t& units) {
     return E::kNone;
 }
 
-void append_utf16(std::string& out, const std::uint8_t* units, std::size_t count, Escape escape) {
-    // At most 6 bytes per unit ("&quot;"); the string is cut to what was written.
-    const std::size_t start = out.size();
-    out.resize(start + count * 6);
-    char* o = out.data() + start;
+namespace {
+
+// Up to 6 bytes per unit ("&quot;"); returns the end of what was written.
+char* put_utf16(char* o, const std::uint8_t* units, std::size_t count, Escape escape) {
     const auto put = [&o](std::string_view s) {
         std::memcpy(o, s.data(), s.size());
         o += s.size();
@@ -565,7 +571,27 @@ void append_utf16(std::string& out, const std::uint8_t* units, std::size_t count
         *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
         *o++ = static_cast<char>(0x80 | (u & 0x3F));
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    return o;
+}
+
+}  // namespace
+
+void append_utf16(std::string& out, const std::uint8_t* units, std::size_t count, Escape escape) {
+    // Converted in blocks on the stack; a surrogate pair may run one unit past a block.
+    constexpr std::size_t kBlock = 256;
+    char buffer[(kBlock + 1) * 6];
+    while (count > 0) {
+        std::size_t n = count < kBlock ? count : kBlock;
+        // Keep a pair together: a block never ends on a high surrogate when its partner follows.
+        if (n < count) {
+            const std::uint32_t last = units[2 * n - 2] | (std::uint32_t{units[2 * n - 1]} << 8);
+            if (last >= 0xD800 && last < 0xDC00) ++n;
+        }
+        const char* end = put_utf16(buffer, units, n, escape);
+        out.append(buffer, static_cast<std::size_t>(end - buffer));
+        units += 2 * n;
+        count -= n;
+    }
 }
 
 void append_escaped(std::string& out, std::string_view text, Escape escape) {
@@ -604,7 +630,9 @@ void append_escaped(std::string& out, std::string_view text, Escape escape) {
     }
 }
 
-AtomicKind atomic_kind(std::uint8_t token) {
+namespace {
+
+constexpr AtomicKind kind_of(unsigned token) {
     switch (token) {
         case 0x0D:
         case 0x0E:
@@ -618,10 +646,21 @@ AtomicKind atomic_kind(std::uint8_t token) {
         default:
             break;
     }
-    const bool typed = (token >= 0x01 && token <= 0x14 && token != 0x0D && token != 0x0E && token != 0x10 &&
-                        token != 0x11) ||
-                       token == 0x17 || token == 0x1B || (token >= 0x7A && token <= 0x8B && token != 0x80);
+    const bool typed = (token >= 0x01 && token <= 0x14) || token == 0x17 || token == 0x1B ||
+                       (token >= 0x7A && token <= 0x8B && token != 0x80);
     return typed ? AtomicKind::kTyped : AtomicKind::kNotAtomic;
+}
+
+constexpr auto kAtomicKinds = [] {
+    std::array<AtomicKind, 256> kinds{};
+    for (unsigned t = 0; t < 256; ++t) kinds[t] = kind_of(t);
+    return kinds;
+}();
+
+}  // namespace
+
+AtomicKind atomic_kind(std::uint8_t token) {
+    return kAtomicKinds[token];
 }
 
 BinaryXmlError append_atomic(std::string& out, std::uint8_t token, Cursor& c, Escape escape,

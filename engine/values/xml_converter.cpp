@@ -26,6 +26,8 @@ std::string BinaryXmlConverter::convert(ByteSpan bytes) {
 std::string BinaryXmlConverter::text_of(ByteSpan bytes) {
     last_ = {};
     std::string text;
+    // The text is about as long as the stored form; one allocation for most values.
+    text.reserve(bytes.size() + bytes.size() / 4);
     if (!bytes.empty()) last_ = decoder_.decode(bytes, text);
     if (!last_.ok()) {
         report(bytes.size());
