@@ -268,7 +268,8 @@ E BinaryXmlDecoder::State::token(std::uint8_t t) {
     const bool metadata = t == kNameDef || t == kQNameDef || t == kExtension || t == kFlush;
     if (in_cdata && t != kCdata && t != kCdataEnd && !metadata) return E::kMisplacedToken;
     const AtomicKind kind = binxml::atomic_kind(t);
-    if (kind == AtomicKind::kNotAtomic) after_typed = false;
+    // Name definitions may sit between the values of a list.
+    if (kind == AtomicKind::kNotAtomic && !metadata) after_typed = false;
     switch (t) {
         case kNameDef:
             return name_definition();

@@ -178,8 +178,9 @@ TEST(BinaryXml, StructureRoundTrips) {
          [](BinaryXmlWriter& w) {
              w.element(w.qname("e"))
                  .attribute(w.qname("l"))
-                 .value<std::int32_t>(0x02, 1)
-                 .value<std::int32_t>(0x02, 2);
+                 .value<std::int32_t>(0x02, 1);
+             w.name("defined between two values");
+             w.value<std::int32_t>(0x02, 2);
              w.end_attributes().nvarchar("a").nchar("b").value<std::int32_t>(0x02, 3).nvarchar("x");
              w.value<std::int32_t>(0x02, 4).value<std::int32_t>(0x02, 5).end_element();
          },
