@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -43,8 +44,8 @@ Decoded decode(const Bytes& value, BinaryXmlLimits limits = {}) {
     BinaryXmlDecoder decoder(limits);
     Decoded d;
     // A copy of exactly the value's size, so a read past it is caught under the address sanitizer.
-    const auto copy = std::make_unique<std::byte[]>(value.size() + 1);
-    std::memcpy(copy.get(), value.data(), value.size());
+    const auto copy = std::make_unique<std::byte[]>(value.size());
+    std::copy(value.begin(), value.end(), copy.get());
     d.result = decoder.decode(ByteSpan(copy.get(), value.size()), d.text);
     return d;
 }
