@@ -115,6 +115,7 @@ struct BinaryXmlDecoder::State {
     std::size_t value_start = 0;
     // The last token was a typed atomic value: a following one is set off by one blank.
     bool after_typed = false;
+    bool too_many_namespaces = false;
 
     void reset(ByteSpan value, std::string& text);
     E run();
@@ -146,6 +147,13 @@ struct BinaryXmlDecoder::State {
     E content_position();
     void finish_start_tag(bool closing);
     void close_attribute();
+    // Adds a declaration to the scope; past the limit, marks the value as refused instead.
+    void bind(Run prefix, Run uri) {
+        if (bindings.size() >= limits.max_namespaces)
+            too_many_namespaces = true;
+        else
+            bindings.push_back({prefix, uri});
+    }
     void use_prefix(const QName& q, bool element);
     std::string_view bound_uri(std::string_view prefix) const;
     void declare_missing_prefixes();
@@ -188,6 +196,8 @@ std::string_view binary_xml_error_text(BinaryXmlError error) {
             return "nesting too deep";
         case E::kTooLong:
             return "text too long";
+        case E::kTooManyNamespaces:
+            return "too many namespace declarations in scope";
     }
     return "unknown error";
 }
@@ -228,6 +238,7 @@ void BinaryXmlDecoder::State::reset(ByteSpan value, std::string& text) {
     in_cdata = false;
     declaring = false;
     after_typed = false;
+    too_many_namespaces = false;
     // The xml prefix is always bound.
     bindings.push_back({push_chars(binding_chars, "xml"),
                         push_chars(binding_chars, "http://www.w3.org/XML/1998/namespace")});
@@ -258,6 +269,7 @@ E BinaryXmlDecoder::State::run() {
         // A nested document counts its own tokens from its first.
         if (levels.size() == depth) ++level().tokens;
         if (out->size() > limits.max_output) return E::kTooLong;
+        if (too_many_namespaces) return E::kTooManyNamespaces;
     }
     token_offset = c.offset();
     const bool complete = levels.size() == 1 && elements.empty() && tag == Tag::kContent && !in_cdata;
@@ -429,7 +441,7 @@ void BinaryXmlDecoder::State::declare_missing_prefixes() {
         out->append(uri);
         out->push_back('"');
         tag_has_attributes = true;
-        bindings.push_back({push_chars(binding_chars, prefix), push_chars(binding_chars, uri)});
+        bind(push_chars(binding_chars, prefix), push_chars(binding_chars, uri));
     }
     used.clear();
     used_chars.clear();
@@ -440,7 +452,7 @@ void BinaryXmlDecoder::State::close_attribute() {
     if (declaring) {
         const std::string_view value =
             std::string_view(*out).substr(value_start, out->size() - 1 - value_start);
-        bindings.push_back({declared_prefix, push_chars(binding_chars, value)});
+        bind(declared_prefix, push_chars(binding_chars, value));
         declaring = false;
     }
     after_typed = false;

@@ -54,15 +54,16 @@ namespace quenlow {
 
 enum class BinaryXmlError {
     kNone,
-    kNotBinaryXml,    // the header is missing or names another version or code page
-    kTruncated,       // the value ends inside a token, or with elements, attributes or sections open
-    kUnknownToken,    // a byte that is no token
-    kMisplacedToken,  // a token where the structure does not allow it
-    kBadName,         // a name or qname index that is not defined
-    kBadLength,       // a length or count that is malformed or runs past the end of the value
-    kBadValue,        // a typed value outside its range (decimal, date, time, offset)
-    kTooDeep,         // more nested elements and documents than the limit
-    kTooLong,         // more output than the limit
+    kNotBinaryXml,       // the header is missing or names another version or code page
+    kTruncated,          // the value ends inside a token, or with elements, attributes or sections open
+    kUnknownToken,       // a byte that is no token
+    kMisplacedToken,     // a token where the structure does not allow it
+    kBadName,            // a name or qname index that is not defined
+    kBadLength,          // a length or count that is malformed or runs past the end of the value
+    kBadValue,           // a typed value outside its range (decimal, date, time, offset)
+    kTooDeep,            // more nested elements and documents than the limit
+    kTooLong,            // more output than the limit
+    kTooManyNamespaces,  // more namespace declarations in scope than the limit
 };
 
 std::string_view binary_xml_error_text(BinaryXmlError error);
@@ -80,6 +81,8 @@ struct BinaryXmlLimits {
     std::size_t max_depth = 4096;
     // Bytes of text one value may produce.
     std::size_t max_output = std::size_t{1} << 30;
+    // Namespace declarations in scope at once; every prefix used is looked up among them.
+    std::size_t max_namespaces = 1024;
 };
 
 // Decodes values one after the other. Keeps its tables and stacks between values, so decoding

@@ -177,9 +177,7 @@ TEST(BinaryXml, StructureRoundTrips) {
          "<e a=\"&quot;&lt;&amp;>&#x9;&#xA;&#xD;'\">a&lt;b&gt;&amp;c\"'\t</e>"},
         {"several values: strings joined, typed ones set apart",
          [](BinaryXmlWriter& w) {
-             w.element(w.qname("e"))
-                 .attribute(w.qname("l"))
-                 .value<std::int32_t>(0x02, 1);
+             w.element(w.qname("e")).attribute(w.qname("l")).value<std::int32_t>(0x02, 1);
              w.name("defined between two values");
              w.value<std::int32_t>(0x02, 2);
              w.end_attributes().nvarchar("a").nchar("b").value<std::int32_t>(0x02, 3).nvarchar("x");
@@ -585,6 +583,23 @@ TEST(BinaryXmlDamage, OutputLimit) {
     const Decoded d = decode(w.bytes(), small);
     EXPECT_EQ(d.result.error, E::kTooLong);
     EXPECT_EQ(d.result.offset, 5u + 1 + 1 + 200);
+}
+
+TEST(BinaryXmlDamage, NamespaceDeclarationLimit) {
+    // One element that declares many prefixes: each one used afterwards is looked up among them.
+    const auto element_with = [](int declarations) {
+        BinaryXmlWriter w;
+        w.element(w.qname("e"));
+        for (int i = 0; i < declarations; ++i) w.declare("p" + std::to_string(i), "urn:" + std::to_string(i));
+        w.end_attributes().end_element();
+        return w.bytes();
+    };
+    BinaryXmlLimits limits;
+    limits.max_namespaces = 10;  // the xml prefix takes one
+    EXPECT_TRUE(decode(element_with(9), limits).result.ok());
+    const Decoded d = decode(element_with(10), limits);
+    EXPECT_EQ(d.result.error, E::kTooManyNamespaces);
+    EXPECT_TRUE(d.text.ends_with(" xmlns:p9=\"urn:9\"")) << d.text;
 }
 
 TEST(BinaryXmlDamage, OverwrittenBytesNeverCrash) {
