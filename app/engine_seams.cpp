@@ -4,6 +4,7 @@
 #include "engine/catalog/catalog_build.h"
 #include "engine/values/lob_reader.h"
 #include "engine/values/row_decoder.h"
+#include "engine/values/xml_converter.h"
 
 #include <memory>
 #include <optional>
@@ -13,16 +14,18 @@ namespace quenlow {
 namespace {
 
 // The readers of one load or retrieval: the converters of the formatters are opened once, not per page.
-// Values stored on LOB pages are read there; xml values are not converted yet (empty texts).
+// Values stored on LOB pages are read there; xml values are decoded, and those that cannot be are
+// reported to the database's log.
 struct ValueReaders {
+    explicit ValueReaders(EngineEvents& events) : xml(&events) {}
     LobValueReader large_values;
-    EmptyXmlConverter xml;
+    BinaryXmlConverter xml;
     std::optional<DecodeContext> context;
 };
 
 std::shared_ptr<ValueReaders> make_value_readers(OpenedDatabase& database, bool rows_loading,
                                                  ValueStyle style = ValueStyle::kDisplay) {
-    auto readers = std::make_shared<ValueReaders>();
+    auto readers = std::make_shared<ValueReaders>(database.events());
     readers->context.emplace(
         make_decode_context(database, readers->large_values, readers->xml, rows_loading, style));
     return readers;
@@ -81,6 +84,7 @@ PageRowDecoderFactory table_page_decoder(ValueStyle style) {
     return [style](OpenedDatabase& database, SystemCatalog& catalog, bool rows_loading) -> PageRowDecoder {
         auto readers = make_value_readers(database, rows_loading, style);
         readers->large_values.keep_to(catalog.current_pages);
+        readers->xml.set_table(catalog.current_object.name);
         auto decode = [readers](const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors,
                                 bool layout_form, const PageRowVisitor& visit) {
             DecodeContext& context = *readers->context;

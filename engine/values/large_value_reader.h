@@ -17,10 +17,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/catalog/catalog_model.h"
 #include "engine/pages/byte_reader.h"
+#include "engine/pages/page_address.h"
 
 namespace quenlow {
 
@@ -68,10 +70,20 @@ public:
     std::string read_through_text_pointer(const LargeValueRequest&, XmlPieces*) override { return {}; }
 };
 
+// Where an xml value comes from, for the report of a value that cannot be converted.
+struct XmlValueSite {
+    PageAddress page;
+    std::int64_t slot = -1;
+    std::string_view column;
+};
+
 // Turns the stored (binary) form of an xml value into its text; empty when it cannot.
 class XmlConverter {
 public:
     virtual ~XmlConverter() = default;
+
+    // Names the value the next conversion is for.
+    virtual void locate(const XmlValueSite&) {}
 
     // A value collected from LOB fragments: the pieces joined in order. Takes the pieces.
     virtual std::string convert(XmlPieces pieces) = 0;

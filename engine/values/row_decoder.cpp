@@ -143,6 +143,7 @@ private:
             if (page_.stop_requested()) break;
             const CPrimaryRecord* record = page_.primary_record(static_cast<std::size_t>(i));
             if ((this->*skip)(record)) continue;
+            slot_ = i;
             if (decode(*record) && !emit(std::as_const(descriptors_))) break;
         }
     }
@@ -163,7 +164,23 @@ private:
     // column being formatted (0: the formatter reads it itself).
     void format(std::string& t, ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& d) const {
         if (info.declared_size == 0) info.declared_size = declared_now_;
+        if (info.type_code == kTypeXml) return format_xml(t, info, bytes, d);
         format_value_to(t, info, bytes, d, ctx_.format);
+    }
+    // An xml value held in the record goes through the converter; an empty result shows one blank.
+    void format_xml(std::string& t, const ValueInfo& info, const std::byte* bytes,
+                    const ColumnDescriptor& d) const {
+        t.clear();
+        const std::int64_t length = info.value_length;
+        const std::int64_t available = info.variable ? length : info.available_bytes;
+        if (length < 1 || bytes == nullptr || length > available) return;
+        ctx_.xml.locate(xml_site(&d));
+        t = ctx_.xml.convert(ByteSpan(bytes, static_cast<std::size_t>(length)));
+        if (t.empty()) t.push_back(' ');
+    }
+    XmlValueSite xml_site(const ColumnDescriptor* d) const {
+        const std::string_view column = d != nullptr ? std::string_view(d->name) : std::string_view();
+        return {page_.header().this_page, slot_, column};
     }
     // Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
     void format_fixed(std::string& t, ValueInfo& info, ByteSpan fixed, std::int64_t offset,
@@ -227,6 +244,8 @@ private:
     std::vector<std::int32_t> declared_sizes_;
     std::int32_t declared_now_ = 0;
     std::string scratch_;
+    // The slot of the record being decoded.
+    std::int64_t slot_ = -1;
 };
 
 // Layout form: every column is placed by the physical position in its descriptor. The table form shows
@@ -567,13 +586,19 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
         }
         XmlPieces pieces;
         t = reader.read_large_value(request, &pieces);
-        if (rules.convert_xml) t = ctx_.xml.convert(std::move(pieces));
+        if (rules.convert_xml) {
+            ctx_.xml.locate(xml_site(request.column));
+            t = ctx_.xml.convert(std::move(pieces));
+        }
         return Taken::kText;
     }
     if (xml) {
         XmlPieces pieces;
         t = reader.read_through_text_pointer(request, &pieces);
-        if (rules.convert_xml) t = ctx_.xml.convert(std::move(pieces));
+        if (rules.convert_xml) {
+            ctx_.xml.locate(xml_site(request.column));
+            t = ctx_.xml.convert(std::move(pieces));
+        }
         return Taken::kText;
     }
     if (first_batch) {

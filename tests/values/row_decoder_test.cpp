@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "engine/catalog/type_codes.h"
+#include "engine/values/xml_converter.h"
+#include "tests/support/binary_xml_writer.h"
 #include "tests/support/record_builder.h"
+#include "tests/support/recording_events.h"
 
 namespace quenlow {
 namespace {
@@ -464,6 +467,37 @@ TEST_F(RowDecoderTest, ValuesStoredElsewhere) {
         EXPECT_EQ(rows[0][1], c.expected) << c.what;
         EXPECT_EQ(static_cast<int>(large.calls.size()), c.reads) << c.what;
         for (const auto& call : large.calls) EXPECT_EQ(call.collect, c.type_code == kTypeXml) << c.what;
+    }
+}
+
+// An xml value held in the record goes through the converter: its text, or one blank and a log line
+// naming the value when it cannot be decoded.
+TEST_F(RowDecoderTest, XmlHeldInTheRecord) {
+    testing::BinaryXmlWriter w;
+    w.element(w.qname("r")).nvarchar("x").end_element();
+    Bytes damaged = w.bytes();
+    damaged.pop_back();
+    testing::RecordingEvents events;
+    BinaryXmlConverter converter(&events);
+    converter.set_table("T");
+    const auto decode_value = [&](const Bytes& value, const NamedDecoder& decoder) {
+        auto page = keyed_page({{value}});
+        auto descriptors = keyed_table("xml(-1)", kTypeXml);
+        DecodeContext ctx = make_decode_context(database.db(), large, converter);
+        return texts(decoder.decode(*page, descriptors, ctx));
+    };
+    using Rows = std::vector<std::vector<std::string>>;
+    for (const NamedDecoder& decoder : kAllDecoders) {
+        events.clear();
+        EXPECT_EQ(decode_value(w.bytes(), decoder), (Rows{{"1", "<r>x</r>"}})) << decoder.name;
+        EXPECT_TRUE(events.log_lines().empty()) << decoder.name;
+        EXPECT_EQ(decode_value(damaged, decoder), (Rows{{"1", " "}})) << decoder.name;
+        ASSERT_EQ(events.log_lines().size(), 1u) << decoder.name;
+        const std::string line = events.log_lines()[0];
+        EXPECT_TRUE(line.starts_with("XML value of table T, page 1:")) << line;
+        EXPECT_TRUE(line.ends_with(
+            " slot 0, column c2 cannot be decoded: value ends too early at byte 19 of 19; shown empty."))
+            << line;
     }
 }
 
