@@ -6,7 +6,8 @@
 //   30 00 84 00   a primary row (null bitmap and variable columns) whose fixed part ends at 132
 //   3C 00 84 00   the same row as a deleted data row (type 6)
 // Every position where a record was parsed becomes a slot, after the original ones. Compact records have
-// no marker to search for: the scan steps from one to the next while the bytes there start one.
+// no marker to search for: the scan steps from one to the next while the bytes there start one, up to
+// the start of the page's free space.
 
 #include <algorithm>
 
@@ -77,7 +78,7 @@ void PrimaryRecordPage::run_body_scan() {
         const std::int64_t next = position + scan.length;
         position = next;
         if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next) ||
-            (compact && is_compact_start(buffer, next)))
+            (compact && next < header_.free_data && is_compact_start(buffer, next)))
             continue;
         if (!search_forward()) break;
     }

@@ -33,7 +33,6 @@ bool parse_long_region(CPrimaryRecord& record, ByteSpan p, std::size_t& pos, std
     const std::size_t data_start = ends_at + 2 * count + clusters;
     if (data_start > m) return false;
     record.values.reserve(count);
-    record.variable_end_offsets.reserve(count);
     std::size_t previous = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t raw = load_le<std::uint16_t>(p.data() + ends_at + 2 * i);
@@ -45,7 +44,6 @@ bool parse_long_region(CPrimaryRecord& record, ByteSpan p, std::size_t& pos, std
         item.data = p.subspan(data_start + previous, end - previous);
         item.length = static_cast<std::int32_t>(end - previous);
         record.values.push_back(std::move(item));
-        record.variable_end_offsets.push_back(static_cast<std::uint16_t>(end));
         previous = end;
     }
     pos = data_start + previous;
@@ -207,15 +205,6 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
     const std::size_t n = record.column_codes.size();
     std::vector<CompactColumnEntry>& entries = record.column_entries;
     entries.assign(n, CompactColumnEntry{});
-    // Values made of an anchor prefix and the rest of the stored bytes are built in one buffer the record
-    // keeps: first their places, then their bytes.
-    struct Prefixed {
-        std::size_t column;
-        ByteSpan prefix;
-        ByteSpan rest;
-    };
-    std::vector<Prefixed> prefixed;
-    std::size_t prefixed_size = 0;
     std::size_t short_pos = 0;
     std::size_t long_index = 0;
     const ByteSpan short_data = record.fixed_part;
@@ -274,29 +263,9 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             entry.damaged = true;
             continue;
         }
-        if (l == 0 || raw.size() == 1) {
-            // The whole value is one of the two parts: no copy needed.
-            entry.value = l == 0 ? raw.subspan(1) : anchor->bytes.first(l);
-            entry.length = static_cast<std::int32_t>(entry.value.size());
-            continue;
-        }
-        prefixed.push_back({i, anchor->bytes.first(l), raw.subspan(1)});
-        prefixed_size += l + raw.size() - 1;
-    }
-    if (prefixed.empty()) return;
-    std::vector<std::byte> buffer;
-    buffer.reserve(prefixed_size);
-    for (const Prefixed& v : prefixed) {
-        buffer.insert(buffer.end(), v.prefix.begin(), v.prefix.end());
-        buffer.insert(buffer.end(), v.rest.begin(), v.rest.end());
-    }
-    const ByteSpan built = record.adopt(std::move(buffer));
-    std::size_t at = 0;
-    for (const Prefixed& v : prefixed) {
-        const std::size_t size = v.prefix.size() + v.rest.size();
-        entries[v.column].value = built.subspan(at, size);
-        entries[v.column].length = static_cast<std::int32_t>(size);
-        at += size;
+        entry.prefix = anchor->bytes.first(l);
+        entry.value = raw.subspan(1);
+        entry.length = static_cast<std::int32_t>(l + raw.size() - 1);
     }
 }
 

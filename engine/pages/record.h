@@ -137,11 +137,14 @@ struct SparseVector {
 };
 
 // One column of a compact record after expansion: NULL mark, and the value's bytes in their compact form
-// with the page's prefix and dictionary already applied (the row decoder rebuilds them by type).
+// with the page's dictionary applied: `prefix` (leading bytes of the anchor value) followed by `value`.
+// The row decoder rebuilds them by type.
 struct CompactColumnEntry {
     bool null_mark = false;
+    // Bytes of prefix and value together.
     std::int32_t length = 0;
-    // Empty for an empty value (zero, an empty string, bit 0).
+    ByteSpan prefix;
+    // Empty, with an empty prefix, for an empty value (zero, an empty string, bit 0).
     ByteSpan value;
     // A bit column whose value is 1 (it has no bytes).
     bool bit_one = false;

@@ -1,6 +1,7 @@
 #include "engine/values/compact_values.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/catalog/type_codes.h"
 #include "engine/values/scsu.h"
@@ -17,10 +18,15 @@ constexpr int kDecimalExponentBias = 63;
 constexpr unsigned kGroupBits = 10;
 constexpr unsigned kGroupDigits = 3;
 
-u128 power_of_ten(int n) {
-    u128 p = 1;
-    for (int i = 0; i < n; ++i) p *= 10;
+constexpr std::array<u128, kMaxDecimalDigits + 1> kPowersOfTen = [] {
+    std::array<u128, kMaxDecimalDigits + 1> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
     return p;
+}();
+
+u128 power_of_ten(int n) {
+    return kPowersOfTen[static_cast<std::size_t>(n)];
 }
 
 // Bytes of the ordinary form of the integer-coded types.
@@ -38,7 +44,8 @@ std::size_t integer_size(std::int32_t type_code) {
 }
 
 void append_le(std::vector<std::byte>& out, std::uint64_t value, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+    out.resize(size);
+    std::memcpy(out.data(), &value, size);  // the host is little-endian
 }
 
 // The stored bytes followed by `fill` up to `width`; false when they are longer than width.
@@ -102,15 +109,22 @@ bool decode_compact_decimal(std::span<const std::byte> stored, std::uint8_t scal
     const int exponent = static_cast<int>(head & 0x7F) - kDecimalExponentBias;
     const std::size_t bits = 8 * (stored.size() - 1);
     const std::size_t groups = (bits + kGroupBits - 1) / kGroupBits;
-    const auto bit_at = [&](std::size_t i) -> unsigned {
-        if (i >= bits) return 0;
-        return (std::to_integer<unsigned>(stored[1 + i / 8]) >> (7 - i % 8)) & 1u;
-    };
     const u128 limit = power_of_ten(kMaxDecimalDigits);
     u128 total = 0;
+    // Groups are read from a bit accumulator fed a byte at a time; missing bits at the end are zero.
+    std::uint32_t accumulator = 0;
+    unsigned held = 0;
+    std::size_t next = 1;
     for (std::size_t g = 0; g < groups; ++g) {
-        unsigned group = 0;
-        for (unsigned k = 0; k < kGroupBits; ++k) group = (group << 1) | bit_at(g * kGroupBits + k);
+        while (held < kGroupBits) {
+            const unsigned byte = next < stored.size() ? std::to_integer<unsigned>(stored[next]) : 0;
+            ++next;
+            accumulator = (accumulator << 8) | byte;
+            held += 8;
+        }
+        held -= kGroupBits;
+        const unsigned group = (accumulator >> held) & 0x3FF;
+        accumulator &= (1u << held) - 1;
         if (group > 999) return false;
         if (group == 0) continue;
         // The group's last digit stands at 10^(exponent - 3(g + 1)); scaled by 10^scale.

@@ -231,6 +231,7 @@ private:
     std::string scratch_;
     // Compact records: the value rebuilt in its ordinary form, and the columns a record may count.
     std::vector<std::byte> compact_value_;
+    std::vector<std::byte> compact_joined_;
     std::int64_t compact_columns_ = -1;
 };
 
@@ -611,10 +612,17 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
 // The text of one compact value held in the record.
 void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
                                const CompactColumnEntry& e, Taken& taken) {
+    // A value after an anchor prefix is joined to it first.
+    ByteSpan stored = e.value;
+    if (!e.prefix.empty()) {
+        compact_joined_.assign(e.prefix.begin(), e.prefix.end());
+        compact_joined_.insert(compact_joined_.end(), e.value.begin(), e.value.end());
+        stored = compact_joined_;
+    }
     if (info.type_code == kTypeBit) {
         // A compact bit has its own code, not a bit of a shared byte.
         BitCursor own;
-        const bool one = e.bit_one || (!e.value.empty() && e.value.front() != std::byte{0});
+        const bool one = e.bit_one || (!stored.empty() && stored.front() != std::byte{0});
         const std::byte bit = one ? std::byte{1} : std::byte{0};
         info.bit_cursor = &own;
         info.value_length = 1;
@@ -623,14 +631,14 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         return;
     }
     if (info.type_code == kTypeSqlVariant) {
-        if (!e.value.empty()) t = format_sql_variant(e.value, ctx_.format);
+        if (!stored.empty()) t = format_sql_variant(stored, ctx_.format);
         return;
     }
     const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
-    if (rebuild_compact_value(info.type_code, d, width, e.value, compact_value_) != CompactValue::kRebuilt) {
+    if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {
         // Damaged Unicode text still shows its bytes.
-        if ((info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) && !e.value.empty()) {
-            t = format_hex(e.value, true);
+        if ((info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) && !stored.empty()) {
+            t = format_hex(stored, true);
             taken = Taken::kPlaceholder;
         }
         return;

@@ -31,13 +31,18 @@ std::uint32_t window_position(std::uint8_t x) {
 
 class ScsuReader {
   public:
-    ScsuReader(std::span<const std::byte> in, std::vector<std::byte>& out) : in_(in), out_(out) {}
+    // Every input byte yields at most one character, two UTF-16 units: the output is sized once and cut
+    // to what was written.
+    ScsuReader(std::span<const std::byte> in, std::vector<std::byte>& out)
+        : in_(in), out_(out), end_(out.size()) {
+        out_.resize(end_ + 4 * in.size());
+    }
 
     bool run() {
-        while (pos_ < in_.size()) {
-            if (!(unicode_mode_ ? unicode_byte() : single_byte())) return false;
-        }
-        return true;
+        bool ok = true;
+        while (ok && pos_ < in_.size()) ok = unicode_mode_ ? unicode_byte() : single_byte();
+        out_.resize(end_);
+        return ok;
     }
 
   private:
@@ -47,8 +52,9 @@ class ScsuReader {
         return true;
     }
     void unit(std::uint32_t u) {
-        out_.push_back(static_cast<std::byte>(u & 0xFF));
-        out_.push_back(static_cast<std::byte>((u >> 8) & 0xFF));
+        out_[end_] = static_cast<std::byte>(u & 0xFF);
+        out_[end_ + 1] = static_cast<std::byte>((u >> 8) & 0xFF);
+        end_ += 2;
     }
     bool code_point(std::uint32_t c) {
         if (c > kLastCodePoint) return false;
@@ -131,6 +137,7 @@ class ScsuReader {
 
     std::span<const std::byte> in_;
     std::vector<std::byte>& out_;
+    std::size_t end_;
     std::size_t pos_ = 0;
     bool unicode_mode_ = false;
     unsigned active_ = 0;

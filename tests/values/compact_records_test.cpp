@@ -34,12 +34,6 @@ Bytes utf16(const std::u16string& s) {
     return out;
 }
 
-Bytes cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 ColumnDescriptor column(std::int32_t id, const std::string& type_text, std::int32_t type_code,
                         bool nullable = true) {
     ColumnDescriptor d = make_column_descriptor("c" + std::to_string(id), type_text, type_code);
