@@ -5,7 +5,9 @@
 // record can be parsed it searches byte by byte for the start of a typical data row:
 //   30 00 84 00   a primary row (null bitmap and variable columns) whose fixed part ends at 132
 //   3C 00 84 00   the same row as a deleted data row (type 6)
-// Every position where a record was parsed becomes a slot, after the original ones.
+// Every position where a record was parsed becomes a slot, after the original ones. Compact records have
+// no marker to search for: the scan steps from one to the next while the bytes there start one, up to
+// the start of the page's free space.
 
 #include <algorithm>
 
@@ -22,6 +24,13 @@ constexpr std::uint32_t kDeletedRowMarker = 0x0084003C;
 bool is_row_marker(ByteSpan buffer, std::int64_t pos) {
     const auto word = load_le_or<std::uint32_t>(buffer, static_cast<std::size_t>(pos), 0);
     return word == kLiveRowMarker || word == kDeletedRowMarker;
+}
+
+// Compact records lie back to back and carry no marker: after one, the next is read where its status
+// byte says compact format.
+bool is_compact_start(ByteSpan buffer, std::int64_t pos) {
+    return pos >= 0 && static_cast<std::size_t>(pos) < buffer.size() &&
+           (std::to_integer<std::uint8_t>(buffer[static_cast<std::size_t>(pos)]) & 0x01) != 0;
 }
 
 // Drops what the scan does not need to keep of a candidate record.
@@ -60,6 +69,7 @@ void PrimaryRecordPage::run_body_scan() {
             if (!search_forward()) break;
             continue;
         }
+        const bool compact = scan.record->compressed;
         trim_candidate(*scan.record);
         candidates_.push_back(std::move(scan.record));
         if (std::find(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(original), position) ==
@@ -67,7 +77,9 @@ void PrimaryRecordPage::run_body_scan() {
             found.push_back(static_cast<std::int32_t>(position));
         const std::int64_t next = position + scan.length;
         position = next;
-        if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next)) continue;
+        if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next) ||
+            (compact && next < header_.free_data && is_compact_start(buffer, next)))
+            continue;
         if (!search_forward()) break;
     }
 

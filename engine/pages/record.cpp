@@ -240,7 +240,12 @@ ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page) {
     }
     decode_status_a(rec, std::to_integer<std::uint8_t>(p[R::kStatusA]), page.show_deleted());
     if (!type_accepted(rec.type, page.show_deleted())) rec.invalid = true;
-    if (rec.invalid || rec.compressed || rec.type == kRecordForwardingStub) return out;
+    if (rec.invalid || rec.type == kRecordForwardingStub) return out;
+    if (rec.compressed) {
+        parse_compact_record(rec, p, page);
+        if (!rec.invalid) out.length = rec.length;
+        return out;
+    }
 
     rec.status_b_is_one = p.size() > 1 && std::to_integer<std::uint8_t>(p[R::kStatusB]) == 1;
     const std::int64_t fixed_end =

@@ -136,10 +136,23 @@ struct SparseVector {
     std::vector<ValueItem> values;
 };
 
-// One column of a compact record after expansion: NULL mark and value length.
+// One column of a compact record after expansion: NULL mark, and the value's bytes in their compact form
+// with the page's dictionary applied: `prefix` (leading bytes of the anchor value) followed by `value`.
+// The row decoder rebuilds them by type.
 struct CompactColumnEntry {
     bool null_mark = false;
+    // Bytes of prefix and value together.
     std::int32_t length = 0;
+    ByteSpan prefix;
+    // Empty, with an empty prefix, for an empty value (zero, an empty string, bit 0).
+    ByteSpan value;
+    // A bit column whose value is 1 (it has no bytes).
+    bool bit_one = false;
+    // The value cannot be rebuilt: a dictionary symbol past the dictionary, a prefix longer than the
+    // anchor value.
+    bool damaged = false;
+    // A long value stored elsewhere: the index of its (complex) value item; -1 otherwise.
+    std::int32_t long_value = -1;
 };
 
 // The parts of a record the row decoder reads. Empty views mean "not present".
@@ -228,8 +241,8 @@ struct ScanRecord {
     std::int32_t length = -1;
 };
 
-// The lighter parse of the deleted-record scan: no fixed part is kept, stubs and compact records are not
-// followed, the record spans at most kMaxRowLength bytes.
+// The lighter parse of the deleted-record scan: no fixed part is kept, stubs are not followed, the record
+// spans at most kMaxRowLength bytes. A compact record is parsed whole (its length is what the scan needs).
 ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page);
 
 // Splits a sparse column vector into one item per entry; nothing when its entry count does not fit.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/catalog/type_codes.h"
+#include "engine/values/compact_values.h"
 #include "engine/values/sql_variant.h"
 #include "engine/values/value_info.h"
 
@@ -214,9 +215,10 @@ private:
 
     Taken layout_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, std::int64_t x,
                        RecordCursor& c, const VariableRules& rules, std::string& t);
-    static void apply_column_code(const CPrimaryRecord& r, std::size_t j, ValueInfo& info, std::int64_t& x,
-                                  std::int64_t v);
-    static bool compact_entry_null(const CPrimaryRecord& r, std::size_t j, ValueInfo& info);
+    bool decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules);
+    void compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d, const CompactColumnEntry& e,
+                      Taken& taken);
+    std::int64_t compact_schema_columns();
     Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
                         RecordCursor& c, std::string& t);
 
@@ -246,12 +248,17 @@ private:
     std::string scratch_;
     // The slot of the record being decoded.
     std::int64_t slot_ = -1;
+    // Compact records: the value rebuilt in its ordinary form, and the columns a record may count.
+    std::vector<std::byte> compact_value_;
+    std::vector<std::byte> compact_joined_;
+    std::int64_t compact_columns_ = -1;
 };
 
 // Layout form: every column is placed by the physical position in its descriptor. The table form shows
 // "NULL" for a NULL column and for a column the record does not reach; the definition form decodes only
 // the columns the record counts and never shows "NULL" for a bit of the null bitmap.
 bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const VariableRules& rules) {
+    if (r.compressed) return decode_compact(r, table, rules);
     const std::size_t n =
         table ? descriptors_.size() : std::min<std::size_t>(descriptors_.size(), r.column_count);
     RecordCursor c;
@@ -264,11 +271,10 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
             continue;
         }
         ValueInfo info = value_info(j, c);
-        std::int64_t x = (info.variable && d.leaf_offset < 0) ? -1 - std::int64_t{d.leaf_offset} : c.v;
-        apply_column_code(r, j, info, x, c.v);
+        const std::int64_t x = (info.variable && d.leaf_offset < 0) ? -1 - std::int64_t{d.leaf_offset} : c.v;
         if (d.physical_column_id > r.column_count) d.physical_column_id = d.column_id;
         const bool shown_null = table && !d.sparse && (!d.physical_position_known || layout_null(r, d, c.k));
-        if (shown_null || compact_entry_null(r, j, info)) {
+        if (shown_null) {
             set_null(d);
             ++c.k;
             continue;
@@ -320,34 +326,11 @@ Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor&
     return taken;
 }
 
-// A compact record says per column whether its value lies in the short (fixed) data or in the long
-// (variable) data; a long value is the next one.
-void PageDecoder::apply_column_code(const CPrimaryRecord& r, std::size_t j, ValueInfo& info, std::int64_t& x,
-                                    std::int64_t v) {
-    if (j >= r.column_codes.size()) return;
-    const std::int32_t code = r.column_codes[j];
-    if (code <= 9) {
-        info.variable = false;
-    } else if (code == 10 || code == 11) {
-        info.variable = true;
-        x = v;
-    }
-}
-
-// A compact record's column entry gives the value's length, or marks the column NULL.
-bool PageDecoder::compact_entry_null(const CPrimaryRecord& r, std::size_t j, ValueInfo& info) {
-    if (!r.compressed || j >= r.column_entries.size()) return false;
-    const CompactColumnEntry& entry = r.column_entries[j];
-    if (entry.length > 0)
-        info.value_length = static_cast<std::int16_t>(
-            std::min<std::int32_t>(entry.length, std::numeric_limits<std::int16_t>::max()));
-    return entry.null_mark;
-}
-
 // Offset form of the table decoder: fixed values are placed by their leaf offset (or, in the SQL
 // Server 2000 layout, by their column offsets). A NULL value is still placed, so that the fixed position,
 // the variable index and the bit cursor move on as they would over its bytes, and then shows "NULL".
 bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
+    if (r.compressed) return decode_compact(r, true, kTableOffsetRules);
     const std::int64_t count = r.column_count;
     const std::int64_t columns =
         std::min<std::int64_t>(static_cast<std::int64_t>(descriptors_.size()), count);
@@ -607,6 +590,104 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
     }
     t = reader.read_through_text_pointer(request, nullptr);
     return Taken::kText;
+}
+
+// A compact record: each stored column takes the entry of its place in the record (its null bit, else its
+// position among the stored columns); NULL is the entry's mark, and the value's bytes are rebuilt in their
+// ordinary form and formatted as usual. A record that counts more columns than the table has, or that was
+// not expanded, gives no row; a value that cannot be rebuilt shows an empty text.
+bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules) {
+    const std::vector<CompactColumnEntry>& entries = r.column_entries;
+    const auto count = static_cast<std::int64_t>(entries.size());
+    if (count == 0 || count != r.column_count || count > compact_schema_columns()) return false;
+    RecordCursor c;
+    std::int64_t stored = 0;
+    for (std::size_t j = 0; j < descriptors_.size(); ++j) {
+        ColumnDescriptor& d = descriptors_[j];
+        if (d.physical_column_id == kNotStored) continue;
+        const std::int64_t null_bit = d.null_bit > 0 ? (d.null_bit & 0xFFFF) : 0;
+        const std::int64_t index = null_bit > 0 ? null_bit - 1 : stored;
+        ++stored;
+        if (index >= count) {
+            if (table) set_null(d);  // a row written before the column was added
+            continue;
+        }
+        const CompactColumnEntry& e = entries[static_cast<std::size_t>(index)];
+        if (e.null_mark) {
+            set_null(d);
+            continue;
+        }
+        if (e.damaged) {
+            d.value_text.clear();
+            d.value_null = false;
+            continue;
+        }
+        ValueInfo info = value_info(j, c);
+        std::string& t = fresh_text();
+        Taken taken = Taken::kText;
+        if (e.long_value >= 0 && static_cast<std::size_t>(e.long_value) < r.values.size())
+            taken = take_variable(r.values[static_cast<std::size_t>(e.long_value)], info, d, rules, t);
+        else
+            compact_text(t, info, d, e, taken);
+        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, false);
+    }
+    return true;
+}
+
+// The text of one compact value held in the record.
+void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
+                               const CompactColumnEntry& e, Taken& taken) {
+    // A value after an anchor prefix is joined to it first.
+    ByteSpan stored = e.value;
+    if (!e.prefix.empty()) {
+        compact_joined_.assign(e.prefix.begin(), e.prefix.end());
+        compact_joined_.insert(compact_joined_.end(), e.value.begin(), e.value.end());
+        stored = compact_joined_;
+    }
+    if (info.type_code == kTypeBit) {
+        // A compact bit has its own code, not a bit of a shared byte.
+        BitCursor own;
+        const bool one = e.bit_one || (!stored.empty() && stored.front() != std::byte{0});
+        const std::byte bit = one ? std::byte{1} : std::byte{0};
+        info.bit_cursor = &own;
+        info.value_length = 1;
+        info.available_bytes = 1;
+        format(t, info, &bit, d);
+        return;
+    }
+    if (info.type_code == kTypeSqlVariant) {
+        if (!stored.empty()) t = format_sql_variant(stored, ctx_.format);
+        return;
+    }
+    const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
+    if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {
+        // Damaged Unicode text still shows its bytes.
+        if ((info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) && !stored.empty()) {
+            t = format_hex(stored, true);
+            taken = Taken::kPlaceholder;
+        }
+        return;
+    }
+    const ByteSpan bytes(compact_value_);
+    if (bytes.empty()) return;
+    if (info.variable) return format_item_bytes(t, info, bytes, d);
+    info.available_bytes = static_cast<std::int64_t>(bytes.size());
+    format(t, info, bytes.data(), d);
+}
+
+// The most columns a compact record of this table may count: the stored columns, or the highest null bit
+// when that is more (internal columns take places too).
+std::int64_t PageDecoder::compact_schema_columns() {
+    if (compact_columns_ >= 0) return compact_columns_;
+    std::int64_t stored = 0;
+    std::int64_t highest = 0;
+    for (const ColumnDescriptor& d : descriptors_) {
+        if (d.physical_column_id == kNotStored) continue;
+        ++stored;
+        if (d.null_bit > 0) highest = std::max<std::int64_t>(highest, d.null_bit & 0xFFFF);
+    }
+    compact_columns_ = std::max(stored, highest);
+    return compact_columns_;
 }
 
 // Stores a column's text: binary columns get the "0x" prefix (so an empty value shows "0x"), and in the

@@ -426,13 +426,29 @@ TEST_F(RecordTest, DamagedSparseVectors) {
     EXPECT_FALSE(pe->values[1].has_data());
 }
 
-TEST_F(RecordTest, CompactRecordsAreInvalidForNow) {
+TEST_F(RecordTest, CompactRecordsParseByTheirOwnLayout) {
+    // An ordinary row with the compact bit set is no compact record; a compact one parses to its codes,
+    // short data and long values.
     RecordSpec blueprint = typical_row();
     blueprint.status_a = record_status(0, true, true, true);
-    auto page = build_one(build_record(blueprint));
-    ASSERT_NE(page->primary_record(0), nullptr);
-    EXPECT_TRUE(page->primary_record(0)->compressed);
-    EXPECT_TRUE(page->primary_record(0)->invalid);
+    auto damaged = build_one(build_record(blueprint));
+    ASSERT_NE(damaged->primary_record(0), nullptr);
+    EXPECT_TRUE(damaged->primary_record(0)->compressed);
+    EXPECT_TRUE(damaged->primary_record(0)->invalid);
+
+    const Bytes compact = bytes_of({0x21, 0x03, 0xA5, 0x00, 1, 2, 3, 4, 0x01, 0x01, 0x00, 0x02, 0x00, 'h', 'i'});
+    auto page = build_one(compact);
+    const CPrimaryRecord* r = page->primary_record(0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(r->invalid);
+    EXPECT_EQ(r->column_codes, (std::vector<std::int32_t>{5, 10, 0}));
+    EXPECT_EQ(r->fixed_part.size(), 4u);
+    ASSERT_EQ(r->values.size(), 1u);
+    EXPECT_EQ(r->values[0].length, 2);
+    EXPECT_EQ(r->length, static_cast<std::int32_t>(compact.size()));
+    ASSERT_EQ(r->column_entries.size(), 3u);
+    EXPECT_TRUE(r->column_entries[2].null_mark);
+    EXPECT_EQ(r->column_entries[1].value.size(), 2u);
 }
 
 // Pages 2 and 3 of a database: a stub on page 2 and what it points to on page 3.

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "tests/support/allocation_pages.h"
+#include "tests/support/compact_encoder.h"
 #include "tests/support/database_model.h"
 #include "tests/support/lob_builder.h"
 #include "tests/support/page_writer.h"
@@ -201,6 +202,47 @@ DatabaseModel make_model(const DatabaseSpec& blueprint) {
     return m;
 }
 
+// Compact records: row-compressed records packed as they come; with page compression each page is
+// filled within a bound that holds whatever prefixes and symbols do to its rows, then rewritten against
+// its own anchor record and dictionary.
+std::vector<PageRecords> pack_compact_rows(const StoredTable& t, const LobPlacer& placer) {
+    const auto& columns = t.blueprint.columns;
+    std::vector<std::vector<std::vector<CompactColumn>>> groups;
+    std::vector<PageRecords> pages;
+    const std::size_t n = t.layout.columns.size();
+    const std::size_t slack = 3 * n + 3;
+    std::size_t budget = 0;
+    for (const auto& row : t.blueprint.rows) {
+        std::vector<CompactColumn> compact = compact_columns(t.layout, columns, row, placer);
+        std::vector<std::byte> record = build_compact_record({0, compact, std::nullopt});
+        if (record.size() > kMaxRecordLength) throw std::invalid_argument("compact record longer than 8060");
+        if (t.blueprint.compression == Compression::Row) {
+            if (pages.empty() || !pages.back().fits(record.size())) pages.emplace_back();
+            pages.back().add(std::move(record));
+            continue;
+        }
+        const std::size_t bound = record.size() + slack;
+        // The anchor record costs at most one more row (the first), the information header a few bytes.
+        if (groups.empty() || budget + bound + 2 * (groups.back().size() + 1) > kPageBody) {
+            groups.emplace_back();
+            budget = bound + 16;
+        }
+        budget += bound;
+        groups.back().push_back(std::move(compact));
+    }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        PageRecords& page = pages.emplace_back();
+        if (g + 1 == groups.size() && groups.size() > 1) {
+            for (const auto& row : groups[g]) page.add(build_compact_record({0, row, std::nullopt}));
+            continue;
+        }
+        CompressedPage compressed = compress_page(groups[g], columns, t.layout);
+        page.info = std::move(compressed.info);
+        for (auto& record : compressed.records) page.add(std::move(record));
+    }
+    return pages;
+}
+
 // Encodes a table's rows and packs them, in order, onto as many pages as they need. Values that live on
 // LOB pages go into `lobs`.
 std::vector<PageRecords> pack_rows(const StoredTable& t, LobStore* lobs = nullptr) {
@@ -212,6 +254,7 @@ std::vector<PageRecords> pack_rows(const StoredTable& t, LobStore* lobs = nullpt
                                       column.type == SqlType::Image;
             return text_pointer ? lobs->text_pointer_value(value) : lobs->in_row_root_value(value);
         };
+    if (t.blueprint.compression != Compression::None) return pack_compact_rows(t, placer);
     for (const auto& row : t.blueprint.rows) {
         std::vector<std::byte> record = encode_record(t.layout, t.blueprint.columns, row, placer);
         if (pages.empty() || !pages.back().fits(record.size())) pages.emplace_back();
@@ -292,11 +335,12 @@ void write_table_pages(std::vector<std::byte>& image, const StoredTable& t,
         h.object_id = t.page_object_id;
         h.page_id = t.pages[k];
         h.min_len = static_cast<std::uint16_t>(4 + t.layout.fixed_length);
+        if (!packed[k].info.empty()) h.type_flag_bits = 0x80;
         if (k > 0) h.prev = {1, t.pages[k - 1]};
         if (k + 1 < t.pages.size()) h.next = {1, t.pages[k + 1]};
         write_page(
             std::span<std::byte>(image.data() + static_cast<std::size_t>(h.page_id) * kPageSize, kPageSize),
-            h, packed[k].records());
+            h, packed[k].records(), packed[k].info);
         written.insert(h.page_id);
     }
 }

@@ -27,8 +27,14 @@ enum class Layout {
     k2000,  // the SQL Server 2000 catalog (object ids 1, 2, 3, 6)
 };
 
+// How a table's rows are stored: ordinary records, compact records (row compression), or compact
+// records on pages with an anchor record and a dictionary (page compression; the last page of a table of
+// several pages stays row-compressed, as a page that has not filled yet).
+enum class Compression { None, Row, Page };
+
 struct TableSpec {
     std::string name;
+    Compression compression = Compression::None;
     std::vector<ColumnSpec> columns;
     std::vector<std::vector<Value>> rows;
     std::vector<std::string> key_columns;  // primary key, stored as a clustered index

@@ -26,9 +26,9 @@ T fetch(std::span<const std::byte> page, std::size_t at) {
 }  // namespace
 
 void write_page(std::span<std::byte> page, const PageHeaderFields& h,
-                const std::vector<std::vector<std::byte>>& records) {
+                const std::vector<std::vector<std::byte>>& records, std::span<const std::byte> info) {
     if (page.size() < kPageSize) throw std::length_error("a page has 8192 bytes");
-    std::size_t used = 0;
+    std::size_t used = info.size();
     for (const auto& r : records) used += r.size();
     if (records.size() >= 4000 || used + 2 * records.size() > kPageBody)
         throw std::length_error("records do not fit on one page");
@@ -36,6 +36,7 @@ void write_page(std::span<std::byte> page, const PageHeaderFields& h,
     store<std::uint8_t>(page, L::kHeaderVersion, 1);
     store<std::uint8_t>(page, L::kType, h.type);
     store<std::uint8_t>(page, L::kLevel, h.level);
+    store<std::uint8_t>(page, L::kTypeFlagBits, h.type_flag_bits);
     store<std::uint16_t>(page, L::kFlagBits, h.flag_bits);
     store<std::uint16_t>(page, L::kIndexId, h.index_id);
     store<std::int32_t>(page, L::kPrevPageId, h.prev.page_id);
@@ -56,6 +57,8 @@ void write_page(std::span<std::byte> page, const PageHeaderFields& h,
     store<std::uint16_t>(page, L::kLsn3, 1);
 
     std::size_t offset = kPageHeaderSize;
+    if (!info.empty()) std::memcpy(page.data() + offset, info.data(), info.size());
+    offset += info.size();
     for (std::size_t i = 0; i < records.size(); ++i) {
         std::memcpy(page.data() + offset, records[i].data(), records[i].size());
         store<std::uint16_t>(page, kPageSize - 2 - 2 * i, static_cast<std::uint16_t>(offset));

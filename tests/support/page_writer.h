@@ -26,6 +26,8 @@ struct PageHeaderFields {
     std::int32_t object_id = 0;
     std::int32_t page_id = 0;
     std::uint16_t file_id = 1;
+    // Bit 7 (80): the page carries compression information, written at byte 96 before the records.
+    std::uint8_t type_flag_bits = 0;
 };
 
 // Records waiting for a page; tells whether one more fits.
@@ -34,6 +36,8 @@ class PageRecords {
     bool fits(std::size_t record_size) const {
         return records_.size() < 3999 && used_ + record_size + 2 * (records_.size() + 1) <= kPageBody;
     }
+    // Compression information of a page-compressed page: placed at byte 96, before the records.
+    std::vector<std::byte> info;
     void add(std::vector<std::byte> record) {
         used_ += record.size();
         records_.push_back(std::move(record));
@@ -50,7 +54,7 @@ class PageRecords {
 // Writes the header and the records into page (8192 bytes, expected zero): slot count, free count and
 // free data offset follow from the records. Throws std::length_error when they do not fit.
 void write_page(std::span<std::byte> page, const PageHeaderFields& header,
-                const std::vector<std::vector<std::byte>>& records);
+                const std::vector<std::vector<std::byte>>& records, std::span<const std::byte> info = {});
 
 // Torn-page protection as a writer applies it: the two low bits of the last byte of each sector 1..15
 // move into the torn-bits word (bits 2k..2k+1) and the sector gets the write pattern instead; the

@@ -130,6 +130,12 @@ PageAssembler& PageAssembler::slot_count(std::int16_t count) {
     return *this;
 }
 
+PageAssembler& PageAssembler::compression_info(const Bytes& info) {
+    put_u8(bytes_, L::kTypeFlagBits, 0x80);
+    add_unslotted(info);
+    return *this;
+}
+
 std::uint16_t PageAssembler::add_record(const Bytes& record) {
     std::uint16_t at = add_unslotted(record);
     add_slot(at);

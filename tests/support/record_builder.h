@@ -76,6 +76,9 @@ class PageAssembler {
     PageAssembler& free_count(std::uint16_t count);
     // Writes this slot count instead of the number of slots added.
     PageAssembler& slot_count(std::int16_t count);
+    // Marks the page as carrying compression information (type flag bit 7) and places `info` at the free
+    // position (byte 96 on a new page); records follow it.
+    PageAssembler& compression_info(const Bytes& info);
 
     // Places a record at the free position and names it by a new slot; returns its offset.
     std::uint16_t add_record(const Bytes& record);

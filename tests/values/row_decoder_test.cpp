@@ -713,31 +713,6 @@ TEST_F(RowDecoderTest, StopFlagEndsTheRecordLoop) {
     database.state().stop = false;
 }
 
-TEST_F(RowDecoderTest, CompactRecordCodesAndEntries) {
-    // Compact records are read through their column codes and entries (filled here by hand, as the
-    // expansion would).
-    std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt, 4),
-                                           column(2, "nchar(4)", kTypeNchar, -1),
-                                           column(3, "int(4)", kTypeInt, 8)};
-    table[1].variable_length = true;  // stored in the short data after all, by its code
-    table[1].leaf_offset = 8;
-    table[2].leaf_offset = 4;
-    RecordSpec blueprint;
-    blueprint.fixed = concat({le<std::int32_t>(7), utf16(u"ab")});
-    blueprint.column_count = 3;
-    blueprint.status_a = record_status(0, true, false);
-    auto page = page_of({build_record(blueprint)});
-    CPrimaryRecord* record = page->primary_record(0);
-    ASSERT_NE(record, nullptr);
-    record->compressed = true;
-    record->column_codes = {4, 5, 0};
-    record->column_entries = {{false, 4}, {false, 2}, {true, 0}};
-    for (const NamedDecoder& decoder : {kTableLayout, kDefinitionLayout})
-        EXPECT_EQ(decode_texts(decoder, *page, table),
-                  (std::vector<std::vector<std::string>>{{"7", "a", "NULL"}}))
-            << decoder.name;
-}
-
 TEST_F(RowDecoderTest, DamagedRecordsGiveEmptyTextsNotReads) {
     // A fixed part shorter than its columns, end offsets out of order, bit columns past the fixed part.
     std::vector<ColumnDescriptor> table = {

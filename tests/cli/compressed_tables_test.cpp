@@ -1,0 +1,224 @@
+// Row- and page-compressed tables read through `quenlow rows --all` give the rows of the same table stored
+// uncompressed, value for value, in every deleted-record mode.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/app/test_files.h"
+#include "tests/cli/program_run.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/page_builder.h"
+
+namespace quenlow {
+namespace {
+
+using test::ProgramRun;
+using test::run_quenlow;
+using testing::Bytes;
+using testing::Compression;
+using testing::SqlType;
+using testing::TableSpec;
+using testing::Value;
+
+constexpr const char* kStorage[] = {"Plain", "RowPacked", "PagePacked"};
+constexpr Compression kCompression[] = {Compression::None, Compression::Row, Compression::Page};
+
+Bytes variant_int(std::int32_t v) {
+    Bytes out = {std::byte{56}, std::byte{1}};
+    for (int i = 0; i < 4; ++i) out.push_back(std::byte{static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF)});
+    return out;
+}
+
+// Every column type the builder writes, with values that exercise the compact forms: NULL, zero, empty
+// strings, negative numbers, text beyond Latin-1, values repeated from row to row (anchor and
+// dictionary hits), long values and values stored on LOB pages.
+void add_typed_table(testing::DatabaseSpec& db, const std::string& name, Compression compression) {
+    TableSpec& t = db.add_table(name);
+    t.compression = compression;
+    t.add_column("Id", SqlType::Int);
+    t.add_column("Big", SqlType::BigInt, 0, true);
+    t.add_column("Small", SqlType::SmallInt, 0, true);
+    t.add_column("Tiny", SqlType::TinyInt, 0, true);
+    t.add_column("Flag", SqlType::Bit, 0, true);
+    t.add_column("Flag2", SqlType::Bit, 0, true);
+    t.add_column("Code", SqlType::Char, 8, true);
+    t.add_column("Name", SqlType::VarChar, 40, true);
+    t.add_column("Label", SqlType::NChar, 6, true);
+    t.add_column("Title", SqlType::NVarChar, 60, true);
+    t.add_column("Stamp", SqlType::DateTime, 0, true);
+    t.add_column("Minute", SqlType::SmallDateTime, 0, true);
+    t.add_column("Day", SqlType::Date, 0, true);
+    t.add_column("Price", SqlType::Money, 0, true);
+    t.add_column("Fee", SqlType::SmallMoney, 0, true);
+    t.add_decimal("Amount", 18, 4, true);
+    t.add_decimal("Rate", 5, 2, true);
+    t.add_decimal("Huge", 38, 0, true);
+    t.add_column("Key", SqlType::UniqueIdentifier, 0, true);
+    t.add_column("Tag", SqlType::Binary, 6, true);
+    t.add_column("Blob", SqlType::VarBinary, 30, true);
+    t.add_column("Ratio", SqlType::Float, 0, true);
+    t.add_column("Part", SqlType::Real, 0, true);
+    t.add_column("Any", SqlType::SqlVariant, 0, true);
+    t.add_column("Memo", SqlType::Text, 0, true);
+    t.add_column("Note", SqlType::NText, 0, true);
+    t.add_column("Picture", SqlType::Image, 0, true);
+    t.add_column("Long", SqlType::VarChar, -1, true);
+    t.add_column("Wide", SqlType::NVarChar, -1, true);
+    t.primary_key({"Id"});
+    const std::vector<std::string> names = {"Antonio", "Antonia", "Berlin", "", "caf\xC3\xA9 \xC3\xBC" "ber",
+                                            "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+                                            "\xE6\x9D\xB1\xE4\xBA\xAC", "a\xF0\x9F\x98\x80" "b", "Berlin"};
+    const std::vector<std::string> labels = {"ab", "\xD0\x96\xD0\x96", "x", "\xE6\x9D\xB1", "ab"};
+    for (int i = 0; i < 400; ++i) {
+        const bool nulls = i % 13 == 5;
+        const bool zeros = i % 13 == 6;
+        const auto& text = names[static_cast<std::size_t>(i) % names.size()];
+        const auto n = [&](Value v) { return nulls ? Value::null() : v; };
+        const std::int64_t sign = i % 3 == 0 ? -1 : 1;
+        std::string hex = "00112233-4455-6677-8899-AABBCCDDEE";
+        hex += static_cast<char>('0' + i % 10);
+        hex += static_cast<char>('A' + i % 6);
+        t.add_row({Value::integer(i),
+                   n(Value::integer(zeros ? 0 : sign * (std::int64_t{1} << (i % 63)))),
+                   n(Value::integer(zeros ? 0 : sign * (i * 97 % 32768))),
+                   n(Value::integer(zeros ? 0 : i % 256)),
+                   n(Value::boolean(i % 2 == 0)),
+                   n(Value::boolean(i % 5 == 0)),
+                   n(Value::text(zeros ? "" : "C" + std::to_string(i % 7))),
+                   n(Value::text(zeros ? "" : text + (i % 4 == 0 ? " " : ""))),
+                   n(Value::text(zeros ? "" : labels[static_cast<std::size_t>(i) % labels.size()])),
+                   n(Value::text(zeros ? "" : text + " #" + std::to_string(i % 3))),
+                   n(Value::datetime(1753 + i, 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 60, (i * 7) % 1000)),
+                   n(Value::datetime(1900 + i % 170, 1 + i % 12, 1 + i % 28, i % 24, i % 60)),
+                   n(Value::datetime(1 + i * 20, 1 + i % 12, 1 + i % 28)),
+                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1234) + ".5678")),
+                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i) + ".25")),
+                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1000001) + ".0101")),
+                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i % 1000) + ".05")),
+                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::string(37, '9').substr(0, 5 + i % 33))),
+                   n(Value::guid(hex)),
+                   n(Value::binary(zeros ? Bytes{} : Bytes{std::byte{0xAB}, std::byte(i & 0xFF), std::byte{0}})),
+                   n(Value::binary(zeros ? Bytes{} : Bytes(static_cast<std::size_t>(i % 20), std::byte{0x5A}))),
+                   n(Value::floating(zeros ? 0.0 : sign * (1.0 + i) / 8.0)),
+                   n(Value::floating(zeros ? 0.0 : sign * (0.5 + i))),
+                   n(Value::binary(variant_int(i * 3 - 500))),
+                   n(Value::text("memo " + std::to_string(i % 4))),
+                   n(Value::text(text)),
+                   n(Value::binary(Bytes(3, std::byte{0x11}))),
+                   n(Value::text(std::string(static_cast<std::size_t>(i % 50), 'L'))),
+                   n(Value::text(text + text))});
+    }
+}
+
+// 140 columns: a two-byte column count and the cluster bytes of records over 30 columns.
+void add_wide_table(testing::DatabaseSpec& db, const std::string& name, Compression compression) {
+    TableSpec& t = db.add_table(name);
+    t.compression = compression;
+    for (int c = 0; c < 140; ++c)
+        t.add_column("C" + std::to_string(c), c % 3 == 2 ? SqlType::VarChar : SqlType::Int, 20, c > 0);
+    for (int i = 0; i < 60; ++i) {
+        std::vector<Value> row;
+        for (int c = 0; c < 140; ++c) {
+            if (c > 0 && (c + i) % 9 == 0)
+                row.push_back(Value::null());
+            else if (c % 3 == 2)
+                row.push_back(Value::text(std::string(static_cast<std::size_t>((c + i) % 15), 'a' + c % 26)));
+            else
+                row.push_back(Value::integer((c - 70) * (i + 1) * 1000));
+        }
+        t.add_row(std::move(row));
+    }
+}
+
+class CompressedTablesTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        folder_ = new test::TempFolder();
+        testing::DatabaseSpec db;
+        for (int k = 0; k < 3; ++k) {
+            add_typed_table(db, std::string("Typed") + kStorage[k], kCompression[k]);
+            add_wide_table(db, std::string("Wide") + kStorage[k], kCompression[k]);
+        }
+        built_ = new testing::BuiltDatabase(testing::build_database_image(db));
+        testing::write_file(path(), built_->image);
+    }
+    static void TearDownTestSuite() {
+        delete built_;
+        delete folder_;
+    }
+    static std::string path() { return folder_->file("compressed.mdf"); }
+
+    static std::string rows(const std::string& file, const std::string& table, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"rows", file, table, "--all", "--format", "csv", "-q"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const ProgramRun run = run_quenlow(*folder_, args);
+        EXPECT_EQ(run.status, 0) << table << ": " << run.err;
+        return run.out;
+    }
+
+    static test::TempFolder* folder_;
+    static testing::BuiltDatabase* built_;
+};
+
+test::TempFolder* CompressedTablesTest::folder_ = nullptr;
+testing::BuiltDatabase* CompressedTablesTest::built_ = nullptr;
+
+std::size_t line_count(const std::string& s) {
+    return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n'));
+}
+
+TEST_F(CompressedTablesTest, CompressedRowsReadAsTheirUncompressedTable) {
+    for (const std::string family : {"Typed", "Wide"}) {
+        const std::string plain = rows(path(), family + "Plain");
+        ASSERT_EQ(line_count(plain), family == "Typed" ? 401u : 61u);
+        for (const char* storage : {"RowPacked", "PagePacked"})
+            EXPECT_EQ(rows(path(), family + storage), plain) << family << storage;
+    }
+    // The page-compressed tables hold pages with compression information, and pages without.
+    const testing::BuiltTable* packed = built_->table("TypedPagePacked");
+    ASSERT_NE(packed, nullptr);
+    ASSERT_GE(packed->data_pages.size(), 2u);
+    std::size_t with_info = 0;
+    for (std::int32_t p : packed->data_pages)
+        if ((std::to_integer<unsigned>(built_->image[static_cast<std::size_t>(p) * kPageSize + 2]) & 0x80) != 0)
+            ++with_info;
+    EXPECT_EQ(with_info, packed->data_pages.size() - 1);
+}
+
+TEST_F(CompressedTablesTest, SpotValuesAreThoseWritten) {
+    const std::string csv = rows(path(), "TypedPagePacked");
+    // Row 3: negative numbers, a char padded back, an empty string; row 6: zeros and empty strings.
+    EXPECT_NE(csv.find("\n3,-8,-291,3,False,False,C3      ,\"\",\xE6\x9D\xB1     , #0,1756-04-04 03:03:03.020,"),
+              std::string::npos);
+    EXPECT_NE(csv.find("\n6,0,0,0,True,False,        ,\"\",      ,\"\",1759-07-07 06:06:06.043,"), std::string::npos);
+    EXPECT_NE(csv.find("-3702.5678,-3.2500,-3000003.0101,-3.05,-99999999,00112233-4455-6677-8899-AABBCCDDEE3D,"),
+              std::string::npos);
+    EXPECT_NE(csv.find("\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 #2"), std::string::npos);
+    EXPECT_NE(csv.find("a\xF0\x9F\x98\x80" "b #"), std::string::npos);
+}
+
+// Deleted rows: the first record of the first page of each table is made a deleted data record.
+TEST_F(CompressedTablesTest, DeletedCompressedRecordsShowAsUncompressedOnes) {
+    Bytes image = built_->image;
+    for (const char* storage : kStorage) {
+        const testing::BuiltTable* t = built_->table(std::string("Typed") + storage);
+        ASSERT_NE(t, nullptr);
+        const std::size_t page = static_cast<std::size_t>(t->data_pages.front()) * kPageSize;
+        const std::size_t slot0 = std::to_integer<std::size_t>(image[page + kPageSize - 2]) |
+                                  (std::to_integer<std::size_t>(image[page + kPageSize - 1]) << 8);
+        image[page + slot0] |= std::byte{0x0C};  // type 6
+    }
+    const std::string deleted = folder_->file("deleted.mdf");
+    testing::write_file(deleted, image);
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{}, {"--deleted"}, {"--deleted", "--advanced-deleted"}}) {
+        const std::string plain = rows(deleted, "TypedPlain", mode);
+        EXPECT_EQ(line_count(plain), mode.empty() ? 400u : 401u);
+        for (const char* storage : {"RowPacked", "PagePacked"})
+            EXPECT_EQ(rows(deleted, std::string("Typed") + storage, mode), plain) << storage << " " << mode.size();
+    }
+}
+
+}  // namespace
+}  // namespace quenlow
