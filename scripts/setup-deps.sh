@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev libfmt-dev nlohmann-json3-dev zlib1g-dev libsqlite3-dev sqlite3 python3
-          qt6-base-dev libgl-dev fonts-dejavu-core)
+          qt6-base-dev libgl-dev fonts-dejavu-core libicu-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
