@@ -3,9 +3,13 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <exception>
 #include <string_view>
+#include <thread>
 #include <utility>
 
+#include "app/export_pipeline.h"
 #include "engine/catalog/object_definitions.h"
 
 namespace quenlow {
@@ -112,6 +116,9 @@ private:
     bool export_definition(TreeItemId item);
     bool write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                      const PageRowDecoder& decode, const std::vector<std::size_t>& columns);
+    struct PageRun;
+    void decode_pages(PageRun& run, BlockQueue& queue, const PageRowDecoder& decode,
+                      std::vector<ColumnDescriptor> schema, const std::vector<std::size_t>& columns);
 
     MainFrame& frame_;
     ExportTarget& target_;
@@ -222,6 +229,30 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     return !report_.stopped;
 }
 
+// What the decoding worker of write_pages reports: counters it owns until it is joined, and the pages
+// done so far, which the export's thread reads for the progress bar while the worker runs.
+struct Exporter::PageRun {
+    PageRun(const std::vector<PageAddress>& list, std::size_t rows_per_block)
+        : pages(list), batch(rows_per_block) {}
+
+    const std::vector<PageAddress>& pages;
+    const std::size_t batch;
+    std::int64_t rows = 0;
+    std::int64_t pages_with_rows = 0;
+    std::int64_t pages_skipped = 0;
+    std::optional<std::int64_t> stopped_before;  // the index of the page a Stop came before
+    std::exception_ptr failure;
+    std::atomic<std::int64_t> pages_done{0};
+};
+
+// The blocks that exist for one page list: one being filled, one being written, one waiting between.
+constexpr std::size_t kBlocksInFlight = 3;
+// How often the export's thread moves the progress bar when no block comes.
+constexpr std::chrono::milliseconds kProgressInterval{100};
+
+// The page list on two threads (export_pipeline.h): a worker decodes the pages into blocks of cells, this
+// thread writes the full blocks, reports progress and, once the worker is joined, the counters. The last
+// block, short of full, stays in block_ for export_table to write.
 bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                            const PageRowDecoder& decode, const std::vector<std::size_t>& columns) {
     FrontEnd& front = frame_.front();
@@ -230,38 +261,87 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     table.pages_with_rows = 0;
     table.pages_skipped = 0;
     front.progress_range(0, count);
-    std::vector<ColumnDescriptor> schema = catalog.column_descriptors;
-    const std::size_t batch = block_.cells.size() / block_.width;
-    bool failed = false;
-    for (std::int64_t p = 0; p < count; ++p) {
-        if (stop_now()) {
-            report_.stopped = true;
-            report_.stopped_at =
-                fmt::format("table {}.{}, page {} of {}", table.schema, table.name, p + 1, count);
-            return true;
+    PageRun run(pages, block_.cells.size() / block_.width);
+    BlockQueue queue(kBlocksInFlight, block_.width, run.batch);
+    queue.carry_in(block_);
+    std::thread worker(&Exporter::decode_pages, this, std::ref(run), std::ref(queue), std::cref(decode),
+                       catalog.column_descriptors, std::cref(columns));
+    bool written = true;
+    try {
+        std::int64_t shown = 0;
+        while (!queue.drained()) {
+            DecodedBlock* block = queue.take_full(kProgressInterval);
+            if (const std::int64_t done = run.pages_done.load(std::memory_order_relaxed); done != shown)
+                front.progress_position(shown = done);
+            if (block == nullptr) continue;
+            if (block->last) {
+                std::swap(block_.cells, block->cells.cells);
+                std::swap(block_.rows, block->cells.rows);
+            } else if (!target_.write_rows(block->cells)) {
+                written = false;
+                break;
+            }
+            queue.give_back(block);
         }
-        std::int64_t rows = 0;
-        if (decode) {
-            decode.each_row(pages[static_cast<std::size_t>(p)], schema, [&](const DecodedRow& row) {
-                if (row.empty()) return true;
-                row_cells(row, columns, block_.cells.data() + block_.rows * block_.width);
-                ++rows;
-                if (++block_.rows == batch) {
-                    if (!target_.write_rows(block_)) {
-                        failed = true;
-                        return false;
-                    }
-                    block_.rows = 0;
-                }
-                return true;
-            });
-        }
-        if (failed) return fail();
-        table.rows_exported += rows;
-        ++(rows > 0 ? table.pages_with_rows : table.pages_skipped);
-        front.progress_position(p + 1);
+    } catch (...) {
+        queue.cancel();
+        worker.join();
+        throw;
+    }
+    queue.cancel();
+    worker.join();
+    if (run.failure) std::rethrow_exception(run.failure);
+    table.rows_exported += run.rows;
+    table.pages_with_rows = run.pages_with_rows;
+    table.pages_skipped = run.pages_skipped;
+    if (!written) return fail();
+    front.progress_position(run.pages_done.load());
+    if (run.stopped_before) {
+        report_.stopped = true;
+        report_.stopped_at = fmt::format("table {}.{}, page {} of {}", table.schema, table.name,
+                                         *run.stopped_before + 1, count);
     }
     return true;
+}
+
+// The worker of write_pages: decodes the pages in list order into blocks, handing each block over as it
+// fills, and the last one (short, perhaps empty) at the end. A Stop is asked for before each page; a
+// cancelled queue ends the page under way.
+void Exporter::decode_pages(PageRun& run, BlockQueue& queue, const PageRowDecoder& decode,
+                            std::vector<ColumnDescriptor> schema, const std::vector<std::size_t>& columns) {
+    DecodedBlock* block = nullptr;
+    try {
+        block = queue.take_free();
+        for (std::size_t p = 0; p < run.pages.size() && block != nullptr; ++p) {
+            if (stop_now()) {
+                run.stopped_before = static_cast<std::int64_t>(p);
+                break;
+            }
+            std::int64_t rows = 0;
+            if (decode) {
+                decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
+                    if (row.empty()) return true;
+                    CellRows& cells = block->cells;
+                    row_cells(row, columns, cells.cells.data() + cells.rows * cells.width);
+                    ++rows;
+                    if (++cells.rows < run.batch) return true;
+                    queue.hand_over(block);
+                    block = queue.take_free();
+                    return block != nullptr;
+                });
+            }
+            run.rows += rows;
+            ++(rows > 0 ? run.pages_with_rows : run.pages_skipped);
+            run.pages_done.store(static_cast<std::int64_t>(p) + 1, std::memory_order_relaxed);
+        }
+        if (block != nullptr) {
+            block->last = true;
+            queue.hand_over(block);
+        }
+    } catch (...) {
+        run.failure = std::current_exception();
+    }
+    queue.finish();
 }
 
 bool Exporter::export_definition(TreeItemId item) {
