@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -117,8 +118,8 @@ private:
     bool write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                      const PageRowDecoder& decode, const std::vector<std::size_t>& columns);
     struct PageRun;
-    void decode_pages(PageRun& run, BlockQueue& queue, const PageRowDecoder& decode,
-                      std::vector<ColumnDescriptor> schema, const std::vector<std::size_t>& columns);
+    void decode_pages(PageRun& run, const PageRowDecoder& decode, std::vector<ColumnDescriptor> schema);
+    bool write_page_rows(PageRows& page, TableReport& table);
 
     MainFrame& frame_;
     ExportTarget& target_;
@@ -229,30 +230,30 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     return !report_.stopped;
 }
 
-// What the decoding worker of write_pages reports: counters it owns until it is joined, and the pages
-// done so far, which the export's thread reads for the progress bar while the worker runs.
+// What the decoding workers of write_pages share: the page list and its slots, the columns a row's cells
+// come from, and the first failure of a worker (rethrown on the export's thread).
 struct Exporter::PageRun {
-    PageRun(const std::vector<PageAddress>& list, std::size_t rows_per_block)
-        : pages(list), batch(rows_per_block) {}
+    PageRun(const std::vector<PageAddress>& list, const std::vector<std::size_t>& cell_columns,
+            std::size_t slot_count)
+        : pages(list), columns(cell_columns), slots(slot_count, list.size()) {}
 
     const std::vector<PageAddress>& pages;
-    const std::size_t batch;
-    std::int64_t rows = 0;
-    std::int64_t pages_with_rows = 0;
-    std::int64_t pages_skipped = 0;
-    std::optional<std::int64_t> stopped_before;  // the index of the page a Stop came before
+    const std::vector<std::size_t>& columns;
+    PageSlots slots;
+    std::mutex failure_mutex;
     std::exception_ptr failure;
-    std::atomic<std::int64_t> pages_done{0};
 };
 
-// The blocks that exist for one page list: one being filled, one being written, one waiting between.
-constexpr std::size_t kBlocksInFlight = 3;
-// How often the export's thread moves the progress bar when no block comes.
+// Pages decoded at a time: one per worker, with room for each to start the next page while the writer
+// catches up.
+constexpr std::size_t kDecodeWorkers = 2;
+constexpr std::size_t kPageSlots = 4 * kDecodeWorkers;
+// How often the export's thread moves the progress bar when no page comes.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
-// The page list on two threads (export_pipeline.h): a worker decodes the pages into blocks of cells, this
-// thread writes the full blocks, reports progress and, once the worker is joined, the counters. The last
-// block, short of full, stays in block_ for export_table to write.
+// The page list on several threads (export_pipeline.h): workers decode the pages, each with a decoder of
+// its own, while this thread moves each page's rows into block_ in list order, writes every full block,
+// counts the pages and reports progress. A block short of full stays in block_ for export_table.
 bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                            const PageRowDecoder& decode, const std::vector<std::size_t>& columns) {
     FrontEnd& front = frame_.front();
@@ -261,87 +262,83 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     table.pages_with_rows = 0;
     table.pages_skipped = 0;
     front.progress_range(0, count);
-    PageRun run(pages, block_.cells.size() / block_.width);
-    BlockQueue queue(kBlocksInFlight, block_.width, run.batch);
-    queue.carry_in(block_);
-    std::thread worker(&Exporter::decode_pages, this, std::ref(run), std::ref(queue), std::cref(decode),
-                       catalog.column_descriptors, std::cref(columns));
+    PageRun run(pages, columns, kPageSlots);
+    std::vector<PageRowDecoder> decoders = {decode};
+    while (decoders.size() < kDecodeWorkers && decode && settings_.decoder)
+        decoders.push_back(settings_.decoder(catalog.database(), catalog, false));
+    std::vector<std::thread> workers;
+    const auto join = [&] {
+        run.slots.cancel();
+        for (std::thread& worker : workers) worker.join();
+        workers.clear();
+    };
     bool written = true;
     try {
-        std::int64_t shown = 0;
-        while (!queue.drained()) {
-            DecodedBlock* block = queue.take_full(kProgressInterval);
-            if (const std::int64_t done = run.pages_done.load(std::memory_order_relaxed); done != shown)
-                front.progress_position(shown = done);
-            if (block == nullptr) continue;
-            if (block->last) {
-                std::swap(block_.cells, block->cells.cells);
-                std::swap(block_.rows, block->cells.rows);
-            } else if (!target_.write_rows(block->cells)) {
-                written = false;
-                break;
-            }
-            queue.give_back(block);
+        for (const PageRowDecoder& d : decoders)
+            workers.emplace_back(&Exporter::decode_pages, this, std::ref(run), std::cref(d),
+                                 catalog.column_descriptors);
+        std::int64_t done = 0;
+        while (written && !run.slots.ended()) {
+            PageRows* page = run.slots.next(kProgressInterval);
+            if (page == nullptr) continue;
+            written = write_page_rows(*page, table);
+            run.slots.release();
+            front.progress_position(++done);
         }
     } catch (...) {
-        queue.cancel();
-        worker.join();
+        join();
         throw;
     }
-    queue.cancel();
-    worker.join();
+    join();
     if (run.failure) std::rethrow_exception(run.failure);
-    table.rows_exported += run.rows;
-    table.pages_with_rows = run.pages_with_rows;
-    table.pages_skipped = run.pages_skipped;
     if (!written) return fail();
-    front.progress_position(run.pages_done.load());
-    if (run.stopped_before) {
+    if (const std::optional<std::size_t> stopped = run.slots.stopped_before()) {
         report_.stopped = true;
-        report_.stopped_at = fmt::format("table {}.{}, page {} of {}", table.schema, table.name,
-                                         *run.stopped_before + 1, count);
+        report_.stopped_at =
+            fmt::format("table {}.{}, page {} of {}", table.schema, table.name, *stopped + 1, count);
     }
     return true;
 }
 
-// The worker of write_pages: decodes the pages in list order into blocks, handing each block over as it
-// fills, and the last one (short, perhaps empty) at the end. A Stop is asked for before each page; a
-// cancelled queue ends the page under way.
-void Exporter::decode_pages(PageRun& run, BlockQueue& queue, const PageRowDecoder& decode,
-                            std::vector<ColumnDescriptor> schema, const std::vector<std::size_t>& columns) {
-    DecodedBlock* block = nullptr;
+// Moves a page's rows into block_ (the cells trade places, so both keep their buffers), writing each block
+// that fills up; false when the target failed.
+bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
+    const std::size_t width = block_.width;
+    const std::size_t batch = block_.cells.size() / width;
+    ++(page.rows > 0 ? table.pages_with_rows : table.pages_skipped);
+    for (std::size_t r = 0; r < page.rows; ++r) {
+        Cell* from = page.cells.data() + r * width;
+        Cell* to = block_.cells.data() + block_.rows * width;
+        for (std::size_t i = 0; i < width; ++i) std::swap(from[i], to[i]);
+        ++table.rows_exported;
+        if (++block_.rows < batch) continue;
+        if (!target_.write_rows(block_)) return false;
+        block_.rows = 0;
+    }
+    return true;
+}
+
+// A worker of write_pages: claims pages in list order (the claim asks for a Stop first) and decodes each
+// into its slot until no page is left, a Stop came, or the writer cancelled.
+void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
+                            std::vector<ColumnDescriptor> schema) {
     try {
-        block = queue.take_free();
-        for (std::size_t p = 0; p < run.pages.size() && block != nullptr; ++p) {
-            if (stop_now()) {
-                run.stopped_before = static_cast<std::int64_t>(p);
-                break;
-            }
-            std::int64_t rows = 0;
+        const std::function<bool()> stop = [this] { return stop_now(); };
+        const std::size_t width = run.columns.size();
+        while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
             if (decode) {
-                decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
-                    if (row.empty()) return true;
-                    CellRows& cells = block->cells;
-                    row_cells(row, columns, cells.cells.data() + cells.rows * cells.width);
-                    ++rows;
-                    if (++cells.rows < run.batch) return true;
-                    queue.hand_over(block);
-                    block = queue.take_free();
-                    return block != nullptr;
+                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
+                    if (!row.empty()) row_cells(row, run.columns, claim->rows->add_row(width));
+                    return true;
                 });
             }
-            run.rows += rows;
-            ++(rows > 0 ? run.pages_with_rows : run.pages_skipped);
-            run.pages_done.store(static_cast<std::int64_t>(p) + 1, std::memory_order_relaxed);
-        }
-        if (block != nullptr) {
-            block->last = true;
-            queue.hand_over(block);
+            run.slots.done(claim->page);
         }
     } catch (...) {
-        run.failure = std::current_exception();
+        const std::lock_guard lock(run.failure_mutex);
+        if (!run.failure) run.failure = std::current_exception();
+        run.slots.cancel();
     }
-    queue.finish();
 }
 
 bool Exporter::export_definition(TreeItemId item) {

@@ -1,6 +1,6 @@
-// The block queue between the decoding worker of an export and the thread that writes: rows arrive in the
-// order they were filled, blocks go round without growing in number, rows carried in from an earlier page
-// list come first, and a cancel ends a worker that waits for a block.
+// The page slots between the decoding workers of an export and the thread that writes: pages come out in
+// list order whichever worker decoded them, a fixed set of slots goes round, a Stop is asked once per page
+// in list order, and a cancel releases workers waiting for a slot.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/export_pipeline.h"
 
@@ -16,93 +17,104 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The worker side: `rows` rows of one cell ("0", "1", ...) in blocks of `per_block`, the last one short.
-void fill(BlockQueue& queue, int rows, std::size_t per_block) {
-    DecodedBlock* block = queue.take_free();
-    for (int r = 0; r < rows && block != nullptr; ++r) {
-        block->cells.cells[block->cells.rows] = std::to_string(r);
-        if (++block->cells.rows < per_block) continue;
-        queue.hand_over(block);
-        block = queue.take_free();
+// A worker: page p gets p % 4 rows of one cell, "p.r".
+void decode(PageSlots& slots, const std::function<bool()>& stop = {}) {
+    while (const auto claim = slots.claim(stop)) {
+        for (std::size_t r = 0; r < claim->page % 4; ++r)
+            *claim->rows->add_row(1) = std::to_string(claim->page) + "." + std::to_string(r);
+        if (claim->page % 3 == 0) std::this_thread::yield();
+        slots.done(claim->page);
     }
-    if (block != nullptr) {
-        block->last = true;
-        queue.hand_over(block);
-    }
-    queue.finish();
 }
 
-TEST(ExportBlockQueue, RowsArriveInOrderThroughAFixedSetOfBlocks) {
-    for (const int rows : {0, 1, 7, 8, 100, 1001}) {
-        BlockQueue queue(3, 1, 8);
-        std::thread worker(fill, std::ref(queue), rows, 8);
-        std::set<const DecodedBlock*> seen;
-        int next = 0;
-        int last_blocks = 0;
-        while (!queue.drained()) {
-            DecodedBlock* block = queue.take_full(10ms);
-            if (block == nullptr) continue;
-            seen.insert(block);
-            EXPECT_TRUE(block->last || block->cells.rows == 8) << rows;
-            last_blocks += block->last ? 1 : 0;
-            for (std::size_t r = 0; r < block->cells.row_count(); ++r)
-                EXPECT_EQ(block->cells.row(r)[0], std::to_string(next++)) << rows;
-            queue.give_back(block);
+// The writer: every page's cells in the order taken, and the slots seen.
+std::vector<std::string> write(PageSlots& slots, std::set<const PageRows*>* seen = nullptr) {
+    std::vector<std::string> out;
+    while (!slots.ended()) {
+        PageRows* page = slots.next(10ms);
+        if (page == nullptr) continue;
+        if (seen != nullptr) seen->insert(page);
+        for (std::size_t r = 0; r < page->rows; ++r) out.push_back(*page->cells[r]);
+        slots.release();
+    }
+    return out;
+}
+
+std::vector<std::string> expected_rows(std::size_t pages) {
+    std::vector<std::string> out;
+    for (std::size_t p = 0; p < pages; ++p)
+        for (std::size_t r = 0; r < p % 4; ++r) out.push_back(std::to_string(p) + "." + std::to_string(r));
+    return out;
+}
+
+TEST(ExportPageSlots, PagesComeOutInListOrderThroughAFixedSetOfSlots) {
+    for (const std::size_t pages : {0, 1, 2, 7, 200}) {
+        for (const std::size_t workers : {1, 2, 3}) {
+            PageSlots slots(4, pages);
+            std::vector<std::thread> threads;
+            for (std::size_t w = 0; w < workers; ++w) threads.emplace_back([&slots] { decode(slots); });
+            std::set<const PageRows*> seen;
+            EXPECT_EQ(write(slots, &seen), expected_rows(pages)) << pages << " pages, " << workers;
+            for (std::thread& t : threads) t.join();
+            EXPECT_LE(seen.size(), 4u);
+            EXPECT_FALSE(slots.stopped_before());
         }
-        worker.join();
-        EXPECT_EQ(next, rows);
-        EXPECT_EQ(last_blocks, 1) << rows;
-        EXPECT_LE(seen.size(), 3u) << rows;
     }
 }
 
-TEST(ExportBlockQueue, CarriedRowsComeFirstAndTheirCellsGoBackEmpty) {
-    BlockQueue queue(2, 2, 4);
-    CellRows carried;
-    carried.width = 2;
-    carried.cells = {Cell("a"), std::nullopt, Cell("b"), Cell("c"), Cell(), Cell()};
-    carried.cells.resize(8);
-    carried.rows = 2;
-    queue.carry_in(carried);
-    EXPECT_EQ(carried.rows, 0u);
-    EXPECT_EQ(carried.cells.size(), 8u);
-
-    DecodedBlock* block = queue.take_free();
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->cells.rows, 2u);
-    EXPECT_EQ(block->cells.row(1)[0], Cell("b"));
-    EXPECT_EQ(block->cells.row(0)[1], std::nullopt);
+TEST(ExportPageSlots, AStopIsAskedBeforeEachPageAndEndsAfterThePagesClaimed) {
+    int asked = 0;
+    const std::function<bool()> stop = [&asked] { return ++asked == 6; };  // before page 5
+    PageSlots slots(3, 100);
+    std::thread a([&] { decode(slots, stop); });
+    std::thread b([&] { decode(slots, stop); });
+    EXPECT_EQ(write(slots), expected_rows(5));
+    a.join();
+    b.join();
+    EXPECT_EQ(slots.stopped_before(), std::optional<std::size_t>(5));
+    EXPECT_EQ(asked, 6);
 }
 
-TEST(ExportBlockQueue, CancelReleasesAWorkerWaitingForABlock) {
-    BlockQueue queue(1, 1, 1);
-    DecodedBlock* only = queue.take_free();
-    ASSERT_NE(only, nullptr);
-    queue.hand_over(only);
-    // Nothing is free until the writer gives the block back, which it never does: it fails instead.
-    DecodedBlock* waited = only;
-    std::thread worker([&] {
-        waited = queue.take_free();
-        queue.finish();
-    });
+TEST(ExportPageSlots, CancelReleasesAWorkerWaitingForASlot) {
+    PageSlots slots(1, 10);
+    const auto first = slots.claim({});
+    ASSERT_TRUE(first);
+    slots.done(first->page);
+    // Page 1 needs the only slot, which the writer never gives back: it fails instead.
+    std::optional<PageSlots::Claim> waited = PageSlots::Claim{};
+    std::thread worker([&] { waited = slots.claim({}); });
     std::this_thread::sleep_for(20ms);
-    queue.cancel();
+    slots.cancel();
     worker.join();
-    EXPECT_EQ(waited, nullptr);
-    // The writer may still take what was handed over; then the queue is drained.
-    EXPECT_EQ(queue.take_full(0ms), only);
-    EXPECT_EQ(queue.take_full(0ms), nullptr);
-    EXPECT_TRUE(queue.drained());
+    EXPECT_FALSE(waited);
+    EXPECT_TRUE(slots.ended());
+    EXPECT_EQ(slots.next(0ms), nullptr);
+    EXPECT_FALSE(slots.claim({}));
 }
 
-TEST(ExportBlockQueue, AWriterWaitingForABlockIsToldWhenNoneCameYet) {
-    BlockQueue queue(2, 1, 1);
+TEST(ExportPageSlots, TheWriterIsToldWhenNoPageCameYet) {
+    PageSlots slots(2, 3);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(queue.take_full(30ms), nullptr);
+    EXPECT_EQ(slots.next(30ms), nullptr);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
-    EXPECT_FALSE(queue.drained());
-    queue.finish();
-    EXPECT_TRUE(queue.drained());
+    EXPECT_FALSE(slots.ended());
+
+    // A slot's cells keep their buffers from page to page.
+    auto claim = slots.claim({});
+    ASSERT_TRUE(claim);
+    *claim->rows->add_row(2) = std::string(100, 'x');
+    slots.done(claim->page);
+    PageRows* page = slots.next(0ms);
+    ASSERT_NE(page, nullptr);
+    const char* buffer = page->cells[0]->data();
+    slots.release();
+    claim = slots.claim({});
+    claim = slots.claim({});  // page 2 goes into the slot of page 0
+    ASSERT_TRUE(claim);
+    EXPECT_EQ(claim->rows->rows, 0u);
+    Cell* cell = claim->rows->add_row(2);
+    cell->value().assign(50, 'y');
+    EXPECT_EQ(cell->value().data(), buffer);
 }
 
 }  // namespace
