@@ -4,10 +4,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "app/export_legacy_keys.h"
+#include "app/export_pipeline.h"
 #include "engine/catalog/object_definitions.h"
 
 namespace quenlow {
@@ -114,6 +119,9 @@ private:
     bool export_definition(TreeItemId item);
     bool write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                      const PageRowDecoder& decode, const std::vector<std::size_t>& columns);
+    struct PageRun;
+    void decode_pages(PageRun& run, const PageRowDecoder& decode, std::vector<ColumnDescriptor> schema);
+    bool write_page_rows(PageRows& page, TableReport& table);
 
     MainFrame& frame_;
     ExportTarget& target_;
@@ -235,6 +243,30 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     return !report_.stopped;
 }
 
+// What the decoding workers of write_pages share: the page list and its slots, the columns a row's cells
+// come from, and the first failure of a worker (rethrown on the export's thread).
+struct Exporter::PageRun {
+    PageRun(const std::vector<PageAddress>& list, const std::vector<std::size_t>& cell_columns,
+            std::size_t slot_count)
+        : pages(list), columns(cell_columns), slots(slot_count, list.size()) {}
+
+    const std::vector<PageAddress>& pages;
+    const std::vector<std::size_t>& columns;
+    PageSlots slots;
+    std::mutex failure_mutex;
+    std::exception_ptr failure;
+};
+
+// Pages decoded at a time: one per worker, with room for each to start the next page while the writer
+// catches up.
+constexpr std::size_t kDecodeWorkers = 2;
+constexpr std::size_t kPageSlots = 4 * kDecodeWorkers;
+// How often the export's thread moves the progress bar when no page comes.
+constexpr std::chrono::milliseconds kProgressInterval{100};
+
+// The page list on several threads (export_pipeline.h): workers decode the pages, each with a decoder of
+// its own, while this thread moves each page's rows into block_ in list order, writes every full block,
+// counts the pages and reports progress. A block short of full stays in block_ for export_table.
 bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                            const PageRowDecoder& decode, const std::vector<std::size_t>& columns) {
     FrontEnd& front = frame_.front();
@@ -243,38 +275,83 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     table.pages_with_rows = 0;
     table.pages_skipped = 0;
     front.progress_range(0, count);
-    std::vector<ColumnDescriptor> schema = catalog.column_descriptors;
-    const std::size_t batch = block_.cells.size() / block_.width;
-    bool failed = false;
-    for (std::int64_t p = 0; p < count; ++p) {
-        if (stop_now()) {
-            report_.stopped = true;
-            report_.stopped_at =
-                fmt::format("table {}.{}, page {} of {}", table.schema, table.name, p + 1, count);
-            return true;
+    PageRun run(pages, columns, kPageSlots);
+    std::vector<PageRowDecoder> decoders = {decode};
+    while (decoders.size() < kDecodeWorkers && decode && settings_.decoder)
+        decoders.push_back(settings_.decoder(catalog.database(), catalog, false));
+    std::vector<std::thread> workers;
+    const auto join = [&] {
+        run.slots.cancel();
+        for (std::thread& worker : workers) worker.join();
+        workers.clear();
+    };
+    bool written = true;
+    try {
+        for (const PageRowDecoder& d : decoders)
+            workers.emplace_back(&Exporter::decode_pages, this, std::ref(run), std::cref(d),
+                                 catalog.column_descriptors);
+        std::int64_t done = 0;
+        while (written && !run.slots.ended()) {
+            PageRows* page = run.slots.next(kProgressInterval);
+            if (page == nullptr) continue;
+            written = write_page_rows(*page, table);
+            run.slots.release();
+            front.progress_position(++done);
         }
-        std::int64_t rows = 0;
-        if (decode) {
-            decode.each_row(pages[static_cast<std::size_t>(p)], schema, [&](const DecodedRow& row) {
-                if (row.empty()) return true;
-                row_cells(row, columns, block_.cells.data() + block_.rows * block_.width);
-                ++rows;
-                if (++block_.rows == batch) {
-                    if (!target_.write_rows(block_)) {
-                        failed = true;
-                        return false;
-                    }
-                    block_.rows = 0;
-                }
-                return true;
-            });
-        }
-        if (failed) return fail();
-        table.rows_exported += rows;
-        ++(rows > 0 ? table.pages_with_rows : table.pages_skipped);
-        front.progress_position(p + 1);
+    } catch (...) {
+        join();
+        throw;
+    }
+    join();
+    if (run.failure) std::rethrow_exception(run.failure);
+    if (!written) return fail();
+    if (const std::optional<std::size_t> stopped = run.slots.stopped_before()) {
+        report_.stopped = true;
+        report_.stopped_at =
+            fmt::format("table {}.{}, page {} of {}", table.schema, table.name, *stopped + 1, count);
     }
     return true;
+}
+
+// Moves a page's rows into block_ (the cells trade places, so both keep their buffers), writing each block
+// that fills up; false when the target failed.
+bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
+    const std::size_t width = block_.width;
+    const std::size_t batch = block_.cells.size() / width;
+    ++(page.rows > 0 ? table.pages_with_rows : table.pages_skipped);
+    for (std::size_t r = 0; r < page.rows; ++r) {
+        Cell* from = page.cells.data() + r * width;
+        Cell* to = block_.cells.data() + block_.rows * width;
+        for (std::size_t i = 0; i < width; ++i) std::swap(from[i], to[i]);
+        ++table.rows_exported;
+        if (++block_.rows < batch) continue;
+        if (!target_.write_rows(block_)) return false;
+        block_.rows = 0;
+    }
+    return true;
+}
+
+// A worker of write_pages: claims pages in list order (the claim asks for a Stop first) and decodes each
+// into its slot until no page is left, a Stop came, or the writer cancelled.
+void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
+                            std::vector<ColumnDescriptor> schema) {
+    try {
+        const std::function<bool()> stop = [this] { return stop_now(); };
+        const std::size_t width = run.columns.size();
+        while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
+            if (decode) {
+                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
+                    if (!row.empty()) row_cells(row, run.columns, claim->rows->add_row(width));
+                    return true;
+                });
+            }
+            run.slots.done(claim->page);
+        }
+    } catch (...) {
+        const std::lock_guard lock(run.failure_mutex);
+        if (!run.failure) run.failure = std::current_exception();
+        run.slots.cancel();
+    }
 }
 
 bool Exporter::export_definition(TreeItemId item) {

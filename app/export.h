@@ -4,9 +4,11 @@
 // with a recovery report beside it.
 //
 // One table at a time, one batch at a time: a table is assembled, its data pages are listed by the same
-// routes the record list takes, and its pages are decoded one after the other; every `batch_rows` rows
-// go to the target as one block of cells and the block's buffers are used again, so memory stays flat
-// however large the table. Nothing is kept between tables but the report.
+// routes the record list takes, and its pages are decoded by worker threads (export_pipeline.h) while the
+// calling thread takes their rows in page order; every `batch_rows` rows go to the target as one block of
+// cells and the buffers are used again, so memory stays flat however large the table. Nothing is kept
+// between tables but the report. The target, the front end and the settings' stop request are called
+// from one thread at a time: the target and the front end from the calling thread only.
 //
 // A cell is the text of a stored column's value, or nothing for NULL. Columns that are not stored
 // (computed columns) are left out, as in the record list. Rows whose cells are all empty are exported

@@ -282,6 +282,7 @@ std::optional<PageBuffer> OpenedDatabase::read_at(const DataFile& file, std::uin
     PageBuffer buffer(kPageBufferSize, std::byte{0});
     if (!file.reader->read_at(pos, std::span<std::byte>(buffer.data(), kPageSize))) {
         std::fill(buffer.begin(), buffer.end(), std::byte{0});
+        const std::lock_guard lock(read_error_mutex_);
         if (reported_read_errors_.emplace(file_id, page_index).second)
             context_.events.status_text(fmt::format("Read error in {} at page {}; the page is read as zeros.",
                                                     file.path, page_index));

@@ -13,13 +13,15 @@
 //
 // Page reads take a PageAddress and refuse anything outside a file: file id 0 or unknown, page id 0 or
 // negative, page id at or past the page count, a position past the end. A short read is zero-filled;
-// an operating-system read error gives a zero-filled page and is reported once per page.
+// an operating-system read error gives a zero-filled page and is reported once per page. Once the database
+// is open, pages may be read from several threads at a time.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -131,6 +133,9 @@ private:
     PageMap iam_pages_;
     std::array<std::uint64_t, 256> histogram_{};
     std::unique_ptr<DatabaseCatalog> catalog_;
+    // Pages may be read from more than one thread once the database is open (an export decodes on
+    // workers); the read errors reported so far, and the report itself, are taken one at a time.
+    std::mutex read_error_mutex_;
     std::set<std::pair<std::uint16_t, std::uint64_t>> reported_read_errors_;
 };
 

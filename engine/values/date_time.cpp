@@ -50,30 +50,57 @@ std::optional<CivilDate> civil_date(std::int64_t day_number) {
     return date;
 }
 
-void append_digits(std::string& out, std::uint64_t value, int width) {
-    std::array<char, 20> buffer{};
+// Decimal digits of value, zero-padded (or cut, keeping the lowest digits) to width, written at p;
+// returns the end.
+char* write_digits(char* p, std::uint64_t value, int width) {
     for (int i = width - 1; i >= 0; --i) {
-        buffer[i] = static_cast<char>('0' + value % 10);
+        p[i] = static_cast<char>('0' + value % 10);
         value /= 10;
     }
-    out.append(buffer.data(), static_cast<std::size_t>(width));
+    return p + width;
+}
+
+void append_digits(std::string& out, std::uint64_t value, int width) {
+    std::array<char, 20> buffer{};
+    out.append(buffer.data(), write_digits(buffer.data(), value, width));
+}
+
+// Two digits of a value below 100.
+char* write_two(char* p, int value) {
+    p[0] = static_cast<char>('0' + value / 10);
+    p[1] = static_cast<char>('0' + value % 10);
+    return p + 2;
+}
+
+// The longest text a date and time of day take: "YYYY-MM-DD hh:mm:ss".
+constexpr std::size_t kDateAndClockSize = 19;
+
+char* write_date_text(char* p, const CivilDate& date) {
+    p = write_digits(p, static_cast<std::uint64_t>(date.year), 4);
+    *p++ = '-';
+    p = write_two(p, date.month);
+    *p++ = '-';
+    return write_two(p, date.day);
 }
 
 void append_date_text(std::string& out, const CivilDate& date) {
-    append_digits(out, static_cast<std::uint64_t>(date.year), 4);
-    out.push_back('-');
-    append_digits(out, static_cast<std::uint64_t>(date.month), 2);
-    out.push_back('-');
-    append_digits(out, static_cast<std::uint64_t>(date.day), 2);
+    std::array<char, kDateAndClockSize> text;
+    out.append(text.data(), write_date_text(text.data(), date));
 }
 
 // seconds < 86400.
+char* write_clock_text(char* p, std::int64_t seconds) {
+    const auto s = static_cast<int>(seconds);
+    p = write_two(p, s / 3600);
+    *p++ = ':';
+    p = write_two(p, s / 60 % 60);
+    *p++ = ':';
+    return write_two(p, s % 60);
+}
+
 void append_clock_text(std::string& out, std::int64_t seconds) {
-    append_digits(out, static_cast<std::uint64_t>(seconds / 3600), 2);
-    out.push_back(':');
-    append_digits(out, static_cast<std::uint64_t>(seconds / 60 % 60), 2);
-    out.push_back(':');
-    append_digits(out, static_cast<std::uint64_t>(seconds % 60), 2);
+    std::array<char, kDateAndClockSize> text;
+    out.append(text.data(), write_clock_text(text.data(), seconds));
 }
 
 void append_fraction(std::string& out, std::uint64_t fraction, int scale) {
@@ -82,16 +109,25 @@ void append_fraction(std::string& out, std::uint64_t fraction, int scale) {
     append_digits(out, fraction, scale);
 }
 
+// "YYYY-MM-DD HH:MM:SS" written at p (the end returned), or nothing when the date or the time of day is
+// out of range.
+char* write_date_and_clock(char* p, std::int64_t day_number, std::int64_t seconds) {
+    const auto date = civil_date(day_number);
+    if (!date || seconds < 0 || seconds >= kSecondsPerDay) return nullptr;
+    p = write_date_text(p, *date);
+    *p++ = ' ';
+    return write_clock_text(p, seconds);
+}
+
 // "YYYY-MM-DD HH:MM:SS", or the blank when the date or the time of day is out of range.
 bool append_date_and_clock(std::string& out, std::int64_t day_number, std::int64_t seconds) {
-    const auto date = civil_date(day_number);
-    if (!date || seconds < 0 || seconds >= kSecondsPerDay) {
+    std::array<char, kDateAndClockSize> text;
+    char* end = write_date_and_clock(text.data(), day_number, seconds);
+    if (end == nullptr) {
         out.append(kBlank);
         return false;
     }
-    append_date_text(out, *date);
-    out.push_back(' ');
-    append_clock_text(out, seconds);
+    out.append(text.data(), end);
     return true;
 }
 
@@ -158,10 +194,15 @@ void append_datetime_milliseconds(std::string& out, std::span<const std::byte> b
     // Ticks of 1/300 s to the nearest millisecond: 1 -> 3, 2 -> 7, 3 -> 10. The last tick of a day,
     // 25919999, gives 86399997, so rounding never reaches the next day.
     const std::int64_t milliseconds = (std::int64_t{ticks} * 20 + 3) / 6;
-    if (append_date_and_clock(out, std::int64_t{days} + kDaysTo1900, milliseconds / 1000)) {
-        out.push_back('.');
-        append_digits(out, static_cast<std::uint64_t>(milliseconds % 1000), 3);
+    std::array<char, kDateAndClockSize + 4> text;
+    char* end = write_date_and_clock(text.data(), std::int64_t{days} + kDaysTo1900, milliseconds / 1000);
+    if (end == nullptr) {
+        out.append(kBlank);
+        return;
     }
+    *end++ = '.';
+    end = write_digits(end, static_cast<std::uint64_t>(milliseconds % 1000), 3);
+    out.append(text.data(), end);
 }
 
 void append_smalldatetime(std::string& out, std::span<const std::byte> bytes) {

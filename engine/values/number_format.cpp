@@ -149,13 +149,17 @@ std::string format_real(float value) {
 void append_money(std::string& out, std::int64_t raw) {
     const std::uint64_t magnitude =
         raw < 0 ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
-    if (raw < 0) out.push_back('-');
-    append_integer(out, magnitude / 10000);
+    std::array<char, 32> text;  // "-", up to 15 whole digits, ".", four decimals
+    char* p = text.data();
+    if (raw < 0) *p++ = '-';
+    p = std::to_chars(p, text.data() + text.size(), magnitude / 10000).ptr;
     const auto fraction = static_cast<unsigned>(magnitude % 10000);
-    const char s[5] = {'.', static_cast<char>('0' + fraction / 1000),
-                       static_cast<char>('0' + fraction / 100 % 10),
-                       static_cast<char>('0' + fraction / 10 % 10), static_cast<char>('0' + fraction % 10)};
-    out.append(s, 5);
+    p[0] = '.';
+    p[1] = static_cast<char>('0' + fraction / 1000);
+    p[2] = static_cast<char>('0' + fraction / 100 % 10);
+    p[3] = static_cast<char>('0' + fraction / 10 % 10);
+    p[4] = static_cast<char>('0' + fraction % 10);
+    out.append(text.data(), p + 5);
 }
 
 std::string format_money(std::int64_t raw) {
@@ -189,20 +193,23 @@ std::string format_smallmoney(std::int32_t raw) {
 void append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
                     std::span<const std::byte> magnitude) {
     if (precision < 1 || precision > 38 || scale > precision) return;
-    std::array<char, 40> digits{};  // lowest digit first
+    std::array<char, 40> digits;  // lowest digit first
     const std::size_t count = decimal_digits(magnitude, decimal_magnitude_size(precision), digits);
     // More digits than the precision allows (a damaged value): drop fraction digits from the end.
     const std::size_t dropped = count > precision ? std::min<std::size_t>(count - precision, scale) : 0;
-    if (sign == 0) out.push_back('-');
+    std::array<char, 80> text;  // sign, 38 whole digits, point, 38 decimals
+    char* p = text.data();
+    if (sign == 0) *p++ = '-';
     if (count > scale) {
-        for (std::size_t i = count; i > scale; --i) out.push_back(digits[i - 1]);
+        for (std::size_t i = count; i > scale; --i) *p++ = digits[i - 1];
     } else {
-        out.push_back('0');
+        *p++ = '0';
     }
     if (scale > dropped) {
-        out.push_back('.');
-        for (std::size_t i = scale; i > dropped; --i) out.push_back(i - 1 < count ? digits[i - 1] : '0');
+        *p++ = '.';
+        for (std::size_t i = scale; i > dropped; --i) *p++ = i - 1 < count ? digits[i - 1] : '0';
     }
+    out.append(text.data(), p);
 }
 
 std::string format_decimal(std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,

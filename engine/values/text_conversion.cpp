@@ -258,7 +258,23 @@ void append_utf16_text(std::string& out, std::span<const std::byte> bytes) {
             2 * i + 1 < bytes.size() ? std::to_integer<std::uint8_t>(bytes[2 * i + 1]) : 0;
         return low | (high << 8);
     };
-    for (std::size_t i = 0; i < units; ++i) {
+    std::size_t i = 0;
+    // A run of ASCII units is written straight into the string, one byte a unit.
+    const std::size_t whole_units = bytes.size() / 2;
+    std::size_t ascii = 0;
+    while (ascii < whole_units) {
+        const std::uint32_t unit = unit_at(ascii);
+        if (unit == 0 || unit >= 0x80) break;
+        ++ascii;
+    }
+    if (ascii > 0) {
+        const std::size_t start = out.size();
+        out.resize(start + ascii);
+        char* p = out.data() + start;
+        for (std::size_t k = 0; k < ascii; ++k) p[k] = static_cast<char>(bytes[2 * k]);
+        i = ascii;
+    }
+    for (; i < units; ++i) {
         const std::uint32_t unit = unit_at(i);
         if (unit == 0) return;
         if (unit < 0x80) {

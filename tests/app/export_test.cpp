@@ -9,12 +9,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "app/export.h"
 #include "app/export_files.h"
+#include "engine/catalog/type_codes.h"
 #include "tests/app/scanned_frame.h"
 #include "tests/app/test_files.h"
 #include "tests/support/database_builder.h"
@@ -350,6 +352,65 @@ TEST_F(ExportTest, SqliteFileHoldsTypedValuesAndDefinitions) {
     EXPECT_EQ(query("SELECT * FROM definitions"),
               std::vector<std::string>{
                   "text:dbo|text:Cheap|text:V |text:CREATE VIEW Cheap AS SELECT Id FROM People"});
+    sqlite3_close(db);
+}
+
+// Rows go into SQLite many at a time through one statement, with texts and blobs bound in place: every
+// row keeps its own values, in order, whether it went in with others or alone.
+TEST(ExportSqlite, RowsInsertedManyAtATimeKeepTheirOwnValues) {
+    test::TempFolder folder;
+    const std::string path = folder.file("rows.sqlite");
+    const auto target = make_sqlite_target(path);
+    ExportTable table;
+    table.name = {"dbo", "T"};
+    for (const auto& [name, type, code] : {std::tuple{"Id", "int(4)", kTypeInt},
+                                           std::tuple{"Text", "nvarchar(40)", kTypeNvarchar},
+                                           std::tuple{"Bytes", "varbinary(8)", kTypeVarbinary}}) {
+        ExportColumn& column = table.columns.emplace_back();
+        column.name = name;
+        column.type_text = type;
+        column.type_code = code;
+    }
+    ASSERT_TRUE(target->begin_table(table)) << target->error();
+    CellRows block;
+    block.width = 3;
+    for (int r = 0; r < 150; ++r) {
+        block.cells.push_back(std::to_string(r));
+        // Plain, not UTF-8 (repaired into a buffer of the cell's own), NULL.
+        block.cells.push_back(r % 3 == 0   ? Cell(fmt::format("t{}", r))
+                              : r % 3 == 1 ? Cell(fmt::format("\xFF{}", r))
+                                           : Cell());
+        block.cells.push_back(fmt::format("0x{:02X}", r));
+    }
+    block.rows = 150;
+    ASSERT_TRUE(target->write_rows(block)) << target->error();
+    block.rows = 1;  // a short block: one row alone, after the others
+    ASSERT_TRUE(target->write_rows(block)) << target->error();
+    ASSERT_TRUE(target->end_table(true) && target->finish()) << target->error();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT Id, Text, hex(Bytes) FROM T ORDER BY rowid", -1, &s, nullptr),
+              SQLITE_OK);
+    int row = 0;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        const int r = row < 150 ? row : 0;
+        EXPECT_EQ(sqlite3_column_int(s, 0), r) << row;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+        if (r % 3 == 2)
+            EXPECT_EQ(text, nullptr) << row;
+        else
+            EXPECT_EQ(std::string(text),
+                      r % 3 == 0 ? fmt::format("t{}", r) : fmt::format("\xEF\xBF\xBD{}", r))
+                << row;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 2))),
+                  fmt::format("{:02X}", r))
+            << row;
+        ++row;
+    }
+    EXPECT_EQ(row, 151);
+    sqlite3_finalize(s);
     sqlite3_close(db);
 }
 
