@@ -62,6 +62,30 @@ std::optional<std::string> folder_refusal(const fs::path& folder) {
 
 }  // namespace
 
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool hex_bytes(std::string_view text, std::string& bytes) {
+    if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (std::size_t i = 2; i < text.size(); i += 2) {
+        const int high = hex_digit(text[i]);
+        const int low = hex_digit(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
 void append_csv_field(std::string& out, const Cell& cell) {
     if (!cell) return;
     const std::string_view s = *cell;

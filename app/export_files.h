@@ -44,6 +44,9 @@ std::string report_path(ExportKind kind, const std::string& path);
 std::string safe_file_name(const std::string& schema, const std::string& name, std::string_view suffix,
                            std::set<std::string>& taken);
 
+// "0x" and pairs of hex digits (a binary value's export text) to bytes; false for any other text.
+bool hex_bytes(std::string_view text, std::string& bytes);
+
 // Appends one CSV field.
 void append_csv_field(std::string& out, const Cell& cell);
 

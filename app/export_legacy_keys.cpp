@@ -17,6 +17,7 @@
 
 #include <charconv>
 
+#include "app/export_files.h"
 #include "engine/catalog/system_catalog.h"
 
 namespace quenlow {
@@ -38,27 +39,15 @@ std::optional<std::int64_t> number(const Cell& cell) {
     return value;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-std::vector<std::uint8_t> bytes_of(const Cell& cell) {
-    std::vector<std::uint8_t> out;
-    if (!cell || cell->size() < 2 || (*cell)[0] != '0' || ((*cell)[1] != 'x' && (*cell)[1] != 'X')) return out;
-    for (std::size_t i = 2; i + 1 < cell->size(); i += 2) {
-        const int high = hex_digit((*cell)[i]);
-        const int low = hex_digit((*cell)[i + 1]);
-        if (high < 0 || low < 0) return {};
-        out.push_back(static_cast<std::uint8_t>(high * 16 + low));
-    }
+std::string bytes_of(const Cell& cell) {
+    std::string out;
+    if (!cell || !hex_bytes(*cell, out)) out.clear();
     return out;
 }
 
-std::int32_t u16_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return at + 1 < bytes.size() ? bytes[at] | (bytes[at + 1] << 8) : -1;
+std::int32_t u16_at(const std::string& bytes, std::size_t at) {
+    if (at + 1 >= bytes.size()) return -1;
+    return static_cast<std::uint8_t>(bytes[at]) | (static_cast<std::uint8_t>(bytes[at + 1]) << 8);
 }
 
 using NamedRow = std::function<Cell(const char* column)>;
@@ -103,7 +92,7 @@ LegacyKeys read_legacy_keys(MainFrame& frame, SystemCatalog& catalog, const Page
         key.primary = (*status & kPrimaryKeyIndex) != 0;
         key.clustered = (*status & kClusteredIndex) != 0;
         key.name = row("name").value_or("");
-        const std::vector<std::uint8_t> bytes = bytes_of(row("keys"));
+        const std::string bytes = bytes_of(row("keys"));
         for (std::size_t at = 0; at + kKeyEntryBytes <= bytes.size(); at += kKeyEntryBytes) {
             const std::int32_t column = u16_at(bytes, at + kKeyColumnAt);
             if (bytes[at + kKeyAppendedAt] == 0 && column > 0) key.column_ids.push_back(column);
@@ -115,8 +104,8 @@ LegacyKeys read_legacy_keys(MainFrame& frame, SystemCatalog& catalog, const Page
         const auto from = number(row("fkeyid"));
         const auto to = number(row("rkeyid"));
         const auto count = number(row("keycnt"));
-        const std::vector<std::uint8_t> forkeys = bytes_of(row("forkeys"));
-        const std::vector<std::uint8_t> refkeys = bytes_of(row("refkeys"));
+        const std::string forkeys = bytes_of(row("forkeys"));
+        const std::string refkeys = bytes_of(row("refkeys"));
         if (!constraint || !from || !to || !count || *count <= 0 || *count > 16) return;
         LegacyForeignKey key;
         key.constraint_id = static_cast<std::int32_t>(*constraint);
