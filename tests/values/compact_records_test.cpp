@@ -9,6 +9,7 @@
 #include "engine/values/compact_values.h"
 #include "engine/values/row_decoder.h"
 #include "engine/values/scsu.h"
+#include "tests/support/catalog_page_builder.h"
 #include "tests/support/compact_encoder.h"
 #include "tests/support/record_builder.h"
 
@@ -25,14 +26,7 @@ using testing::CompactColumn;
 using testing::PageAssembler;
 using testing::TestDatabase;
 
-Bytes utf16(const std::u16string& s) {
-    Bytes out;
-    for (char16_t c : s) {
-        out.push_back(static_cast<std::byte>(c & 0xFF));
-        out.push_back(static_cast<std::byte>(c >> 8));
-    }
-    return out;
-}
+Bytes utf16(std::u16string_view s) { return testing::utf16le(s); }
 
 ColumnDescriptor column(std::int32_t id, const std::string& type_text, std::int32_t type_code,
                         bool nullable = true) {
