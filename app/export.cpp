@@ -247,11 +247,12 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
 // come from, and the first failure of a worker (rethrown on the export's thread).
 struct Exporter::PageRun {
     PageRun(const std::vector<PageAddress>& list, const std::vector<std::size_t>& cell_columns,
-            std::size_t slot_count)
-        : pages(list), columns(cell_columns), slots(slot_count, list.size()) {}
+            RowEncoder row_encoder, std::size_t slot_count)
+        : pages(list), columns(cell_columns), encoder(std::move(row_encoder)), slots(slot_count, list.size()) {}
 
     const std::vector<PageAddress>& pages;
     const std::vector<std::size_t>& columns;
+    const RowEncoder encoder;  // the target's, or none: the rows go as cells
     PageSlots slots;
     std::mutex failure_mutex;
     std::exception_ptr failure;
@@ -275,7 +276,7 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     table.pages_with_rows = 0;
     table.pages_skipped = 0;
     front.progress_range(0, count);
-    PageRun run(pages, columns, kPageSlots);
+    PageRun run(pages, columns, target_.row_encoder(), kPageSlots);
     std::vector<PageRowDecoder> decoders = {decode};
     while (decoders.size() < kDecodeWorkers && decode && settings_.decoder)
         decoders.push_back(settings_.decoder(catalog.database(), catalog, false));
@@ -294,7 +295,13 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
         while (written && !run.slots.ended()) {
             PageRows* page = run.slots.next(kProgressInterval);
             if (page == nullptr) continue;
-            written = write_page_rows(*page, table);
+            if (run.encoder) {
+                ++(page->rows > 0 ? table.pages_with_rows : table.pages_skipped);
+                table.rows_exported += static_cast<std::int64_t>(page->rows);
+                written = page->rows == 0 || target_.write_encoded(page->bytes, page->rows);
+            } else {
+                written = write_page_rows(*page, table);
+            }
             run.slots.release();
             front.progress_position(++done);
         }
@@ -339,9 +346,17 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
         const std::function<bool()> stop = [this] { return stop_now(); };
         const std::size_t width = run.columns.size();
         while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
-            if (decode) {
+            PageRows& out = *claim->rows;
+            if (decode && run.encoder) {
                 decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
-                    if (!row.empty()) row_cells(row, run.columns, claim->rows->add_row(width));
+                    if (row.empty()) return true;
+                    run.encoder(row, run.columns, out.bytes);
+                    ++out.rows;
+                    return true;
+                });
+            } else if (decode) {
+                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
+                    if (!row.empty()) row_cells(row, run.columns, out.add_row(width));
                     return true;
                 });
             }

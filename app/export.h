@@ -25,6 +25,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/main_frame.h"
@@ -103,6 +104,11 @@ struct ExportTable {
     std::vector<ExportForeignKey> foreign_keys;
 };
 
+// Encodes one decoded row (its cells: the values of `columns`) as a target writes it, appended to out.
+// Called on the decoding workers, several at once: it reads only what it captured when the table began.
+using RowEncoder =
+    std::function<void(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out)>;
+
 // Where the rows go. Every call answers false on a failure that ends the export (a file that cannot be
 // written); error() then names the file and the cause.
 class ExportTarget {
@@ -110,6 +116,16 @@ public:
     virtual ~ExportTarget() = default;
     virtual bool begin_table(const ExportTable& table) = 0;
     virtual bool write_rows(const CellRows& rows) = 0;
+    // A target that writes rows as bytes gives the encoder of the table begun last: the decoding workers
+    // then encode each page's rows and write_encoded takes their bytes in page order, instead of cells
+    // through write_rows. None by default.
+    virtual RowEncoder row_encoder() const { return {}; }
+    // `rows` whole rows made by the table's encoder.
+    virtual bool write_encoded(std::string_view bytes, std::size_t rows) {
+        (void)bytes;
+        (void)rows;
+        return false;
+    }
     // complete: every row was written (false after a Stop).
     virtual bool end_table(bool complete) = 0;
     // The definition text of an object (type "V ", "P ", "FN", "IF", "TF", "TR", "D ").

@@ -87,8 +87,20 @@ bool hex_bytes(std::string_view text, std::string& bytes) {
 }
 
 void append_csv_field(std::string& out, const Cell& cell) {
-    if (!cell) return;
-    const std::string_view s = *cell;
+    if (cell) append_csv_text(out, *cell);
+}
+
+void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) out += ',';
+        if (columns[i] >= row.size()) continue;
+        const ColumnDescriptor& value = row[columns[i]];
+        if (!value.value_null) append_csv_text(out, value.value_text);
+    }
+    out += "\r\n";
+}
+
+void append_csv_text(std::string& out, std::string_view s) {
     const unsigned needs = field_needs(s);
     if (!s.empty() && (needs & kQuoted) == 0) {
         if (needs == 0)
@@ -170,7 +182,7 @@ public:
         line_.clear();
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i > 0) line_ += ',';
-            append_csv_field(line_, columns[i].name);
+            append_csv_text(line_, columns[i].name);
         }
         line_ += "\r\n";
         return file_.write(line_) || failed(file_);
@@ -189,6 +201,11 @@ public:
         return file_.write(line_) || failed(file_);
     }
 
+    RowEncoder row_encoder() const override { return append_csv_row; }
+    bool write_encoded(std::string_view bytes, std::size_t) override {
+        return file_.write(bytes) || failed(file_);
+    }
+
     bool end_table(bool) override { return file_.commit() || failed(file_); }
 
     bool definition(const std::string& schema, const std::string& name, const std::string& type,
@@ -200,13 +217,13 @@ public:
             if (!definitions_.write("schema,name,type,text\r\n")) return failed(definitions_);
         }
         line_.clear();
-        append_csv_field(line_, schema);
+        append_csv_text(line_, schema);
         line_ += ',';
-        append_csv_field(line_, name);
+        append_csv_text(line_, name);
         line_ += ',';
-        append_csv_field(line_, type);
+        append_csv_text(line_, type);
         line_ += ',';
-        append_csv_field(line_, text);
+        append_csv_text(line_, text);
         line_ += "\r\n";
         return definitions_.write(line_) || failed(definitions_);
     }

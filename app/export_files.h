@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/export.h"
 #include "app/utf8_text.h"
@@ -47,8 +48,11 @@ std::string safe_file_name(const std::string& schema, const std::string& name, s
 // "0x" and pairs of hex digits (a binary value's export text) to bytes; false for any other text.
 bool hex_bytes(std::string_view text, std::string& bytes);
 
-// Appends one CSV field.
+// Appends one CSV field: a text, or a cell (nothing for NULL).
+void append_csv_text(std::string& out, std::string_view text);
 void append_csv_field(std::string& out, const Cell& cell);
+// Appends one CSV line: the fields of `columns` of a decoded row (NULL an empty field), CR LF.
+void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out);
 
 std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder);
 std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path);

@@ -31,6 +31,7 @@ std::optional<PageSlots::Claim> PageSlots::claim(const std::function<bool()>& st
     if (cancelled_) return std::nullopt;
     states_[slot] = State::kFilling;
     slots_[slot].rows = 0;
+    slots_[slot].bytes.clear();
     return Claim{page, &slots_[slot]};
 }
 

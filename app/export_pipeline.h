@@ -20,16 +20,18 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/export.h"
 
 namespace quenlow {
 
-// One page's rows: `rows` rows of the queue's width, row after row. The cells grow to the most rows a
-// page gave and are reused.
+// One page's rows: `rows` rows of the queue's width, row after row, as cells or (for a target that
+// encodes rows) as the target's bytes. The buffers grow to the most a page gave and are reused.
 struct PageRows {
     std::vector<Cell> cells;
+    std::string bytes;
     std::size_t rows = 0;
 
     // Room for one more row of `width` cells; the first of them.
