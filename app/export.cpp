@@ -247,8 +247,11 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
 // come from, and the first failure of a worker (rethrown on the export's thread).
 struct Exporter::PageRun {
     PageRun(const std::vector<PageAddress>& list, const std::vector<std::size_t>& cell_columns,
-            RowEncoder row_encoder, std::size_t slot_count)
-        : pages(list), columns(cell_columns), encoder(std::move(row_encoder)), slots(slot_count, list.size()) {}
+            RowEncoder row_encoder, std::size_t slot_count, std::size_t pages_per_claim)
+        : pages(list),
+          columns(cell_columns),
+          encoder(std::move(row_encoder)),
+          slots(slot_count, list.size(), pages_per_claim) {}
 
     const std::vector<PageAddress>& pages;
     const std::vector<std::size_t>& columns;
@@ -258,16 +261,17 @@ struct Exporter::PageRun {
     std::exception_ptr failure;
 };
 
-// Pages decoded at a time: one per worker, with room for each to start the next page while the writer
-// catches up.
+// Runs of pages decoded at a time: one per worker, with room for each to start the next run while the
+// writer catches up.
 constexpr std::size_t kDecodeWorkers = 2;
 constexpr std::size_t kPageSlots = 4 * kDecodeWorkers;
 // How often the export's thread moves the progress bar when no page comes.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
-// The page list on several threads (export_pipeline.h): workers decode the pages, each with a decoder of
-// its own, while this thread moves each page's rows into block_ in list order, writes every full block,
-// counts the pages and reports progress. A block short of full stays in block_ for export_table.
+// The page list on several threads (export_pipeline.h): workers decode runs of pages, each with a decoder
+// of its own, while this thread takes each run's rows in list order (a target's encoded bytes are
+// written as they come; cells are moved into block_ and every full block written), counts the pages and
+// reports progress. A block short of full stays in block_ for export_table.
 bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress>& pages, TableReport& table,
                            const PageRowDecoder& decode, const std::vector<std::size_t>& columns) {
     FrontEnd& front = frame_.front();
@@ -276,7 +280,7 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     table.pages_with_rows = 0;
     table.pages_skipped = 0;
     front.progress_range(0, count);
-    PageRun run(pages, columns, target_.row_encoder(), kPageSlots);
+    PageRun run(pages, columns, target_.row_encoder(), kPageSlots, settings_.pages_per_claim);
     std::vector<PageRowDecoder> decoders = {decode};
     while (decoders.size() < kDecodeWorkers && decode && settings_.decoder)
         decoders.push_back(settings_.decoder(catalog.database(), catalog, false));
@@ -295,15 +299,17 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
         while (written && !run.slots.ended()) {
             PageRows* page = run.slots.next(kProgressInterval);
             if (page == nullptr) continue;
+            table.pages_with_rows += static_cast<std::int64_t>(page->pages_with_rows);
+            table.pages_skipped += static_cast<std::int64_t>(page->pages - page->pages_with_rows);
             if (run.encoder) {
-                ++(page->rows > 0 ? table.pages_with_rows : table.pages_skipped);
                 table.rows_exported += static_cast<std::int64_t>(page->rows);
                 written = page->rows == 0 || target_.write_encoded(page->bytes, page->rows);
             } else {
                 written = write_page_rows(*page, table);
             }
+            done += static_cast<std::int64_t>(page->pages);
             run.slots.release();
-            front.progress_position(++done);
+            front.progress_position(done);
         }
     } catch (...) {
         join();
@@ -320,12 +326,11 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     return true;
 }
 
-// Moves a page's rows into block_ (the cells trade places, so both keep their buffers), writing each block
+// Moves a run's rows into block_ (the cells trade places, so both keep their buffers), writing each block
 // that fills up; false when the target failed.
 bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
     const std::size_t width = block_.width;
     const std::size_t batch = block_.cells.size() / width;
-    ++(page.rows > 0 ? table.pages_with_rows : table.pages_skipped);
     for (std::size_t r = 0; r < page.rows; ++r) {
         Cell* from = page.cells.data() + r * width;
         Cell* to = block_.cells.data() + block_.rows * width;
@@ -338,8 +343,8 @@ bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
     return true;
 }
 
-// A worker of write_pages: claims pages in list order (the claim asks for a Stop first) and decodes each
-// into its slot until no page is left, a Stop came, or the writer cancelled.
+// A worker of write_pages: claims runs of pages in list order (the claim asks for a Stop first) and
+// decodes them into their slot until no page is left, a Stop came, or the writer cancelled.
 void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
                             std::vector<ColumnDescriptor> schema) {
     try {
@@ -347,20 +352,25 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
         const std::size_t width = run.columns.size();
         while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
             PageRows& out = *claim->rows;
-            if (decode && run.encoder) {
-                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
-                    if (row.empty()) return true;
-                    run.encoder(row, run.columns, out.bytes);
-                    ++out.rows;
-                    return true;
-                });
-            } else if (decode) {
-                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
-                    if (!row.empty()) row_cells(row, run.columns, out.add_row(width));
-                    return true;
-                });
+            for (std::size_t p = claim->page; p < claim->page + claim->count; ++p) {
+                const std::size_t before = out.rows;
+                if (decode && run.encoder) {
+                    decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
+                        if (row.empty()) return true;
+                        run.encoder(row, run.columns, out.bytes);
+                        ++out.rows;
+                        return true;
+                    });
+                } else if (decode) {
+                    decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
+                        if (!row.empty()) row_cells(row, run.columns, out.add_row(width));
+                        return true;
+                    });
+                }
+                ++out.pages;
+                if (out.rows > before) ++out.pages_with_rows;
             }
-            run.slots.done(claim->page);
+            run.slots.done(*claim);
         }
     } catch (...) {
         const std::lock_guard lock(run.failure_mutex);

@@ -198,6 +198,8 @@ std::string report_json(const ExportReport& report);
 struct ExportSettings {
     PageRowDecoderFactory decoder;
     std::size_t batch_rows = 1000;
+    // Pages a decoding worker takes at a time; a Stop is asked before each such run.
+    std::size_t pages_per_claim = 8;
     bool definitions = true;
     // Asked between pages; true stops as the Stop command does.
     std::function<bool()> stop_requested;

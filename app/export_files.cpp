@@ -12,6 +12,7 @@
 
 #include "app/export_file_writer.h"
 #include "app/export_sql.h"
+#include "engine/catalog/type_codes.h"
 
 namespace quenlow {
 
@@ -90,14 +91,49 @@ void append_csv_field(std::string& out, const Cell& cell) {
     if (cell) append_csv_text(out, *cell);
 }
 
-void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out) {
+void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out,
+                    std::span<const std::uint8_t> plain) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) out += ',';
         if (columns[i] >= row.size()) continue;
         const ColumnDescriptor& value = row[columns[i]];
-        if (!value.value_null) append_csv_text(out, value.value_text);
+        if (value.value_null) continue;
+        if (i < plain.size() && plain[i] != 0 && !value.value_text.empty())
+            out += value.value_text;
+        else
+            append_csv_text(out, value.value_text);
     }
     out += "\r\n";
+}
+
+bool csv_plain_type(std::int32_t type_code) {
+    switch (type_code) {
+        case kTypeBigint:
+        case kTypeInt:
+        case kTypeSmallint:
+        case kTypeTinyint:
+        case kTypeBit:
+        case kTypeDecimal:
+        case kTypeNumeric:
+        case kTypeMoney:
+        case kTypeSmallmoney:
+        case kTypeFloat:
+        case kTypeReal:
+        case kTypeDatetime:
+        case kTypeSmalldatetime:
+        case kTypeDate:
+        case kTypeTime:
+        case kTypeDatetime2:
+        case kTypeDatetimeoffset:
+        case kTypeUniqueidentifier:
+        case kTypeBinary:
+        case kTypeVarbinary:
+        case kTypeImage:
+        case kTypeTimestamp:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void append_csv_text(std::string& out, std::string_view s) {
@@ -178,6 +214,8 @@ public:
         if (!ensure_folder()) return false;
         const std::vector<ExportColumn>& columns = table.columns;
         destination_ = safe_file_name(table.name.schema, table.name.name, ".csv", taken_);
+        plain_.clear();
+        for (const ExportColumn& column : columns) plain_.push_back(csv_plain_type(column.type_code) ? 1 : 0);
         if (!file_.open((fs::path(folder_) / destination_).string())) return failed(file_);
         line_.clear();
         for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -201,7 +239,11 @@ public:
         return file_.write(line_) || failed(file_);
     }
 
-    RowEncoder row_encoder() const override { return append_csv_row; }
+    RowEncoder row_encoder() const override {
+        return [plain = plain_](const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out) {
+            append_csv_row(row, columns, out, plain);
+        };
+    }
     bool write_encoded(std::string_view bytes, std::size_t) override {
         return file_.write(bytes) || failed(file_);
     }
@@ -264,6 +306,7 @@ private:
     ExportFileWriter file_;
     ExportFileWriter definitions_;
     std::string line_;
+    std::vector<std::uint8_t> plain_;  // per column of the table begun last: csv_plain_type
     std::string error_;
 };
 

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,8 +52,13 @@ bool hex_bytes(std::string_view text, std::string& bytes);
 // Appends one CSV field: a text, or a cell (nothing for NULL).
 void append_csv_text(std::string& out, std::string_view text);
 void append_csv_field(std::string& out, const Cell& cell);
-// Appends one CSV line: the fields of `columns` of a decoded row (NULL an empty field), CR LF.
-void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out);
+// Appends one CSV line: the fields of `columns` of a decoded row (NULL an empty field), CR LF. A field
+// whose `plain` entry is set is written as it is when not empty: its type's export text never holds a
+// comma, a quote, a line break or a byte above 0x7F (csv_plain_type).
+void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out,
+                    std::span<const std::uint8_t> plain = {});
+// Types whose export text is digits, signs, points, blanks, colons, dashes, "E", "0x" and hex digits.
+bool csv_plain_type(std::int32_t type_code);
 
 std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder);
 std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path);

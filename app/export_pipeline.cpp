@@ -10,41 +10,47 @@ Cell* PageRows::add_row(std::size_t width) {
     return cells.data() + rows++ * width;
 }
 
-PageSlots::PageSlots(std::size_t slots, std::size_t page_count)
+PageSlots::PageSlots(std::size_t slots, std::size_t page_count, std::size_t pages_per_claim)
     : slots_(std::max<std::size_t>(1, slots)),
       states_(slots_.size(), State::kFree),
-      page_count_(page_count) {}
+      page_count_(page_count),
+      pages_per_claim_(std::max<std::size_t>(1, pages_per_claim)),
+      claim_count_((page_count + pages_per_claim_ - 1) / pages_per_claim_) {}
 
 std::optional<PageSlots::Claim> PageSlots::claim(const std::function<bool()>& stop_before) {
     std::unique_lock lock(mutex_);
     if (cancelled_ || closed_) return std::nullopt;
-    if (next_claim_ >= page_count_ || (stop_before && stop_before())) {
-        if (next_claim_ < page_count_) stopped_before_ = next_claim_;
+    if (next_claim_ >= claim_count_ || (stop_before && stop_before())) {
+        if (next_claim_ < claim_count_) stopped_before_ = next_claim_ * pages_per_claim_;
         closed_ = true;
         filled_.notify_all();
         return std::nullopt;
     }
-    const std::size_t page = next_claim_++;
-    const std::size_t slot = page % slots_.size();
-    // The slot is free once the page that used it before, page - slots, is written.
-    freed_.wait(lock, [&] { return cancelled_ || page < next_write_ + slots_.size(); });
+    const std::size_t index = next_claim_++;
+    const std::size_t slot = index % slots_.size();
+    // The slot is free once the claim that used it before, index - slots, is written.
+    freed_.wait(lock, [&] { return cancelled_ || index < next_write_ + slots_.size(); });
     if (cancelled_) return std::nullopt;
     states_[slot] = State::kFilling;
-    slots_[slot].rows = 0;
-    slots_[slot].bytes.clear();
-    return Claim{page, &slots_[slot]};
+    PageRows& rows = slots_[slot];
+    rows.rows = 0;
+    rows.bytes.clear();
+    rows.pages = 0;
+    rows.pages_with_rows = 0;
+    const std::size_t first = index * pages_per_claim_;
+    return Claim{first, std::min(pages_per_claim_, page_count_ - first), index, &rows};
 }
 
-void PageSlots::done(std::size_t page) {
+void PageSlots::done(const Claim& claim) {
     {
         std::lock_guard lock(mutex_);
-        states_[page % slots_.size()] = State::kDone;
+        states_[claim.index % slots_.size()] = State::kDone;
     }
     filled_.notify_all();
 }
 
 bool PageSlots::ended_locked() const {
-    return cancelled_ || ((closed_ || next_claim_ >= page_count_) && next_write_ >= next_claim_);
+    return cancelled_ || ((closed_ || next_claim_ >= claim_count_) && next_write_ >= next_claim_);
 }
 
 PageRows* PageSlots::next(std::chrono::milliseconds wait) {

@@ -20,10 +20,11 @@ using namespace std::chrono_literals;
 // A worker: page p gets p % 4 rows of one cell, "p.r".
 void decode(PageSlots& slots, const std::function<bool()>& stop = {}) {
     while (const auto claim = slots.claim(stop)) {
-        for (std::size_t r = 0; r < claim->page % 4; ++r)
-            *claim->rows->add_row(1) = std::to_string(claim->page) + "." + std::to_string(r);
-        if (claim->page % 3 == 0) std::this_thread::yield();
-        slots.done(claim->page);
+        for (std::size_t p = claim->page; p < claim->page + claim->count; ++p)
+            for (std::size_t r = 0; r < p % 4; ++r)
+                *claim->rows->add_row(1) = std::to_string(p) + "." + std::to_string(r);
+        if (claim->index % 3 == 0) std::this_thread::yield();
+        slots.done(*claim);
     }
 }
 
@@ -50,14 +51,17 @@ std::vector<std::string> expected_rows(std::size_t pages) {
 TEST(ExportPageSlots, PagesComeOutInListOrderThroughAFixedSetOfSlots) {
     for (const std::size_t pages : {0, 1, 2, 7, 200}) {
         for (const std::size_t workers : {1, 2, 3}) {
-            PageSlots slots(4, pages);
-            std::vector<std::thread> threads;
-            for (std::size_t w = 0; w < workers; ++w) threads.emplace_back([&slots] { decode(slots); });
-            std::set<const PageRows*> seen;
-            EXPECT_EQ(write(slots, &seen), expected_rows(pages)) << pages << " pages, " << workers;
-            for (std::thread& t : threads) t.join();
-            EXPECT_LE(seen.size(), 4u);
-            EXPECT_FALSE(slots.stopped_before());
+            for (const std::size_t run : {1, 3, 8}) {
+                PageSlots slots(4, pages, run);
+                std::vector<std::thread> threads;
+                for (std::size_t w = 0; w < workers; ++w) threads.emplace_back([&slots] { decode(slots); });
+                std::set<const PageRows*> seen;
+                EXPECT_EQ(write(slots, &seen), expected_rows(pages))
+                    << pages << " pages, " << workers << " workers, runs of " << run;
+                for (std::thread& t : threads) t.join();
+                EXPECT_LE(seen.size(), 4u);
+                EXPECT_FALSE(slots.stopped_before());
+            }
         }
     }
 }
@@ -73,13 +77,23 @@ TEST(ExportPageSlots, AStopIsAskedBeforeEachPageAndEndsAfterThePagesClaimed) {
     b.join();
     EXPECT_EQ(slots.stopped_before(), std::optional<std::size_t>(5));
     EXPECT_EQ(asked, 6);
+
+    // With runs of three pages the Stop is asked before pages 0, 3, 6, ...: the second answer stops
+    // before page 3.
+    asked = 0;
+    const std::function<bool()> second = [&asked] { return ++asked == 2; };
+    PageSlots runs(3, 100, 3);
+    std::thread c([&] { decode(runs, second); });
+    EXPECT_EQ(write(runs), expected_rows(3));
+    c.join();
+    EXPECT_EQ(runs.stopped_before(), std::optional<std::size_t>(3));
 }
 
 TEST(ExportPageSlots, CancelReleasesAWorkerWaitingForASlot) {
     PageSlots slots(1, 10);
     const auto first = slots.claim({});
     ASSERT_TRUE(first);
-    slots.done(first->page);
+    slots.done(*first);
     // Page 1 needs the only slot, which the writer never gives back: it fails instead.
     std::optional<PageSlots::Claim> waited = PageSlots::Claim{};
     std::thread worker([&] { waited = slots.claim({}); });
@@ -103,7 +117,7 @@ TEST(ExportPageSlots, TheWriterIsToldWhenNoPageCameYet) {
     auto claim = slots.claim({});
     ASSERT_TRUE(claim);
     *claim->rows->add_row(2) = std::string(100, 'x');
-    slots.done(claim->page);
+    slots.done(*claim);
     PageRows* page = slots.next(0ms);
     ASSERT_NE(page, nullptr);
     const char* buffer = page->cells[0]->data();

@@ -262,6 +262,7 @@ TEST_F(ExportTest, StreamsEveryTableInBatchesAndLeavesTheFrameAsItWas) {
 TEST_F(ExportTest, StopEndsAfterThePageBeingRead) {
     int asked = 0;
     settings.stop_requested = [&asked] { return ++asked == 4; };
+    settings.pages_per_claim = 1;
     RecordingTarget target;
     const ExportReport report = run(target, everything(*frame));
     EXPECT_TRUE(report.stopped);
