@@ -69,18 +69,22 @@ void PageRowDecoder::each_row(PageAddress address, std::vector<ColumnDescriptor>
 
 PageRowDecoderFactory data_page_stream_decoder(RecordPageStream decode) {
     return [decode = std::move(decode)](OpenedDatabase& database, SystemCatalog& catalog, bool) {
-        return PageRowDecoder::streaming([decode, &database, &catalog](
+        // The bytes of the page decoded last, read into again for the next page.
+        auto spare = std::make_shared<PageBuffer>();
+        return PageRowDecoder::streaming([decode, &database, &catalog, spare](
                                              PageAddress address, std::vector<ColumnDescriptor>& descriptors,
                                              const PageRowVisitor& visit) {
             if (!decode) return;
-            auto page = read_data_page(database, address);
+            auto page = read_data_page(database, address, std::move(*spare));
+            if (!page) return;
             // Only the table's own data pages give its rows, whichever route listed them.
-            if (!page || page->header().page_type != kPageTypeData) return;
-            if (!catalog.current_pages.owns(page->header())) return;
-            const bool layout_form =
-                !database.state().sql2000_layout.load() && !catalog.current_rowset_columns.empty();
-            decode(*page, descriptors, layout_form, visit);
-            if (database.options().show_advanced_deleted) page->release_scan_candidates();
+            if (page->header().page_type == kPageTypeData && catalog.current_pages.owns(page->header())) {
+                const bool layout_form =
+                    !database.state().sql2000_layout.load() && !catalog.current_rowset_columns.empty();
+                decode(*page, descriptors, layout_form, visit);
+                if (database.options().show_advanced_deleted) page->release_scan_candidates();
+            }
+            *spare = page->take_buffer();
         });
     };
 }

@@ -77,7 +77,8 @@ using PageRowVisitor = std::function<bool(const DecodedRow& row)>;
 //
 // Made from a function that returns the page's rows as one list, or (streaming) from one that hands
 // them to a visitor as it decodes them, so the batch loader copies no row and stops decoding where a
-// batch fills up.
+// batch fills up. A decoder (and its copies, which share its readers and page buffer) serves one thread
+// at a time; threads that decode side by side each make their own.
 class PageRowDecoder {
 public:
     using RowLists = std::function<std::vector<DecodedRow>(PageAddress address,

@@ -36,7 +36,6 @@ bool is_compact_start(ByteSpan buffer, std::int64_t pos) {
 // Drops what the scan does not need to keep of a candidate record.
 void trim_candidate(CRecord& record) {
     record.values.clear();
-    record.variable_end_offsets.clear();
     record.null_bitmap = {};
 }
 

@@ -125,7 +125,6 @@ void parse_compact_record(CPrimaryRecord& record, ByteSpan bytes, const CPage& /
         record.invalid = true;
         record.column_codes.clear();
         record.values.clear();
-        record.variable_end_offsets.clear();
         record.fixed_part = {};
         record.whole = {};
         record.length = 0;

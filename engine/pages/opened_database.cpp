@@ -274,24 +274,27 @@ void OpenedDatabase::find_secondary_files(std::vector<DatabaseFileRow>& file_lis
     }
 }
 
-std::optional<PageBuffer> OpenedDatabase::read_at(const DataFile& file, std::uint16_t file_id,
-                                                  std::uint64_t page_index) {
-    if (!file.reader) return std::nullopt;
+bool OpenedDatabase::read_at(const DataFile& file, std::uint16_t file_id, std::uint64_t page_index,
+                             PageBuffer& buffer) {
+    if (!file.reader) return false;
     const std::uint64_t pos = page_index * kPageSize + file.leading_offset;
-    if (pos > file.length) return std::nullopt;
-    PageBuffer buffer(kPageBufferSize, std::byte{0});
-    if (!file.reader->read_at(pos, std::span<std::byte>(buffer.data(), kPageSize))) {
+    if (pos > file.length) return false;
+    buffer.resize(kPageBufferSize);
+    const std::optional<std::size_t> got = file.reader->read_at(pos, std::span<std::byte>(buffer.data(), kPageSize));
+    // Bytes past the end of the file read as zeros, as does a page the system could not read.
+    if (got) std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(*got, kPageSize)), buffer.end(), std::byte{0});
+    if (!got) {
         std::fill(buffer.begin(), buffer.end(), std::byte{0});
         const std::lock_guard lock(read_error_mutex_);
         if (reported_read_errors_.emplace(file_id, page_index).second)
             context_.events.status_text(fmt::format("Read error in {} at page {}; the page is read as zeros.",
                                                     file.path, page_index));
     }
-    return buffer;
+    return true;
 }
 
-std::optional<PageBuffer> OpenedDatabase::read_raw_page(PageAddress address) {
-    if (address.page_id <= 0) return std::nullopt;
+const DataFile* OpenedDatabase::file_of(PageAddress address) const {
+    if (address.page_id <= 0) return nullptr;
     const DataFile* file = nullptr;
     if (address.file_id == kPrimaryFileId) {
         file = &primary_;
@@ -299,10 +302,19 @@ std::optional<PageBuffer> OpenedDatabase::read_raw_page(PageAddress address) {
         auto it = secondary_.find(address.file_id);
         if (it != secondary_.end() && !it->second.file.path.empty()) file = &it->second.file;
     }
-    if (file == nullptr) return std::nullopt;
-    const auto page = static_cast<std::uint64_t>(address.page_id);
-    if (page >= file->page_count) return std::nullopt;
-    return read_at(*file, address.file_id, page);
+    if (file == nullptr || static_cast<std::uint64_t>(address.page_id) >= file->page_count) return nullptr;
+    return file;
+}
+
+bool OpenedDatabase::read_raw_page(PageAddress address, PageBuffer& buffer) {
+    const DataFile* file = file_of(address);
+    return file != nullptr && read_at(*file, address.file_id, static_cast<std::uint64_t>(address.page_id), buffer);
+}
+
+std::optional<PageBuffer> OpenedDatabase::read_raw_page(PageAddress address) {
+    PageBuffer buffer;
+    if (!read_raw_page(address, buffer)) return std::nullopt;
+    return buffer;
 }
 
 std::optional<CPage_Header> OpenedDatabase::read_page_header(PageAddress address) {
@@ -313,7 +325,9 @@ std::optional<CPage_Header> OpenedDatabase::read_page_header(PageAddress address
 
 std::optional<PageBuffer> OpenedDatabase::read_primary_physical(std::uint64_t index) {
     if (index >= primary_.page_count) return std::nullopt;
-    return read_at(primary_, kPrimaryFileId, index);
+    PageBuffer buffer;
+    if (!read_at(primary_, kPrimaryFileId, index, buffer)) return std::nullopt;
+    return buffer;
 }
 
 }  // namespace quenlow

@@ -96,6 +96,9 @@ public:
 
     // Page reads; nothing when the address is refused.
     std::optional<PageBuffer> read_raw_page(PageAddress address);
+    // The same into a buffer of the caller's (its memory is used again, so a loop over many pages does
+    // not allocate one per page); false when the address is refused.
+    bool read_raw_page(PageAddress address, PageBuffer& buffer);
     std::optional<CPage_Header> read_page_header(PageAddress address);
     // Reads the page at a physical position of the primary file without the address rules (the boot
     // page is read this way); nothing only when the position lies outside the file.
@@ -118,7 +121,8 @@ private:
     // Pages that could not be read are reported and listed in read_errors.
     std::uint16_t map_secondary(const DataFile& file, std::uint16_t listed_file_id, PageMap& system,
                                 PageMap& data, std::vector<std::uint64_t>& read_errors);
-    std::optional<PageBuffer> read_at(const DataFile& file, std::uint16_t file_id, std::uint64_t page_index);
+    bool read_at(const DataFile& file, std::uint16_t file_id, std::uint64_t page_index, PageBuffer& buffer);
+    const DataFile* file_of(PageAddress address) const;
     void add_secondary(SecondaryFileInfo info, const PageMap& system, const PageMap& data,
                        const std::vector<std::uint64_t>& read_errors);
 

@@ -85,9 +85,6 @@ class RecordBodyParser {
             return at + 2 <= m_ ? u16_at(p_, at) : 0;
         };
         q += 2 * count;
-        record_.variable_end_offsets.reserve(static_cast<std::size_t>(count));
-        for (std::int64_t i = 0; i < count; ++i)
-            record_.variable_end_offsets.push_back(raw_end_at(i) & ~R::kComplexBit);
 
         std::int64_t start = q;
         record_.values.reserve(static_cast<std::size_t>(count));

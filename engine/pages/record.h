@@ -121,9 +121,6 @@ struct ValueItem {
     // The value's bytes; empty when the value was refused or is empty.
     ByteSpan data;
     std::int32_t length = 0;
-    // Filled by the row decoder.
-    std::string text;
-    std::uint8_t flag = 0;
     // The end offset had bit 15 set: the value is stored elsewhere or is a sparse vector.
     bool complex = false;
 
@@ -161,8 +158,6 @@ class CRecord {
     CRecord(const CPage* page, std::uint16_t max_length) : page(page), max_length(max_length) {}
     virtual ~CRecord() = default;
 
-    // Variable value end offsets, bit 15 cleared.
-    std::vector<std::uint16_t> variable_end_offsets;
     std::int32_t type = 0;
     bool has_null_bitmap = false;
     bool compressed = false;

@@ -131,10 +131,9 @@ std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::build_slot_record(std::uint16
     return record;
 }
 
-std::unique_ptr<CDataPage> read_data_page(OpenedDatabase& database, PageAddress address) {
-    auto raw = database.read_raw_page(address);
-    if (!raw) return nullptr;
-    return std::make_unique<CDataPage>(std::move(*raw), database);
+std::unique_ptr<CDataPage> read_data_page(OpenedDatabase& database, PageAddress address, PageBuffer spare) {
+    if (!database.read_raw_page(address, spare)) return nullptr;
+    return std::make_unique<CDataPage>(std::move(spare), database);
 }
 
 }  // namespace quenlow

@@ -56,6 +56,10 @@ class CPage {
     // Records of a page whose own page id is negative or whose type is above 17 are refused.
     bool accepts_records() const;
 
+    // The page's bytes, for the next page read to use again; the page holds nothing afterwards and is
+    // only to be destroyed (its records view these bytes).
+    PageBuffer take_buffer() { return std::move(buffer_); }
+
   protected:
     // Takes the buffer, brought to 8193 bytes (bytes missing are zero). With decode_header the header
     // is decoded, which repairs the torn bits of the buffer in place.
@@ -128,7 +132,9 @@ class CDataPage final : public PrimaryRecordPage {
     CDataPage(PageBuffer buffer, OpenedDatabase& database) : PrimaryRecordPage(std::move(buffer), database) {}
 };
 
-// Reads and builds the data page at address; nothing when the address is refused.
-std::unique_ptr<CDataPage> read_data_page(OpenedDatabase& database, PageAddress address);
+// Reads and builds the data page at address; nothing when the address is refused. With a spare buffer
+// (one a page gave back through take_buffer), the page is read into its memory.
+std::unique_ptr<CDataPage> read_data_page(OpenedDatabase& database, PageAddress address,
+                                          PageBuffer spare = {});
 
 }  // namespace quenlow
