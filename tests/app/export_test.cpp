@@ -75,12 +75,38 @@ TEST(ExportCsv, FieldsKeepNullAndEmptyApart) {
         {"caf\xC3\xA9", "caf\xC3\xA9"},
         {"bad\xFF", "bad\xEF\xBF\xBD"},
         {"q\"\xFF", "\"q\"\"\xEF\xBF\xBD\""},
+        // Fields of eight bytes and more are checked eight bytes at a time: every special byte is found
+        // wherever it falls, in the first eight, in a later eight, or in the rest.
+        {"abcdefghijklmnopq", "abcdefghijklmnopq"},
+        {"abc,defgh", "\"abc,defgh\""},
+        {"abcdefgh\"", "\"abcdefgh\"\"\""},
+        {"abcdefghijklmno\r", "\"abcdefghijklmno\r\""},
+        {"abcdefghijklmnop\n", "\"abcdefghijklmnop\n\""},
+        {"abcdefghijkl\xC3\xA9mnop", "abcdefghijkl\xC3\xA9mnop"},
+        {"abcdefgh\xFFijklmnop", "abcdefgh\xEF\xBF\xBDijklmnop"},
     };
     for (const Case& c : cases) {
         std::string out;
         append_csv_field(out, c.cell);
         EXPECT_EQ(out, c.field) << (c.cell ? *c.cell : "NULL");
     }
+}
+
+TEST(ExportCsv, RowsOfDecodedValuesWriteNumberColumnsAsTheyAre) {
+    DecodedRow row(4);
+    row[0].value_text = "12";
+    row[1].value_text = "a,b";
+    row[2].value_null = true;
+    row[3].value_text = "";
+    const std::vector<std::size_t> columns = {0, 1, 2, 3, 9};  // 9: a column the row does not reach
+    const std::vector<std::uint8_t> plain = {1, 0, 1, 1, 1};
+    std::string out;
+    append_csv_row(row, columns, out, plain);
+    // NULL stays an empty field and the empty text "" also in a column marked plain.
+    EXPECT_EQ(out, "12,\"a,b\",,\"\",\r\n");
+    EXPECT_TRUE(csv_plain_type(kTypeDatetime2));
+    EXPECT_FALSE(csv_plain_type(kTypeNvarchar));
+    EXPECT_FALSE(csv_plain_type(kTypeSqlVariant));
 }
 
 TEST(ExportCsv, FileNamesAreSafeAndUnique) {
