@@ -93,7 +93,9 @@ PageRowDecoderFactory table_page_decoder(ValueStyle style) {
             else
                 decode_table_page_offsets(page, descriptors, context, visit);
         };
-        return data_page_stream_decoder(std::move(decode))(database, catalog, rows_loading);
+        PageRowDecoder decoder = data_page_stream_decoder(std::move(decode))(database, catalog, rows_loading);
+        decoder.set_origin([readers] { return readers->context->row_origin; });
+        return decoder;
     };
 }
 

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -122,12 +123,16 @@ private:
     struct PageRun;
     void decode_pages(PageRun& run, const PageRowDecoder& decode, std::vector<ColumnDescriptor> schema);
     bool write_page_rows(PageRows& page, TableReport& table);
+    bool write_other_rows(PageRows& page, TableReport& table);
+    bool flush_other_rows(TableReport& table);
 
     MainFrame& frame_;
     ExportTarget& target_;
     const ExportSettings& settings_;
     ExportReport report_;
     CellRows block_;
+    // Rows that are not live rows, one block per origin other than live (deleted, found by body scan).
+    std::array<CellRows, 2> other_blocks_;
     std::optional<LegacyKeys> legacy_keys_;  // SQL Server 2000 files
 };
 
@@ -224,6 +229,10 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     block_.width = columns.size();
     block_.rows = 0;
     block_.cells.resize(block_.width * std::max<std::size_t>(1, settings_.batch_rows));
+    for (CellRows& other : other_blocks_) {
+        other.width = columns.size();
+        other.rows = 0;
+    }
     const PageRowDecoder decode =
         settings_.decoder ? settings_.decoder(catalog.database(), catalog, false) : PageRowDecoder{};
     bool failed = false;
@@ -236,10 +245,14 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     if (failed) return false;
     if (block_.rows > 0 && !target_.write_rows(block_)) return fail();
     block_.rows = 0;
+    if (!flush_other_rows(table)) return fail();
     table.complete = !report_.stopped;
     if (!target_.end_table(table.complete)) return fail();
     frame_.add_log_line(
         fmt::format("{}: {} rows exported to {}", qualified, table.rows_exported, table.destination));
+    for (const TableReport::OtherRows& other : table.other_rows)
+        frame_.add_log_line(fmt::format("{}: {} {} rows kept apart in {}", qualified, other.rows,
+                                        row_origin_label(other.origin), other.destination));
     return !report_.stopped;
 }
 
@@ -307,6 +320,7 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
             } else {
                 written = write_page_rows(*page, table);
             }
+            written = written && write_other_rows(*page, table);
             done += static_cast<std::int64_t>(page->pages);
             run.slots.release();
             front.progress_position(done);
@@ -343,6 +357,41 @@ bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
     return true;
 }
 
+// Moves a run's rows that are not live rows into the block of their origin, writing each block that
+// fills up; false when the target failed.
+bool Exporter::write_other_rows(PageRows& page, TableReport& table) {
+    const std::size_t width = block_.width;
+    const std::size_t batch = std::max<std::size_t>(1, settings_.batch_rows);
+    for (std::size_t r = 0; r < page.other_origins.size(); ++r) {
+        const RowOrigin origin = page.other_origins[r];
+        CellRows& block = other_blocks_[origin == RowOrigin::kDeleted ? 0 : 1];
+        if (block.cells.size() < (block.rows + 1) * width) block.cells.resize(batch * width);
+        Cell* from = page.other_cells.data() + r * width;
+        Cell* to = block.cells.data() + block.rows * width;
+        for (std::size_t i = 0; i < width; ++i) std::swap(from[i], to[i]);
+        auto counted = std::find_if(table.other_rows.begin(), table.other_rows.end(),
+                                    [&](const TableReport::OtherRows& o) { return o.origin == origin; });
+        if (counted == table.other_rows.end()) counted = table.other_rows.insert(counted, {origin, 0, {}});
+        ++counted->rows;
+        if (++block.rows < batch) continue;
+        if (!target_.write_other_rows(block, origin)) return false;
+        block.rows = 0;
+    }
+    return true;
+}
+
+// Writes what the blocks of rows that are not live rows still hold, and notes where they went.
+bool Exporter::flush_other_rows(TableReport& table) {
+    for (std::size_t k = 0; k < other_blocks_.size(); ++k) {
+        CellRows& block = other_blocks_[k];
+        const RowOrigin origin = k == 0 ? RowOrigin::kDeleted : RowOrigin::kBodyScan;
+        if (block.rows > 0 && !target_.write_other_rows(block, origin)) return false;
+        block.rows = 0;
+    }
+    for (TableReport::OtherRows& other : table.other_rows) other.destination = target_.other_destination(other.origin);
+    return true;
+}
+
 // A worker of write_pages: claims runs of pages in list order (the claim asks for a Stop first) and
 // decodes them into their slot until no page is left, a Stop came, or the writer cancelled.
 void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
@@ -353,22 +402,23 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
         while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
             PageRows& out = *claim->rows;
             for (std::size_t p = claim->page; p < claim->page + claim->count; ++p) {
-                const std::size_t before = out.rows;
-                if (decode && run.encoder) {
+                const std::size_t before = out.rows + out.other_origins.size();
+                if (decode) {
                     decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
                         if (row.empty()) return true;
-                        run.encoder(row, run.columns, out.bytes);
-                        ++out.rows;
-                        return true;
-                    });
-                } else if (decode) {
-                    decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
-                        if (!row.empty()) row_cells(row, run.columns, out.add_row(width));
+                        if (const RowOrigin origin = decode.origin(); origin != RowOrigin::kLive) {
+                            row_cells(row, run.columns, out.add_other_row(width, origin));
+                        } else if (run.encoder) {
+                            run.encoder(row, run.columns, out.bytes);
+                            ++out.rows;
+                        } else {
+                            row_cells(row, run.columns, out.add_row(width));
+                        }
                         return true;
                     });
                 }
                 ++out.pages;
-                if (out.rows > before) ++out.pages_with_rows;
+                if (out.rows + out.other_origins.size() > before) ++out.pages_with_rows;
             }
             run.slots.done(*claim);
         }
@@ -477,6 +527,11 @@ std::string report_json(const ExportReport& report) {
         e["pages_skipped"] = t.pages_skipped;
         e["complete"] = t.complete;
         if (!t.note.empty()) e["note"] = t.note;
+        if (!t.other_rows.empty()) {
+            auto& other = e["rows_not_live"] = nlohmann::ordered_json::array();
+            for (const TableReport::OtherRows& o : t.other_rows)
+                other.push_back({{"origin", row_origin_label(o.origin)}, {"rows", o.rows}, {"exported_to", o.destination}});
+        }
         tables.push_back(std::move(e));
     }
     auto& objects = j["objects"] = nlohmann::ordered_json::array();

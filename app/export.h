@@ -12,7 +12,9 @@
 //
 // A cell is the text of a stored column's value, or nothing for NULL. Columns that are not stored
 // (computed columns) are left out, as in the record list. Rows whose cells are all empty are exported
-// too (the record list hides them).
+// too (the record list hides them). Rows that are not live rows of the table (deleted rows, rows the
+// body scan found, when the scan settings show them) go to the target apart from the live ones, per
+// origin, and are counted apart in the report.
 //
 // The export is a worker body: it runs on the calling thread, which has set the running flag, and clears
 // the running flag and the stop flag when it ends. It ends at the Stop command (or when the settings'
@@ -126,6 +128,12 @@ public:
         (void)rows;
         return false;
     }
+    // Rows of the table begun last that are not live rows (deleted rows, rows the body scan found: the
+    // scan shows them when asked to), kept apart from the live ones in a place of their own per origin,
+    // where nobody takes them for rows of the table.
+    virtual bool write_other_rows(const CellRows& rows, RowOrigin origin) = 0;
+    // Where the rows of an origin of the table begun last went; empty when none came.
+    virtual std::string other_destination(RowOrigin origin) const = 0;
     // complete: every row was written (false after a Stop).
     virtual bool end_table(bool complete) = 0;
     // The definition text of an object (type "V ", "P ", "FN", "IF", "TF", "TR", "D ").
@@ -169,6 +177,13 @@ struct TableReport {
     std::int64_t pages_skipped = 0;
     bool complete = false;
     std::string note;  // why the table has no rows, when it has none for a reason
+    // Rows that are not live rows, kept apart: per origin (deleted, found by body scan) that gave any.
+    struct OtherRows {
+        RowOrigin origin = RowOrigin::kDeleted;
+        std::int64_t rows = 0;
+        std::string destination;
+    };
+    std::vector<OtherRows> other_rows;
 };
 
 struct ObjectReport {

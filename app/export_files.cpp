@@ -122,6 +122,17 @@ void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& colum
     out += "\r\n";
 }
 
+void append_csv_lines(std::string& out, const CellRows& rows) {
+    for (std::size_t r = 0; r < rows.row_count(); ++r) {
+        const auto row = rows.row(r);
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) out += ',';
+            append_csv_field(out, row[i]);
+        }
+        out += "\r\n";
+    }
+}
+
 bool csv_plain_type(std::int32_t type_code) {
     switch (type_code) {
         case kTypeBigint:
@@ -230,6 +241,8 @@ public:
         if (!ensure_folder()) return false;
         const std::vector<ExportColumn>& columns = table.columns;
         destination_ = safe_file_name(table.name.schema, table.name.name, ".csv", taken_);
+        table_name_ = table.name;
+        for (OtherFile& other : others_) other.name.clear();
         plain_.clear();
         for (const ExportColumn& column : columns) plain_.push_back(csv_plain_type(column.type_code) ? 1 : 0);
         if (!file_.open((fs::path(folder_) / destination_).string())) return failed(file_);
@@ -239,19 +252,13 @@ public:
             append_csv_text(line_, columns[i].name);
         }
         line_ += "\r\n";
+        titles_ = line_;
         return file_.write(line_) || failed(file_);
     }
 
     bool write_rows(const CellRows& rows) override {
         line_.clear();
-        for (std::size_t r = 0; r < rows.row_count(); ++r) {
-            const auto row = rows.row(r);
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                if (i > 0) line_ += ',';
-                append_csv_field(line_, row[i]);
-            }
-            line_ += "\r\n";
-        }
+        append_csv_lines(line_, rows);
         return file_.write(line_) || failed(file_);
     }
 
@@ -264,7 +271,29 @@ public:
         return file_.write(bytes) || failed(file_);
     }
 
-    bool end_table(bool) override { return file_.commit() || failed(file_); }
+    // Each origin gets a file of its own beside the table's, "<schema>.<table>.deleted.csv" or
+    // "<schema>.<table>.body-scan.csv", with the same titles.
+    bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
+        OtherFile& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        if (!other.file.is_open()) {
+            other.name = safe_file_name(table_name_.schema, table_name_.name,
+                                        origin == RowOrigin::kDeleted ? ".deleted.csv" : ".body-scan.csv", taken_);
+            if (!other.file.open((fs::path(folder_) / other.name).string())) return failed(other.file);
+            if (!other.file.write(titles_)) return failed(other.file);
+        }
+        line_.clear();
+        append_csv_lines(line_, rows);
+        return other.file.write(line_) || failed(other.file);
+    }
+    std::string other_destination(RowOrigin origin) const override {
+        return others_[origin == RowOrigin::kDeleted ? 0 : 1].name;
+    }
+
+    bool end_table(bool) override {
+        for (OtherFile& other : others_)
+            if (other.file.is_open() && !other.file.commit()) return failed(other.file);
+        return file_.commit() || failed(file_);
+    }
 
     bool definition(const std::string& schema, const std::string& name, const std::string& type,
                     const std::string& text) override {
@@ -323,6 +352,13 @@ private:
     ExportFileWriter definitions_;
     std::string line_;
     std::vector<std::uint8_t> plain_;  // per column of the table begun last: csv_plain_type
+    ExportTableName table_name_;
+    std::string titles_;
+    struct OtherFile {
+        ExportFileWriter file;
+        std::string name;
+    };
+    std::array<OtherFile, 2> others_;  // deleted rows, rows found by the body scan
     std::string error_;
 };
 
@@ -355,6 +391,9 @@ std::string export_summary(const ExportReport& report, const std::string& report
                                                 : fmt::format("{} rows", t.rows_exported);
         out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows,
                            t.pages_with_rows, t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
+        for (const TableReport::OtherRows& o : t.other_rows)
+            out += fmt::format("{}.{}\t{} {} rows, kept apart\t{}\n", t.schema, t.name, o.rows,
+                               row_origin_label(o.origin), o.destination);
     }
     std::size_t found = 0;
     for (const ObjectReport& o : report.objects) found += o.definition_found ? 1 : 0;

@@ -57,6 +57,8 @@ void append_csv_field(std::string& out, const Cell& cell);
 // comma, a quote, a line break or a byte above 0x7F (csv_plain_type).
 void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& columns, std::string& out,
                     std::span<const std::uint8_t> plain = {});
+// Appends one CSV line per row of cells.
+void append_csv_lines(std::string& out, const CellRows& rows);
 // Types whose export text is digits, signs, points, blanks, colons, dashes, "E", "0x" and hex digits.
 bool csv_plain_type(std::int32_t type_code);
 
@@ -64,7 +66,8 @@ std::unique_ptr<ExportTarget> make_csv_target(const std::string& folder);
 std::unique_ptr<ExportTarget> make_sqlite_target(const std::string& path);
 std::unique_ptr<ExportTarget> make_target(ExportKind kind, const std::string& path);
 
-// One line per table (rows, pages, where they went, INCOMPLETE), the definitions found, the report file.
+// One line per table (rows, pages, where they went, INCOMPLETE) and one per origin of the rows kept apart
+// from its live rows, the definitions found, the report file.
 std::string export_summary(const ExportReport& report, const std::string& report_file);
 
 }  // namespace quenlow

@@ -10,6 +10,13 @@ Cell* PageRows::add_row(std::size_t width) {
     return cells.data() + rows++ * width;
 }
 
+Cell* PageRows::add_other_row(std::size_t width, RowOrigin origin) {
+    const std::size_t row = other_origins.size();
+    if (other_cells.size() < (row + 1) * width) other_cells.resize((row + 1) * width);
+    other_origins.push_back(origin);
+    return other_cells.data() + row * width;
+}
+
 PageSlots::PageSlots(std::size_t slots, std::size_t page_count, std::size_t pages_per_claim)
     : slots_(std::max<std::size_t>(1, slots)),
       states_(slots_.size(), State::kFree),
@@ -37,6 +44,7 @@ std::optional<PageSlots::Claim> PageSlots::claim(const std::function<bool()>& st
     rows.bytes.clear();
     rows.pages = 0;
     rows.pages_with_rows = 0;
+    rows.other_origins.clear();
     const std::size_t first = index * pages_per_claim_;
     return Claim{first, std::min(pages_per_claim_, page_count_ - first), index, &rows};
 }

@@ -38,9 +38,13 @@ struct PageRows {
     std::size_t rows = 0;
     std::size_t pages = 0;
     std::size_t pages_with_rows = 0;
+    // Rows that are not live rows, as cells, with the origin of each.
+    std::vector<Cell> other_cells;
+    std::vector<RowOrigin> other_origins;
 
     // Room for one more row of `width` cells; the first of them.
     Cell* add_row(std::size_t width);
+    Cell* add_other_row(std::size_t width, RowOrigin origin);
 };
 
 class PageSlots {

@@ -5,7 +5,14 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <set>
+#include <span>
+#include <utility>
 
 #include "app/export_file_writer.h"
 #include "app/export_files.h"
@@ -131,6 +138,7 @@ public:
         for (const ExportColumn& c : columns_)
             if (c.type_code != kTypeTimestamp) inserted.push_back(c.name);
         insert_head_ = fmt::format("INSERT INTO {} ({}) VALUES\n", qualified_, column_list(inserted));
+        comment_head_ = fmt::format("INSERT INTO {} ({}) VALUES ", qualified_, column_list(inserted));
         rows_in_statement_ = rows_in_batch_ = 0;
         identity_on_ = false;
         for (const ExportForeignKey& key : table.foreign_keys) foreign_keys_ += sql_add_foreign_key(table.name, key);
@@ -145,20 +153,42 @@ public:
                 identity_on_ = true;
             }
             text_ += rows_in_statement_ == 0 ? insert_head_ : std::string(",\n");
-            text_ += '(';
-            const auto row = rows.row(r);
-            bool first = true;
-            for (std::size_t i = 0; i < row.size() && i < columns_.size(); ++i) {
-                if (columns_[i].type_code == kTypeTimestamp) continue;
-                if (!first) text_ += ", ";
-                first = false;
-                append_sql_literal(text_, columns_[i].type_code, row[i]);
-            }
-            text_ += ')';
+            append_values(text_, rows.row(r));
             ++rows_in_batch_;
             if (++rows_in_statement_ == kRowsPerInsert) end_statement();
         }
         return flush();
+    }
+
+    // Rows that are not live rows are kept in a temporary file per origin while the table's rows pass,
+    // one commented INSERT a line, and follow the table's rows in a commented section of their own, so
+    // that running the script never inserts them.
+    bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
+        OtherRows& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        if (!other.file) {
+            other.file.reset(std::tmpfile());
+            if (!other.file) {
+                error_ = fmt::format("{}: the {} rows cannot be kept aside: {}", path_, row_origin_label(origin),
+                                     std::strerror(errno));
+                return false;
+            }
+        }
+        std::string lines;
+        for (std::size_t r = 0; r < rows.row_count(); ++r) {
+            lines += "-- " + comment_head_;
+            append_values(lines, rows.row(r));
+            lines += ";\n";
+        }
+        other.rows += rows.row_count();
+        if (std::fwrite(lines.data(), 1, lines.size(), other.file.get()) == lines.size()) return true;
+        error_ = fmt::format("{}: the {} rows cannot be kept aside: {}", path_, row_origin_label(origin),
+                             std::strerror(errno));
+        return false;
+    }
+    std::string other_destination(RowOrigin origin) const override {
+        const OtherRows& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        if (other.rows == 0) return {};
+        return fmt::format("{}, commented section \"{} rows of {}\"", path_, row_origin_label(origin), qualified_);
     }
 
     bool end_table(bool complete) override {
@@ -168,7 +198,10 @@ public:
         if (identity_on_) text_ += fmt::format("SET IDENTITY_INSERT {} OFF;\nGO\n", qualified_);
         if (!complete) text_ += "-- The export stopped here: the rows of this table above are not all of them.\n";
         text_ += '\n';
-        return flush();
+        if (!flush()) return false;
+        for (std::size_t k = 0; k < others_.size(); ++k)
+            if (!copy_other_rows(others_[k], k == 0 ? RowOrigin::kDeleted : RowOrigin::kBodyScan)) return false;
+        return true;
     }
 
     bool definition(const std::string& schema, const std::string& name, const std::string& type,
@@ -241,6 +274,54 @@ private:
         text_ += fmt::format("IF SCHEMA_ID({}) IS NULL EXEC({});\nGO\n", name, literal);
     }
 
+    // "(v1, v2, ...)": the literals of a row's cells, rowversion columns left out.
+    void append_values(std::string& out, std::span<const Cell> row) const {
+        out += '(';
+        bool first = true;
+        for (std::size_t i = 0; i < row.size() && i < columns_.size(); ++i) {
+            if (columns_[i].type_code == kTypeTimestamp) continue;
+            if (!first) out += ", ";
+            first = false;
+            append_sql_literal(out, columns_[i].type_code, row[i]);
+        }
+        out += ')';
+    }
+
+    struct CloseFile {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    struct OtherRows {
+        std::unique_ptr<std::FILE, CloseFile> file;
+        std::size_t rows = 0;
+    };
+
+    // The section of one origin's rows, after the table's rows; the temporary file is closed.
+    bool copy_other_rows(OtherRows& other, RowOrigin origin) {
+        if (!other.file) return true;
+        const std::unique_ptr<std::FILE, CloseFile> file = std::move(other.file);
+        const std::size_t rows = std::exchange(other.rows, 0);
+        text_ = origin == RowOrigin::kDeleted
+                    ? fmt::format("-- Deleted rows of {}, {} of them: ghost records the server had not cleaned away "
+                                  "yet, not live rows of the table.\n",
+                                  qualified_, rows)
+                    : fmt::format("-- Rows of {} found by the body scan, {} of them: records between the page's "
+                                  "records that no slot names, not live rows of the table.\n",
+                                  qualified_, rows);
+        text_ += "-- Remove the comment mark of a line to insert its row";
+        text_ += identity_ ? fmt::format(" (between SET IDENTITY_INSERT {} ON and OFF).\n", qualified_) : ".\n";
+        if (!flush()) return false;
+        std::rewind(file.get());
+        std::array<char, 1 << 16> buffer;
+        while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get()))
+            if (!file_.write(std::string_view(buffer.data(), n))) return failed();
+        if (std::ferror(file.get()) != 0) {
+            error_ = fmt::format("{}: the {} rows kept aside cannot be read back", path_, row_origin_label(origin));
+            return false;
+        }
+        text_ = "\n";
+        return flush();
+    }
+
     void end_statement() {
         if (rows_in_statement_ == 0) return;
         text_ += ";\n";
@@ -275,6 +356,8 @@ private:
     std::string qualified_;
     std::string destination_;
     std::string insert_head_;
+    std::string comment_head_;  // the same on one line, for the commented rows
+    std::array<OtherRows, 2> others_;  // deleted rows, rows found by the body scan
     std::string foreign_keys_;
     std::string text_;
     std::size_t rows_in_statement_ = 0;

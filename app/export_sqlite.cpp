@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -117,6 +118,9 @@ public:
         }
         create += ")";
         insert += ")";
+        column_list_ = create.substr(create.find('('));
+        insert_values_ = insert.substr(insert.find(" VALUES"));
+        for (OtherTable& other : others_) other.name.clear();
         if (!exec(create) || !exec("BEGIN")) return false;
         return prepare(insert, insert_) && prepare_multi_row_insert(columns.size());
     }
@@ -154,10 +158,39 @@ public:
         return true;
     }
 
+    // Each origin gets a table of its own with the table's columns, "<table> (deleted rows)" or
+    // "<table> (found by body scan)", filled in the table's transaction.
+    bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
+        OtherTable& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        const std::size_t width = kinds_.size();
+        if (rows.width != width) {
+            error_ = fmt::format("{}: {} cells in a row of a table of {} columns", part_, rows.width, width);
+            return false;
+        }
+        if (other.insert == nullptr) {
+            other.name = unique_name(fmt::format("{} ({} rows)", destination_,
+                                                 origin == RowOrigin::kDeleted ? "deleted" : "body scan"),
+                                     taken_);
+            const std::string table = quoted_identifier(other.name);
+            if (!exec("CREATE TABLE " + table + " " + column_list_) ||
+                !prepare("INSERT INTO " + table + insert_values_, other.insert))
+                return false;
+        }
+        if (cell_bytes_.size() < width) cell_bytes_.resize(width);
+        for (std::size_t r = 0; r < rows.row_count(); ++r) {
+            const auto row = rows.row(r);
+            for (std::size_t i = 0; i < width; ++i)
+                if (!bind(other.insert, static_cast<int>(i) + 1, kinds_[i], row[i], cell_bytes_[i])) return false;
+            if (!step(other.insert)) return false;
+        }
+        return true;
+    }
+    std::string other_destination(RowOrigin origin) const override {
+        return others_[origin == RowOrigin::kDeleted ? 0 : 1].name;
+    }
+
     bool end_table(bool) override {
-        sqlite3_finalize(insert_);
-        sqlite3_finalize(multi_insert_);
-        insert_ = multi_insert_ = nullptr;
+        finalize_statements();
         return exec("COMMIT");
     }
 
@@ -223,11 +256,20 @@ private:
                exec("CREATE TABLE definitions (schema TEXT, name TEXT, type TEXT, text TEXT)");
     }
 
-    bool close() {
+    void finalize_statements() {
         sqlite3_finalize(insert_);
         sqlite3_finalize(multi_insert_);
+        insert_ = multi_insert_ = nullptr;
+        for (OtherTable& other : others_) {
+            sqlite3_finalize(other.insert);
+            other.insert = nullptr;
+        }
+    }
+
+    bool close() {
+        finalize_statements();
         sqlite3_finalize(definition_);
-        insert_ = multi_insert_ = definition_ = nullptr;
+        definition_ = nullptr;
         if (db_ == nullptr) return true;
         const int rc = sqlite3_close(db_);
         if (rc != SQLITE_OK) {
@@ -343,6 +385,13 @@ private:
     std::set<std::string> taken_ = {"definitions"};
     std::vector<CellKind> kinds_;
     std::string destination_;
+    std::string column_list_;    // "(...)" of the table's CREATE TABLE
+    std::string insert_values_;  // " VALUES (?, ...)" of its INSERT
+    struct OtherTable {
+        std::string name;
+        sqlite3_stmt* insert = nullptr;
+    };
+    std::array<OtherTable, 2> others_;  // deleted rows, rows found by the body scan
     std::string valid_;
     std::vector<std::string> cell_bytes_;
     std::string error_;

@@ -52,6 +52,7 @@
 #include "engine/catalog/system_catalog.h"
 #include "engine/pages/opened_database.h"
 #include "engine/pages/record_page.h"
+#include "engine/values/row_decoder.h"
 
 namespace quenlow {
 
@@ -93,6 +94,9 @@ public:
     static PageRowDecoder streaming(RowStream stream);
 
     explicit operator bool() const { return lists_ || stream_; }
+    // Where the row handed to the visitor last came from; live when the decoder does not tell.
+    RowOrigin origin() const { return origin_ ? origin_() : RowOrigin::kLive; }
+    void set_origin(std::function<RowOrigin()> origin) { origin_ = std::move(origin); }
     // The page's rows as one list.
     std::vector<DecodedRow> operator()(PageAddress address, std::vector<ColumnDescriptor>& descriptors) const;
     // The page's rows one at a time, until visit answers false.
@@ -102,6 +106,7 @@ public:
 private:
     RowLists lists_;
     RowStream stream_;
+    std::function<RowOrigin()> origin_;
 };
 
 // Makes the page decoder of one load, for the database and the catalog of the table being shown.

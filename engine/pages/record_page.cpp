@@ -61,6 +61,7 @@ PrimaryRecordPage::PrimaryRecordPage(PageBuffer buffer) : RecordPage(std::move(b
 PrimaryRecordPage::PrimaryRecordPage(PageBuffer buffer, OpenedDatabase& database)
     : RecordPage(std::move(buffer), &database, true) {
     slot_array_ = read_slot_array(page_bytes(), header_);
+    listed_slots_ = slot_array_ ? slot_array_->size() : 0;
     read_compression_info(page_bytes(), *this, compression_);
     if (slot_array_ && show_deleted() && show_advanced_deleted()) run_body_scan();
     build_record_list();
@@ -69,6 +70,7 @@ PrimaryRecordPage::PrimaryRecordPage(PageBuffer buffer, OpenedDatabase& database
 PrimaryRecordPage::PrimaryRecordPage(PageBuffer buffer, OpenedDatabase& database, SingleSlot slot)
     : RecordPage(std::move(buffer), &database, true) {
     slot_array_ = read_slot_array(page_bytes(), header_);
+    listed_slots_ = slot_array_ ? slot_array_->size() : 0;
     read_compression_info(page_bytes(), *this, compression_);
     build_single_slot(slot);
 }

@@ -83,6 +83,9 @@ class RecordPage : public CPage {
     // Record offsets of the slot array (after the body scan, the rebuilt one); nothing when the page
     // has no slot array.
     const std::optional<std::vector<std::uint16_t>>& slot_array() const { return slot_array_; }
+    // How many entries the page's own slot array has; the records after them are those the body scan
+    // found between the records (no slot names them).
+    std::size_t listed_slots() const { return listed_slots_; }
 
   protected:
     using CPage::CPage;
@@ -90,6 +93,7 @@ class RecordPage : public CPage {
     RecordList records_;
     RecordList candidates_;
     std::optional<std::vector<std::uint16_t>> slot_array_;
+    std::size_t listed_slots_ = 0;
 };
 
 // Which slot a single-slot page reads, and how many forwarding stubs led there.

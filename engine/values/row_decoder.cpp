@@ -145,7 +145,11 @@ private:
             const CPrimaryRecord* record = page_.primary_record(static_cast<std::size_t>(i));
             if ((this->*skip)(record)) continue;
             slot_ = i;
-            if (decode(*record) && !emit(std::as_const(descriptors_))) break;
+            if (!decode(*record)) continue;
+            ctx_.row_origin = static_cast<std::size_t>(i) >= page_.listed_slots() ? RowOrigin::kBodyScan
+                              : record->type >= kRecordGhostIndex                 ? RowOrigin::kDeleted
+                                                                                  : RowOrigin::kLive;
+            if (!emit(std::as_const(descriptors_))) break;
         }
     }
 
@@ -713,6 +717,18 @@ void PageDecoder::set_null(ColumnDescriptor& d) const {
 }
 
 }  // namespace
+
+const char* row_origin_label(RowOrigin origin) {
+    switch (origin) {
+        case RowOrigin::kLive:
+            return "live";
+        case RowOrigin::kDeleted:
+            return "deleted";
+        case RowOrigin::kBodyScan:
+            return "found by body scan";
+    }
+    return "live";
+}
 
 DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,
                                   XmlConverter& xml, bool rows_loading, ValueStyle style) {

@@ -51,6 +51,16 @@ using DecodedRow = std::vector<ColumnDescriptor>;
 inline constexpr const char* kBigBinaryPlaceholder = "<BIG BINARY DATA>";
 inline constexpr const char* kBinaryPlaceholder = "<BINARY DATA>";
 
+// Where a decoded row came from.
+enum class RowOrigin : std::uint8_t {
+    kLive,      // a record a slot of the page names, not a ghost
+    kDeleted,   // a ghost record a slot names: a deleted row the server had not cleaned away yet
+    kBodyScan,  // a record the body scan found between the records, which no slot names
+};
+
+// The label of an origin in exports and listings: "live", "deleted", "found by body scan".
+const char* row_origin_label(RowOrigin origin);
+
 struct DecodeContext {
     // Its style (format.style) chooses display or export texts for every value the decoders write.
     FormatContext format;
@@ -61,6 +71,8 @@ struct DecodeContext {
     bool rows_loading = false;
     bool show_deleted = false;
     bool sql2000_layout = false;
+    // The origin of the row the table decoders handed over last.
+    RowOrigin row_origin = RowOrigin::kLive;
 };
 
 // A context for the pages of `database`: its state, its read options (deleted records, the code page

@@ -181,6 +181,11 @@ public:
             rows.emplace_back(block.row(r).begin(), block.row(r).end());
         return fail_at_rows_call < 0 || --fail_at_rows_call >= 0;
     }
+    bool write_other_rows(const CellRows& block, RowOrigin origin) override {
+        calls.push_back(fmt::format("{} rows {}", row_origin_label(origin), block.row_count()));
+        return true;
+    }
+    std::string other_destination(RowOrigin origin) const override { return row_origin_label(origin); }
     bool end_table(bool complete) override {
         calls.push_back(complete ? "end" : "end incomplete");
         return true;
