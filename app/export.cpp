@@ -251,7 +251,7 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     frame_.add_log_line(
         fmt::format("{}: {} rows exported to {}", qualified, table.rows_exported, table.destination));
     for (const TableReport::OtherRows& other : table.other_rows)
-        frame_.add_log_line(fmt::format("{}: {} {} rows kept apart in {}", qualified, other.rows,
+        frame_.add_log_line(fmt::format("{}: {} rows, {}, kept apart in {}", qualified, other.rows,
                                         row_origin_label(other.origin), other.destination));
     return !report_.stopped;
 }

@@ -392,7 +392,7 @@ std::string export_summary(const ExportReport& report, const std::string& report
         out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows,
                            t.pages_with_rows, t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
         for (const TableReport::OtherRows& o : t.other_rows)
-            out += fmt::format("{}.{}\t{} {} rows, kept apart\t{}\n", t.schema, t.name, o.rows,
+            out += fmt::format("{}.{}\t{} rows, {}, kept apart\t{}\n", t.schema, t.name, o.rows,
                                row_origin_label(o.origin), o.destination);
     }
     std::size_t found = 0;
