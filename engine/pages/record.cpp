@@ -147,33 +147,33 @@ std::optional<ByteSpan> follow_stub(CPrimaryRecord& record, ByteSpan stub, const
 
 }  // namespace
 
-std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPage& page,
-                                                     std::uint16_t max_length, int forwarding_hops) {
-    auto rec = std::make_unique<CPrimaryRecord>(&page, max_length);
+void build_primary_record(CPrimaryRecord& record_out, ByteSpan record, const CPage& page, int forwarding_hops) {
+    CPrimaryRecord* rec = &record_out;
+    const std::uint16_t max_length = rec->max_length;
     if (!page.accepts_records()) {
         rec->invalid = true;
-        return rec;
+        return;
     }
     ByteSpan p = record.first(std::min<std::size_t>(record.size(), max_length));
     if (p.empty()) {
         rec->invalid = true;
-        return rec;
+        return;
     }
     const bool show_deleted = page.show_deleted();
     decode_status_a(*rec, std::to_integer<std::uint8_t>(p[R::kStatusA]), show_deleted);
     if (!type_accepted(rec->type, show_deleted)) {
         rec->invalid = true;
-        return rec;
+        return;
     }
     if (rec->compressed) {
         parse_compact_record(*rec, p, page);
-        return rec;
+        return;
     }
     if (rec->type == kRecordForwardingStub) {
         auto row = follow_stub(*rec, p, page, forwarding_hops);
         if (!row) {
             rec->fixed_length = R::kUnresolvedStub;
-            return rec;
+            return;
         }
         // The row is parsed in place of the stub, still typed as reached through a stub.
         p = row->first(std::min<std::size_t>(row->size(), max_length));
@@ -202,6 +202,12 @@ std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPag
         }
     }
     rec->length = static_cast<std::int32_t>(pos);
+}
+
+std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPage& page,
+                                                     std::uint16_t max_length, int forwarding_hops) {
+    auto rec = std::make_unique<CPrimaryRecord>(&page, max_length);
+    build_primary_record(*rec, record, page, forwarding_hops);
     return rec;
 }
 

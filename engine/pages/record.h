@@ -217,6 +217,22 @@ class CPrimaryRecord : public CRecord {
 // already followed to get here. Always returns a record; its invalid flag tells whether it may be used.
 std::unique_ptr<CPrimaryRecord> build_primary_record(ByteSpan record, const CPage& page,
                                                      std::uint16_t max_length, int forwarding_hops = 0);
+// The same into a record made for the page with its max_length, fresh from its constructor.
+void build_primary_record(CPrimaryRecord& out, ByteSpan record, const CPage& page, int forwarding_hops = 0);
+
+// Deletes a record it owns. A record kept in its page's own storage (most records of a data page, made
+// without an allocation each) is not owned and is left to the page.
+struct RecordDeleter {
+    bool owned = true;
+
+    RecordDeleter() = default;
+    explicit RecordDeleter(bool owns) : owned(owns) {}
+    template <typename T>
+    RecordDeleter(std::default_delete<T>) {}  // from a std::unique_ptr<T> that owned its record
+    void operator()(CRecord* record) const {
+        if (owned) delete record;
+    }
+};
 
 // Where the back pointer of a forwarded record says its stub is: page and slot; nothing when the record
 // carries no back pointer.

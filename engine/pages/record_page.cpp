@@ -102,13 +102,14 @@ void PrimaryRecordPage::build_record_list() {
     const bool none = (header_.page_type == kPageTypeIndex && header_.level != 0) ||
                       (header_.ghost_record_count >= n && !show_deleted());
     records_.reserve(slots.size());
+    slot_records_.reserve(slots.size());
     for (std::uint16_t offset : slots) {
         if (none || offset == 0 || offset > kPageSize || offset < page_layout::kHeaderSize) {
             records_.push_back(nullptr);
             continue;
         }
-        records_.push_back(build_slot_record(offset, 0));
-        CPrimaryRecord& record = static_cast<CPrimaryRecord&>(*records_.back());
+        CPrimaryRecord& record = build_slot_record(offset, 0);
+        records_.emplace_back(&record, RecordDeleter(false));
         if (record.type == kRecordForwarded && !record.invalid && database_ != nullptr)
             record.reached_through_stub =
                 stub_leads_here(*database_, record, header_.this_page, static_cast<int>(records_.size() - 1));
@@ -122,14 +123,15 @@ void PrimaryRecordPage::build_single_slot(SingleSlot slot) {
         records_.push_back(nullptr);
         return;
     }
-    records_.push_back(build_slot_record(offset, slot.forwarding_hops));
+    slot_records_.reserve(1);
+    records_.emplace_back(&build_slot_record(offset, slot.forwarding_hops), RecordDeleter(false));
 }
 
-std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::build_slot_record(std::uint16_t offset,
-                                                                     int forwarding_hops) {
+CPrimaryRecord& PrimaryRecordPage::build_slot_record(std::uint16_t offset, int forwarding_hops) {
     const auto max_length = static_cast<std::uint16_t>(kPageSize - offset);
-    auto record = build_primary_record(page_bytes().subspan(offset), *this, max_length, forwarding_hops);
-    if (record->compressed && !record->invalid && !sql2000_layout()) expand_compact_record(*record, *this);
+    CPrimaryRecord& record = slot_records_.emplace_back(this, max_length);
+    build_primary_record(record, page_bytes().subspan(offset), *this, forwarding_hops);
+    if (record.compressed && !record.invalid && !sql2000_layout()) expand_compact_record(record, *this);
     return record;
 }
 

@@ -72,7 +72,7 @@ class CPage {
 
 class RecordPage : public CPage {
   public:
-    using RecordList = std::vector<std::unique_ptr<CRecord>>;
+    using RecordList = std::vector<std::unique_ptr<CRecord, RecordDeleter>>;
 
     // One entry per slot: the record, or null for a slot that names nothing usable.
     const RecordList& records() const { return records_; }
@@ -124,11 +124,14 @@ class PrimaryRecordPage : public RecordPage {
     void build_record_list();
     void build_single_slot(SingleSlot slot);
     void run_body_scan();
-    // Builds the record at a slot offset, expanding it when it is in the compact format.
-    std::unique_ptr<CPrimaryRecord> build_slot_record(std::uint16_t offset, int forwarding_hops);
+    // Builds the record at a slot offset in the page's storage, expanding it when it is in the compact
+    // format.
+    CPrimaryRecord& build_slot_record(std::uint16_t offset, int forwarding_hops);
     bool header_sane() const;
 
     CompressionInfo compression_;
+    // The records of the slots, made in place: reserved once for every slot, so that they never move.
+    std::vector<CPrimaryRecord> slot_records_;
 };
 
 class CDataPage final : public PrimaryRecordPage {
