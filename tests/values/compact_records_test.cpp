@@ -48,6 +48,12 @@ ColumnDescriptor decimal_column(std::int32_t id, int precision, int scale, int b
     return d;
 }
 
+ColumnDescriptor time_column(const std::string& type_text, std::int32_t type_code, int digits) {
+    ColumnDescriptor d = column(1, type_text, type_code);
+    d.scale = static_cast<std::uint8_t>(digits);
+    return d;
+}
+
 TEST(CompactValues, IntegersAreBigEndianWithTheTopBitFlipped) {
     struct Case {
         Bytes stored;
@@ -136,6 +142,20 @@ TEST(CompactValues, EachTypeRebuildsItsOrdinaryForm) {
          bytes_of({0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}),
          "00112233-4455-6677-8899-AABBCCDDEEFF"},
         {column(1, "varchar(10)", kTypeVarchar), bytes_of({'a', ' '}), "a "},
+        // The time types keep their ordinary bytes; the byte count follows the fraction digits.
+        {time_column("time(3)", kTypeTime, 0), bytes_of({0x7F, 0x51, 0x01}), "23:59:59"},
+        {time_column("time(5)", kTypeTime, 7), bytes_of({0xFF, 0xBF, 0x69, 0x2A, 0xC9}), "23:59:59.9999999"},
+        {time_column("time(5)", kTypeTime, 7), {}, "00:00:00.0000000"},
+        {time_column("time(5)", kTypeTime, 7), Bytes(6, std::byte{1}), "<unreadable>"},
+        {time_column("datetime2(8)", kTypeDatetime2, 7), bytes_of({0x05, 0xE0, 0x34, 0x95, 0x64, 0x80, 0x46, 0x0B}),
+         "2024-02-29 12:00:00.0000005"},
+        {time_column("datetimeoffset(9)", kTypeDatetimeoffset, 4),
+         bytes_of({0xD2, 0xCF, 0x28, 0x0C, 0x80, 0x46, 0x0B, 0xB6, 0xFE}), "2024-02-29 00:10:00.1234  -5:30"},
+        // rowversion: big-endian without its leading zero bytes.
+        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0x07, 0xD1}), "0x00000000000007D1"},
+        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0xFF, 0, 0, 0, 0, 0, 0, 0}), "0xFF00000000000000"},
+        {column(1, "timestamp(8)", kTypeTimestamp), {}, "0x0000000000000000"},
+        {column(1, "timestamp(8)", kTypeTimestamp), Bytes(9, std::byte{1}), "<unreadable>"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(compact_text(c.column, c.stored), c.text)
