@@ -409,31 +409,58 @@ TEST_F(CompactRecordTest, DamagedInputLeavesOutTheValueOrTheRecord) {
     }
 }
 
+// A live row, a deleted one still named by its slot, and one whose slot is gone, on a row-compressed page
+// and on a page-compressed one (its compression information before the records, the rows written against
+// its anchor and dictionary).
 TEST_F(CompactRecordTest, DeletedCompactRecordsShowInTheDeletedModes) {
     const std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt), column(2, "varchar(10)", kTypeVarchar)};
-    const Bytes live = testing::build_compact_record({0, {CompactColumn::value(testing::compact_integer(1)),
-                                                          CompactColumn::value(bytes_of({'l', 'i', 'v', 'e'}))}, {}});
-    const Bytes ghost = testing::build_compact_record({6, {CompactColumn::value(testing::compact_integer(2)),
-                                                           CompactColumn::value(Bytes(12, std::byte{'g'}))}, {}});
-    const Bytes lost = testing::build_compact_record({6, {CompactColumn::value(testing::compact_integer(3)),
-                                                          CompactColumn::value(bytes_of({'l', 'o', 's', 't'}))}, {}});
-    PageAssembler assembler;
-    assembler.add_record(live);
-    assembler.add_record(ghost);
-    assembler.add_unslotted(lost);  // a deleted row whose slot is gone
-    assembler.ghost_count(1);
-    const PageBuffer bytes = assembler.finish();
+    auto record = [](int type, std::int64_t id, CompactColumn text) {
+        return testing::build_compact_record({type, {CompactColumn::value(testing::compact_integer(id)), std::move(text)}, {}});
+    };
+    auto text = [](std::string_view s) {
+        Bytes b;
+        for (char c : s) b.push_back(std::byte{static_cast<std::uint8_t>(c)});
+        return b;
+    };
+    const Bytes info = testing::build_compression_info(
+        {testing::build_compact_record({0, {CompactColumn::null(), CompactColumn::value(text("lively"))}, {}}),
+         std::vector<Bytes>{text("\x01ost")}});
+    struct Case {
+        const char* what;
+        std::optional<Bytes> info;
+        std::vector<Bytes> records;  // live, deleted, deleted without a slot
+    };
+    const std::vector<Case> cases = {
+        {"row-compressed page",
+         {},
+         {record(0, 1, CompactColumn::value(text("live"))), record(6, 2, CompactColumn::value(Bytes(12, std::byte{'g'}))),
+          record(6, 3, CompactColumn::value(text("lost")))}},
+        {"page-compressed page",
+         info,
+         {record(0, 1, CompactColumn::value(text("\x04"))), record(6, 2, CompactColumn::value(text(std::string_view("\0gggggggggggg", 13)))),
+          record(6, 3, CompactColumn::symbol(0))}},
+    };
     const Rows all = {{"1", "live"}, {"2", std::string(12, 'g')}, {"3", "lost"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PageAssembler assembler;
+        if (c.info) assembler.compression_info(*c.info);
+        assembler.add_record(c.records[0]);
+        assembler.add_record(c.records[1]);
+        assembler.add_unslotted(c.records[2]);
+        assembler.ghost_count(1);
+        const PageBuffer bytes = assembler.finish();
 
-    CDataPage plain(bytes, database.db());
-    EXPECT_EQ(rows(plain, table), Rows(all.begin(), all.begin() + 1));
-    ReadOptions deleted;
-    deleted.show_deleted = true;
-    CDataPage with_deleted(bytes, database.reopen(deleted));
-    EXPECT_EQ(rows(with_deleted, table), Rows(all.begin(), all.begin() + 2));
-    deleted.show_advanced_deleted = true;
-    CDataPage with_scan(bytes, database.reopen(deleted));
-    EXPECT_EQ(rows(with_scan, table), all);
+        CDataPage plain(bytes, database.reopen(ReadOptions{}));
+        EXPECT_EQ(rows(plain, table), Rows(all.begin(), all.begin() + 1));
+        ReadOptions deleted;
+        deleted.show_deleted = true;
+        CDataPage with_deleted(bytes, database.reopen(deleted));
+        EXPECT_EQ(rows(with_deleted, table), Rows(all.begin(), all.begin() + 2));
+        deleted.show_advanced_deleted = true;
+        CDataPage with_scan(bytes, database.reopen(deleted));
+        EXPECT_EQ(rows(with_scan, table), all);
+    }
 }
 
 }  // namespace
