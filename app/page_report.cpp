@@ -191,9 +191,10 @@ std::string record_type_name(unsigned type) {
 std::string status_a_text(std::uint8_t a) {
     std::string text =
         fmt::format("0x{:02X}: {} (type {})", a, record_type_name((a >> 1) & 7u), (a >> 1) & 7u);
-    if (a & 0x01) text += ", compressed format";
-    if (a & 0x10) text += ", null bitmap";
-    if (a & 0x20) text += ", variable columns";
+    const bool compact = (a & 0x01) != 0;
+    if (compact) text += ", compressed format";
+    if (a & 0x10) text += compact ? ", bit 4 set" : ", null bitmap";
+    if (a & 0x20) text += compact ? ", long data region" : ", variable columns";
     if (a & 0x40) text += ", versioning tag";
     if (a & 0x80) text += ", bit 7 set";
     return text;
