@@ -390,8 +390,9 @@ std::optional<std::size_t> RecordDecoder::compact() {
         return std::nullopt;
     }
     add(pos, "short data",
-        short_length == 0 ? std::string("none")
-                          : fmt::format("bytes {}..{} ({} bytes)", pos, pos + short_length - 1, short_length));
+        short_length == 0
+            ? std::string("none")
+            : fmt::format("bytes {}..{} ({} bytes)", pos, pos + short_length - 1, short_length));
     pos += short_length;
 
     if ((load_le<std::uint8_t>(rec_.data()) & kCompactLongRegion) == 0) {
@@ -429,27 +430,31 @@ std::optional<std::size_t> RecordDecoder::long_region(std::size_t pos, std::size
         return std::nullopt;
     }
     const std::size_t data = ends + 2 * count + clusters;
-    if (clusters > 0) add(ends + 2 * count, "cluster long-value counts", bytes_hex(rec_.subspan(ends + 2 * count, clusters)));
+    if (clusters > 0)
+        add(ends + 2 * count, "cluster long-value counts",
+            bytes_hex(rec_.subspan(ends + 2 * count, clusters)));
     std::size_t previous = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = ends + 2 * i;
         const auto raw = load_le<std::uint16_t>(rec_.data() + at);
         const std::size_t end = raw & 0x7FFFu;
-        std::string text = fmt::format("0x{:04X}{} -> {}", raw, (raw & 0x8000) != 0 ? " (elsewhere)" : "", end);
+        std::string text =
+            fmt::format("0x{:04X}{} -> {}", raw, (raw & 0x8000) != 0 ? " (elsewhere)" : "", end);
         if (end > rec_.size() - data) {
             text += std::string(" ") + kOutOfPage;
         } else if (end < previous) {
             text += fmt::format(" (ends before its start {})", previous);
         } else {
             text += end == previous ? std::string(": empty")
-                                    : fmt::format(": bytes {}..{} ({} bytes)", data + previous, data + end - 1,
-                                                  end - previous);
+                                    : fmt::format(": bytes {}..{} ({} bytes)", data + previous,
+                                                  data + end - 1, end - previous);
             previous = end;
         }
         add(at, fmt::format("long value {} end", i + 1), text);
     }
     add(std::nullopt, "long data",
-        previous == 0 ? std::string("none") : fmt::format("bytes {}..{} ({} bytes)", data, data + previous - 1, previous));
+        previous == 0 ? std::string("none")
+                      : fmt::format("bytes {}..{} ({} bytes)", data, data + previous - 1, previous));
     return data + previous;
 }
 

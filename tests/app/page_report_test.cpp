@@ -253,7 +253,7 @@ TEST(PageInspection, CompactRecordParts) {
     // end offsets.
     std::vector<CompactColumn> wide;
     for (int i = 0; i < 131; ++i)
-        wide.push_back(i % 10 == 0   ? CompactColumn::value(std::vector<std::byte>(9 + i / 10, std::byte{'x'}))
+        wide.push_back(i % 10 == 0 ? CompactColumn::value(std::vector<std::byte>(9 + i / 10, std::byte{'x'}))
                        : i % 10 == 1 ? CompactColumn::null()
                        : i % 10 == 2 ? CompactColumn::symbol(3)
                                      : CompactColumn::value(testing::compact_integer(i)));
@@ -273,8 +273,8 @@ TEST(PageInspection, CompactRecordParts) {
           {"long data region", "none"},
           {"record length", "8 bytes"}}},
         {"a long value",
-         raw_bytes({0x21, 0x02, 0xA2, 0x85, 0x01, 0x01, 0x00, 0x0C, 0x00, 0x48, 0x65, 0x6C, 0x6C, 0x6F, 0x2C, 0x20,
-                    0x77, 0x6F, 0x72, 0x6C, 0x64}),
+         raw_bytes({0x21, 0x02, 0xA2, 0x85, 0x01, 0x01, 0x00, 0x0C, 0x00, 0x48, 0x65,
+                    0x6C, 0x6C, 0x6F, 0x2C, 0x20, 0x77, 0x6F, 0x72, 0x6C, 0x64}),
          {{"status byte A", "0x21: primary record (type 0), compressed format, long data region"},
           {"column codes", "2 A"},
           {"short data", "bytes 3..3 (1 bytes)"},
@@ -328,10 +328,12 @@ TEST(PageInspection, DamagedCompactRecords) {
     cluster_mismatch.resize(19 + 31, std::byte{0x81});
     const Case cases[] = {
         {"count past the page", 8191, raw_bytes({0x01}), "column count", "(out of page)", false},
-        {"second count byte past the page", 8190, raw_bytes({0x01, 0x81}), "column count", "(out of page)", false},
+        {"second count byte past the page", 8190, raw_bytes({0x01, 0x81}), "column count", "(out of page)",
+         false},
         {"count 1025", 96, raw_bytes({0x01, 0x84, 0x01, 0x00}), "column count",
          "1025 (two bytes: 0x84 0x01) (implausible: not decoded further)", false},
-        {"codes past the page", 8188, raw_bytes({0x01, 0x7F, 0x22, 0x22}), "column codes", "(out of page)", false},
+        {"codes past the page", 8188, raw_bytes({0x01, 0x7F, 0x22, 0x22}), "column codes", "(out of page)",
+         false},
         {"code 13", 96, raw_bytes({0x01, 0x02, 0xD2, 0x81}), "short data",
          "none (column 2 has code 13, which no record carries)", false},
         {"short data past the page", 8188, raw_bytes({0x01, 0x01, 0x09, 0x00}), "short data",
@@ -341,8 +343,8 @@ TEST(PageInspection, DamagedCompactRecords) {
         {"long region without bit 0", 96, raw_bytes({0x21, 0x01, 0x0A, 0x00, 0x01, 0x00, 0x01, 0x00, 'a'}),
          "long data flags", "0x00 (bit 0 clear: not decoded further)", false},
         {"long count unlike the codes", 96,
-         raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x02, 0x00, 0x01, 0x00, 0x02, 0x00, 'a', 'b'}), "long value count",
-         "2 (the codes give 1)", true},
+         raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x02, 0x00, 0x01, 0x00, 0x02, 0x00, 'a', 'b'}),
+         "long value count", "2 (the codes give 1)", true},
         {"long offsets past the page", 8186, raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x09, 0x00}),
          "long value end offsets", "(out of page)", false},
         {"long value past the page", 96, raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x01, 0x00, 0xFF, 0x7F, 'a'}),
@@ -377,7 +379,8 @@ TEST(PageInspection, RandomPagesNeverEscapeThePage) {
             put_le<std::uint16_t>(page, kPageSize - 2 - 2 * j, static_cast<std::uint16_t>(rng() % 8400));
         // Every other round, compact records: status bytes with bit 0 set.
         if (round % 2 == 1)
-            for (std::size_t at = L::kHeaderSize; at < kPageSize; at += 1 + rng() % 40) page[at] |= std::byte{0x01};
+            for (std::size_t at = L::kHeaderSize; at < kPageSize; at += 1 + rng() % 40)
+                page[at] |= std::byte{0x01};
         PageInspection p = inspect_page(page, {1, 20}, true);
         for (const auto& r : p.records) {
             if (r.offset < kPageSize) {

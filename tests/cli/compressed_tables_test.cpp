@@ -4,8 +4,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "tests/app/test_files.h"
@@ -85,38 +85,40 @@ void add_typed_table(testing::DatabaseSpec& db, const std::string& name, Compres
         std::string hex = "00112233-4455-6677-8899-AABBCCDDEE";
         hex += static_cast<char>('0' + i % 10);
         hex += static_cast<char>('A' + i % 6);
-        t.add_row({Value::integer(i),
-                   n(Value::integer(zeros ? 0 : sign * (std::int64_t{1} << (i % 63)))),
-                   n(Value::integer(zeros ? 0 : sign * (i * 97 % 32768))),
-                   n(Value::integer(zeros ? 0 : i % 256)),
-                   n(Value::boolean(i % 2 == 0)),
-                   n(Value::boolean(i % 5 == 0)),
-                   n(Value::text(zeros ? "" : "C" + std::to_string(i % 7))),
-                   n(Value::text(zeros ? "" : text + (i % 4 == 0 ? " " : ""))),
-                   n(Value::text(zeros ? "" : labels[static_cast<std::size_t>(i) % labels.size()])),
-                   n(Value::text(zeros ? "" : text + " #" + std::to_string(i % 3))),
-                   n(Value::datetime(1753 + i, 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 60, (i * 7) % 1000)),
-                   n(Value::datetime(1900 + i % 170, 1 + i % 12, 1 + i % 28, i % 24, i % 60)),
-                   n(Value::datetime(1 + i * 20, 1 + i % 12, 1 + i % 28)),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1234) + ".5678")),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i) + ".25")),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1000001) + ".0101")),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i % 1000) + ".05")),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::string(37, '9').substr(0, 5 + i % 33))),
-                   n(Value::guid(hex)),
-                   n(Value::binary(zeros ? Bytes{} : Bytes{std::byte{0xAB}, std::byte(i & 0xFF), std::byte{0}})),
-                   n(Value::binary(zeros ? Bytes{} : Bytes(static_cast<std::size_t>(i % 20), std::byte{0x5A}))),
-                   n(Value::floating(zeros ? 0.0 : sign * (1.0 + i) / 8.0)),
-                   n(Value::floating(zeros ? 0.0 : sign * (0.5 + i))),
-                   n(Value::binary(variant_int(i * 3 - 500))),
-                   n(Value::text("memo " + std::to_string(i % 4))),
-                   n(Value::text(text)),
-                   n(Value::binary(Bytes(3, std::byte{0x11}))),
-                   n(Value::text(std::string(static_cast<std::size_t>(i % 50), 'L'))),
-                   n(Value::text(text + text)),
-                   n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 7) + ".125")),
-                   n(Value::text(zeros ? "" : "dbo_" + text)),
-                   n(Value::binary(Bytes(static_cast<std::size_t>(i % 3) * 40, std::byte(i & 0xFF))))});
+        t.add_row(
+            {Value::integer(i),
+             n(Value::integer(zeros ? 0 : sign * (std::int64_t{1} << (i % 63)))),
+             n(Value::integer(zeros ? 0 : sign * (i * 97 % 32768))),
+             n(Value::integer(zeros ? 0 : i % 256)),
+             n(Value::boolean(i % 2 == 0)),
+             n(Value::boolean(i % 5 == 0)),
+             n(Value::text(zeros ? "" : "C" + std::to_string(i % 7))),
+             n(Value::text(zeros ? "" : text + (i % 4 == 0 ? " " : ""))),
+             n(Value::text(zeros ? "" : labels[static_cast<std::size_t>(i) % labels.size()])),
+             n(Value::text(zeros ? "" : text + " #" + std::to_string(i % 3))),
+             n(Value::datetime(1753 + i, 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 60, (i * 7) % 1000)),
+             n(Value::datetime(1900 + i % 170, 1 + i % 12, 1 + i % 28, i % 24, i % 60)),
+             n(Value::datetime(1 + i * 20, 1 + i % 12, 1 + i % 28)),
+             n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1234) + ".5678")),
+             n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i) + ".25")),
+             n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 1000001) + ".0101")),
+             n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i % 1000) + ".05")),
+             n(Value::decimal(zeros ? "0"
+                                    : (sign < 0 ? "-" : "") + std::string(37, '9').substr(0, 5 + i % 33))),
+             n(Value::guid(hex)),
+             n(Value::binary(zeros ? Bytes{} : Bytes{std::byte{0xAB}, std::byte(i & 0xFF), std::byte{0}})),
+             n(Value::binary(zeros ? Bytes{} : Bytes(static_cast<std::size_t>(i % 20), std::byte{0x5A}))),
+             n(Value::floating(zeros ? 0.0 : sign * (1.0 + i) / 8.0)),
+             n(Value::floating(zeros ? 0.0 : sign * (0.5 + i))),
+             n(Value::binary(variant_int(i * 3 - 500))),
+             n(Value::text("memo " + std::to_string(i % 4))),
+             n(Value::text(text)),
+             n(Value::binary(Bytes(3, std::byte{0x11}))),
+             n(Value::text(std::string(static_cast<std::size_t>(i % 50), 'L'))),
+             n(Value::text(text + text)),
+             n(Value::decimal(zeros ? "0" : (sign < 0 ? "-" : "") + std::to_string(i * 7) + ".125")),
+             n(Value::text(zeros ? "" : "dbo_" + text)),
+             n(Value::binary(Bytes(static_cast<std::size_t>(i % 3) * 40, std::byte(i & 0xFF))))});
     }
 }
 
@@ -163,26 +165,44 @@ struct TimeRow {
 // fifth one repeating row 6 so that page compression finds values equal to the anchor and repeated ones.
 TimeRow time_row(int i) {
     switch (i) {
-        case 1: return {1, 1, 1, 0, 0, 0, 0, 0};
-        case 2: return {9999, 12, 31, 23, 59, 59, 9'999'999, 14 * 60};
-        case 3: return {1, 1, 1, 0, 0, 0, 1, -14 * 60};
-        case 4: return {2024, 2, 29, 0, 0, 0, 0, -330};
-        case 5: return {2024, 2, 29, 23, 59, 59, 5'000'000, 345};
-        default: break;
+        case 1:
+            return {1, 1, 1, 0, 0, 0, 0, 0};
+        case 2:
+            return {9999, 12, 31, 23, 59, 59, 9'999'999, 14 * 60};
+        case 3:
+            return {1, 1, 1, 0, 0, 0, 1, -14 * 60};
+        case 4:
+            return {2024, 2, 29, 0, 0, 0, 0, -330};
+        case 5:
+            return {2024, 2, 29, 23, 59, 59, 5'000'000, 345};
+        default:
+            break;
     }
     const int k = i % 5 == 1 ? 6 : i;
-    return {1990 + k % 40, 1 + k % 12, 1 + k % 28, k % 24, (k * 7) % 60, (k * 13) % 60,
-            static_cast<std::int32_t>((k * 1'234'567LL) % 10'000'000), ((k % 57) - 28) * 30};
+    return {1990 + k % 40,
+            1 + k % 12,
+            1 + k % 28,
+            k % 24,
+            (k * 7) % 60,
+            (k * 13) % 60,
+            static_cast<std::int32_t>((k * 1'234'567LL) % 10'000'000),
+            ((k % 57) - 28) * 30};
 }
 
 Value rowversion_of(int i) {
     switch (i) {
-        case 1: return Value::integer(0);
-        case 2: return Value::integer(-1);  // FF FF FF FF FF FF FF FF
-        case 3: return Value::integer(1);
-        case 4: return Value::integer(std::int64_t{-1} << 56);  // FF 00 00 00 00 00 00 00
-        case 5: return Value::integer(std::int64_t{0xAB} << 40);
-        default: return Value::integer(2000 + (i % 5 == 1 ? 6 : i) * 0x10001);
+        case 1:
+            return Value::integer(0);
+        case 2:
+            return Value::integer(-1);  // FF FF FF FF FF FF FF FF
+        case 3:
+            return Value::integer(1);
+        case 4:
+            return Value::integer(std::int64_t{-1} << 56);  // FF 00 00 00 00 00 00 00
+        case 5:
+            return Value::integer(std::int64_t{0xAB} << 40);
+        default:
+            return Value::integer(2000 + (i % 5 == 1 ? 6 : i) * 0x10001);
     }
 }
 
@@ -276,7 +296,8 @@ std::string expected_time_line(int i) {
                                    ? ""
                                    : fmt::format("{:04}-{:02}-{:02} ", r.year, r.month, r.day);
             text += fmt::format("{:02}:{:02}:{:02}", r.hour, r.minute, r.second);
-            if (digits > 0) text += "." + fmt::format("{:07}", cut_fraction(r.fraction, digits)).substr(0, digits);
+            if (digits > 0)
+                text += "." + fmt::format("{:07}", cut_fraction(r.fraction, digits)).substr(0, digits);
             if (kTimeTypes[k] == SqlType::DateTimeOffset)
                 text += fmt::format(" {}{:02}:{:02}", r.offset < 0 ? '-' : '+', std::abs(r.offset) / 60,
                                     std::abs(r.offset) % 60);
@@ -317,7 +338,10 @@ TEST_F(CompressedTablesTest, SpotValuesAreThoseWritten) {
     // Row 4: numeric, sysname and a varbinary(max) stored on LOB pages.
     std::string far = "0x";
     for (int k = 0; k < 40; ++k) far += "04";
-    EXPECT_NE(csv.find(",28.125,dbo_caf\xC3\xA9 \xC3\xBC" "ber," + far + "\r\n5,"), std::string::npos);
+    EXPECT_NE(csv.find(",28.125,dbo_caf\xC3\xA9 \xC3\xBC"
+                       "ber," +
+                       far + "\r\n5,"),
+              std::string::npos);
 }
 
 struct CodeCounts {
@@ -329,7 +353,8 @@ CodeCounts report_codes(const std::string& report) {
     CodeCounts n;
     std::istringstream lines(report);
     for (std::string line; std::getline(lines, line);) {
-        if (line.find("(out of page)") != std::string::npos || line.find("not decoded further") != std::string::npos ||
+        if (line.find("(out of page)") != std::string::npos ||
+            line.find("not decoded further") != std::string::npos ||
             line.find("the codes give") != std::string::npos || line.find("ends before") != std::string::npos)
             ++n.faults;
         if (line.find("(two bytes: ") != std::string::npos) ++n.two_byte_counts;
@@ -337,8 +362,8 @@ CodeCounts report_codes(const std::string& report) {
         if (at == std::string::npos) continue;
         ++n.records;
         unsigned null = 0, empty = 0, short_values = 0, long_values = 0, bit = 0, symbol = 0;
-        std::sscanf(line.c_str() + at + 21, " %u NULL, %u empty, %u short, %u long, %u bit 1, %u symbol", &null, &empty,
-                    &short_values, &long_values, &bit, &symbol);
+        std::sscanf(line.c_str() + at + 21, " %u NULL, %u empty, %u short, %u long, %u bit 1, %u symbol",
+                    &null, &empty, &short_values, &long_values, &bit, &symbol);
         n.empty += empty;
         n.symbol += symbol;
     }
@@ -346,8 +371,8 @@ CodeCounts report_codes(const std::string& report) {
 }
 
 // The page report takes the compact records of every data page apart, and shows that the compressed
-// pages use what the tests above rely on: dictionary symbols, values equal to their anchor (an empty code), two-byte column
-// counts.
+// pages use what the tests above rely on: dictionary symbols, values equal to their anchor (an empty code),
+// two-byte column counts.
 TEST_F(CompressedTablesTest, PageReportShowsTheCompactRecordParts) {
     for (const std::string family : {"Typed", "Wide", "Times"}) {
         CodeCounts per_storage[2];
@@ -356,7 +381,8 @@ TEST_F(CompressedTablesTest, PageReportShowsTheCompactRecordParts) {
             ASSERT_NE(t, nullptr);
             std::string reports;
             for (std::int32_t page : t->data_pages) {
-                const ProgramRun run = run_quenlow(*folder_, {"page", path(), std::to_string(page), "--records", "-q"});
+                const ProgramRun run =
+                    run_quenlow(*folder_, {"page", path(), std::to_string(page), "--records", "-q"});
                 ASSERT_EQ(run.status, 0) << run.err;
                 reports += run.out;
             }
@@ -382,7 +408,8 @@ TEST_F(CompressedTablesTest, PageReportShowsTheCompactRecordParts) {
 // records (type 6), in the 29-column table, the 140-column one and the time table.
 TEST_F(CompressedTablesTest, DeletedCompressedRecordsShowAsUncompressedOnes) {
     Bytes image = built_->image;
-    const std::vector<std::pair<std::string, std::size_t>> families = {{"Typed", 400}, {"Wide", 60}, {"Times", 300}};
+    const std::vector<std::pair<std::string, std::size_t>> families = {
+        {"Typed", 400}, {"Wide", 60}, {"Times", 300}};
     for (const auto& [family, count] : families)
         for (const char* storage : kStorage) {
             const testing::BuiltTable* t = built_->table(family + storage);
@@ -403,7 +430,8 @@ TEST_F(CompressedTablesTest, DeletedCompressedRecordsShowAsUncompressedOnes) {
             const std::string plain = rows(deleted, family + "Plain", mode);
             EXPECT_EQ(line_count(plain), mode.empty() ? count - 1 : count + 1) << family;
             for (const char* storage : {"RowPacked", "PagePacked"})
-                EXPECT_EQ(rows(deleted, family + storage, mode), plain) << family << storage << " " << mode.size();
+                EXPECT_EQ(rows(deleted, family + storage, mode), plain)
+                    << family << storage << " " << mode.size();
         }
 }
 

@@ -571,13 +571,16 @@ TEST(DatabaseBuilder, ValuesAreStoredInTheServersForms) {
         {"rowversion", col(SqlType::Timestamp), Value::integer(0x7D1), b({0, 0, 0, 0, 0, 0, 0x07, 0xD1})},
     };
     for (const Case& c : cases) EXPECT_EQ(encode_value(c.column, c.value), c.expected) << c.what;
-    for (const Case& c : cases) EXPECT_EQ(c.column.byte_length(), static_cast<std::int16_t>(c.expected.size())) << c.what;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.column.byte_length(), static_cast<std::int16_t>(c.expected.size())) << c.what;
     // Values the time types cannot hold.
-    EXPECT_THROW(encode_value(frac(SqlType::Time, 2), Value::precise_time(1, 1, 1, 0, 0, 0, 1)), std::invalid_argument);
+    EXPECT_THROW(encode_value(frac(SqlType::Time, 2), Value::precise_time(1, 1, 1, 0, 0, 0, 1)),
+                 std::invalid_argument);
     EXPECT_THROW(encode_value(frac(SqlType::DateTimeOffset, 0), Value::precise_time(1, 1, 1, 0, 0, 0, 0, 60)),
                  std::invalid_argument);
-    EXPECT_THROW(encode_value(frac(SqlType::DateTimeOffset, 0), Value::precise_time(2000, 1, 1, 0, 0, 0, 0, 15 * 60)),
-                 std::invalid_argument);
+    EXPECT_THROW(
+        encode_value(frac(SqlType::DateTimeOffset, 0), Value::precise_time(2000, 1, 1, 0, 0, 0, 0, 15 * 60)),
+        std::invalid_argument);
     EXPECT_THROW(encode_value(col(SqlType::Timestamp), Value::binary(b({1, 2}))), std::invalid_argument);
     EXPECT_EQ(day_number(1900, 1, 1), 693595);
     EXPECT_EQ(day_number(9999, 12, 31), 3652058);

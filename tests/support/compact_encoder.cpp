@@ -239,7 +239,8 @@ Bytes compact_form(const ColumnSpec& column, const Bytes& ordinary) {
         // 0001-01-01 is all zero bytes, not an empty value.
         case SqlType::Time:
         case SqlType::DateTime2:
-        case SqlType::DateTimeOffset: return ordinary;
+        case SqlType::DateTimeOffset:
+            return ordinary;
         // rowversion: the big-endian counter without its leading zero bytes (no sign flip).
         case SqlType::Timestamp: {
             std::size_t i = 0;

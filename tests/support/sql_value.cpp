@@ -11,21 +11,36 @@ namespace {
 using u128 = unsigned __int128;
 
 const TypeFacts kFacts[] = {
-    {"int", 56, 56, false, false},          {"bigint", 127, 127, false, false},
-    {"smallint", 52, 52, false, false},     {"tinyint", 48, 48, false, false},
-    {"bit", 104, 104, false, false},        {"char", 175, 175, false, true},
-    {"varchar", 167, 167, true, true},      {"nchar", 239, 239, false, true},
-    {"nvarchar", 231, 231, true, true},     {"sysname", 231, 256, true, true},
-    {"datetime", 61, 61, false, false},     {"smalldatetime", 58, 58, false, false},
-    {"date", 40, 40, false, false},         {"money", 60, 60, false, false},
-    {"smallmoney", 122, 122, false, false}, {"decimal", 106, 106, false, false},
-    {"numeric", 108, 108, false, false},    {"uniqueidentifier", 36, 36, false, false},
-    {"binary", 173, 173, false, false},     {"varbinary", 165, 165, true, false},
-    {"float", 62, 62, false, false},        {"real", 59, 59, false, false},
-    {"sql_variant", 98, 98, true, false},   {"text", 35, 35, true, true},
-    {"ntext", 99, 99, true, true},          {"image", 34, 34, true, false},
-    {"time", 41, 41, false, false},         {"datetime2", 42, 42, false, false},
-    {"datetimeoffset", 43, 43, false, false}, {"timestamp", 189, 189, false, false},
+    {"int", 56, 56, false, false},
+    {"bigint", 127, 127, false, false},
+    {"smallint", 52, 52, false, false},
+    {"tinyint", 48, 48, false, false},
+    {"bit", 104, 104, false, false},
+    {"char", 175, 175, false, true},
+    {"varchar", 167, 167, true, true},
+    {"nchar", 239, 239, false, true},
+    {"nvarchar", 231, 231, true, true},
+    {"sysname", 231, 256, true, true},
+    {"datetime", 61, 61, false, false},
+    {"smalldatetime", 58, 58, false, false},
+    {"date", 40, 40, false, false},
+    {"money", 60, 60, false, false},
+    {"smallmoney", 122, 122, false, false},
+    {"decimal", 106, 106, false, false},
+    {"numeric", 108, 108, false, false},
+    {"uniqueidentifier", 36, 36, false, false},
+    {"binary", 173, 173, false, false},
+    {"varbinary", 165, 165, true, false},
+    {"float", 62, 62, false, false},
+    {"real", 59, 59, false, false},
+    {"sql_variant", 98, 98, true, false},
+    {"text", 35, 35, true, true},
+    {"ntext", 99, 99, true, true},
+    {"image", 34, 34, true, false},
+    {"time", 41, 41, false, false},
+    {"datetime2", 42, 42, false, false},
+    {"datetimeoffset", 43, 43, false, false},
+    {"timestamp", 189, 189, false, false},
 };
 
 [[noreturn]] void refuse(const ColumnSpec& column, const char* why) {
@@ -194,7 +209,8 @@ std::vector<std::byte> encode_precise_time(const ColumnSpec& column, const Value
     for (int i = 0; i < digits; ++i) units *= 10;
     units += t.fraction / unit;
     std::vector<std::byte> out;
-    for (int i = 0; i < time_bytes(digits); ++i) out.push_back(std::byte{static_cast<std::uint8_t>(units >> (8 * i))});
+    for (int i = 0; i < time_bytes(digits); ++i)
+        out.push_back(std::byte{static_cast<std::uint8_t>(units >> (8 * i))});
     if (column.type == SqlType::Time) return out;
     for (int i = 0; i < 3; ++i) out.push_back(std::byte{static_cast<std::uint8_t>(day >> (8 * i))});
     if (column.type == SqlType::DateTimeOffset) append_le(out, static_cast<std::int16_t>(offset));
@@ -400,8 +416,8 @@ Value Value::datetime(int year, int month, int day, int hour, int minute, int se
     return out;
 }
 
-Value Value::precise_time(int year, int month, int day, int hour, int minute, int second, std::int32_t fraction,
-                          int offset_minutes) {
+Value Value::precise_time(int year, int month, int day, int hour, int minute, int second,
+                          std::int32_t fraction, int offset_minutes) {
     Value out;
     out.kind_ = Kind::DateTime;
     out.datetime_ = {year, month, day, hour, minute, second, fraction / 10'000, fraction, offset_minutes};

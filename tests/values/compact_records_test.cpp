@@ -139,7 +139,8 @@ TEST(CompactValues, EachTypeRebuildsItsOrdinaryForm) {
         {column(1, "nvarchar(20)", kTypeNvarchar), bytes_of({0x0C}), "<unreadable>"},
         {column(1, "date(3)", kTypeDate), bytes_of({0xA1, 0xC3, 0x09}), "1753-01-01"},
         {column(1, "uniqueidentifier(16)", kTypeUniqueidentifier),
-         bytes_of({0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}),
+         bytes_of({0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE,
+                   0xFF}),
          "00112233-4455-6677-8899-AABBCCDDEEFF"},
         {column(1, "varchar(10)", kTypeVarchar), bytes_of({'a', ' '}), "a "},
         // The time types keep their ordinary bytes; the byte count follows the fraction digits.
@@ -151,13 +152,14 @@ TEST(CompactValues, EachTypeRebuildsItsOrdinaryForm) {
         {time_column("datetime2(8)", kTypeDatetime2, 7), Bytes(7, std::byte{1}), "<unreadable>"},
         {column(1, "date(3)", kTypeDate), bytes_of({0xA1, 0xC3}), "<unreadable>"},
         {column(1, "date(3)", kTypeDate), {}, "0001-01-01"},
-        {time_column("datetime2(8)", kTypeDatetime2, 7), bytes_of({0x05, 0xE0, 0x34, 0x95, 0x64, 0x80, 0x46, 0x0B}),
-         "2024-02-29 12:00:00.0000005"},
+        {time_column("datetime2(8)", kTypeDatetime2, 7),
+         bytes_of({0x05, 0xE0, 0x34, 0x95, 0x64, 0x80, 0x46, 0x0B}), "2024-02-29 12:00:00.0000005"},
         {time_column("datetimeoffset(9)", kTypeDatetimeoffset, 4),
          bytes_of({0xD2, 0xCF, 0x28, 0x0C, 0x80, 0x46, 0x0B, 0xB6, 0xFE}), "2024-02-29 00:10:00.1234  -5:30"},
         // rowversion: big-endian without its leading zero bytes.
         {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0x07, 0xD1}), "0x00000000000007D1"},
-        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0xFF, 0, 0, 0, 0, 0, 0, 0}), "0xFF00000000000000"},
+        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0xFF, 0, 0, 0, 0, 0, 0, 0}),
+         "0xFF00000000000000"},
         {column(1, "timestamp(8)", kTypeTimestamp), {}, "0x0000000000000000"},
         {column(1, "timestamp(8)", kTypeTimestamp), Bytes(9, std::byte{1}), "<unreadable>"},
     };
@@ -419,7 +421,8 @@ TEST_F(CompactRecordTest, DamagedInputLeavesOutTheValueOrTheRecord) {
 TEST_F(CompactRecordTest, DeletedCompactRecordsShowInTheDeletedModes) {
     const std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt), column(2, "varchar(10)", kTypeVarchar)};
     auto record = [](int type, std::int64_t id, CompactColumn text) {
-        return testing::build_compact_record({type, {CompactColumn::value(testing::compact_integer(id)), std::move(text)}, {}});
+        return testing::build_compact_record(
+            {type, {CompactColumn::value(testing::compact_integer(id)), std::move(text)}, {}});
     };
     auto text = [](std::string_view s) {
         Bytes b;
@@ -427,7 +430,8 @@ TEST_F(CompactRecordTest, DeletedCompactRecordsShowInTheDeletedModes) {
         return b;
     };
     const Bytes info = testing::build_compression_info(
-        {testing::build_compact_record({0, {CompactColumn::null(), CompactColumn::value(text("lively"))}, {}}),
+        {testing::build_compact_record(
+             {0, {CompactColumn::null(), CompactColumn::value(text("lively"))}, {}}),
          std::vector<Bytes>{text("\x01ost")}});
     struct Case {
         const char* what;
@@ -437,11 +441,13 @@ TEST_F(CompactRecordTest, DeletedCompactRecordsShowInTheDeletedModes) {
     const std::vector<Case> cases = {
         {"row-compressed page",
          {},
-         {record(0, 1, CompactColumn::value(text("live"))), record(6, 2, CompactColumn::value(Bytes(12, std::byte{'g'}))),
+         {record(0, 1, CompactColumn::value(text("live"))),
+          record(6, 2, CompactColumn::value(Bytes(12, std::byte{'g'}))),
           record(6, 3, CompactColumn::value(text("lost")))}},
         {"page-compressed page",
          info,
-         {record(0, 1, CompactColumn::value(text("\x04"))), record(6, 2, CompactColumn::value(text(std::string_view("\0gggggggggggg", 13)))),
+         {record(0, 1, CompactColumn::value(text("\x04"))),
+          record(6, 2, CompactColumn::value(text(std::string_view("\0gggggggggggg", 13)))),
           record(6, 3, CompactColumn::symbol(0))}},
     };
     const Rows all = {{"1", "live"}, {"2", std::string(12, 'g')}, {"3", "lost"}};
