@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 
 #include "engine/pages/opened_database.h"
 #include "engine/pages/page_header.h"
@@ -21,6 +22,13 @@ constexpr std::size_t kStubSize = 9;
 constexpr unsigned kMaxPlausibleColumns = 1024;
 // Flag bit 0x0200: the word at offset 60 holds a page checksum instead of torn bits.
 constexpr std::uint16_t kChecksumPresent = 0x0200;
+// Compact records: column codes of a long value, of bit 1 and of a dictionary symbol; the status bit of the
+// long data region; columns per cluster.
+constexpr unsigned kCompactLong = 10;
+constexpr unsigned kCompactBitOne = 11;
+constexpr unsigned kCompactSymbol = 12;
+constexpr std::uint8_t kCompactLongRegion = 0x20;
+constexpr std::size_t kCompactCluster = 30;
 
 // ---- header ---------------------------------------------------------------------------------------------
 
@@ -183,9 +191,10 @@ std::string record_type_name(unsigned type) {
 std::string status_a_text(std::uint8_t a) {
     std::string text =
         fmt::format("0x{:02X}: {} (type {})", a, record_type_name((a >> 1) & 7u), (a >> 1) & 7u);
-    if (a & 0x01) text += ", compressed format";
-    if (a & 0x10) text += ", null bitmap";
-    if (a & 0x20) text += ", variable columns";
+    const bool compact = (a & 0x01) != 0;
+    if (compact) text += ", compressed format";
+    if (a & 0x10) text += compact ? ", bit 4 set" : ", null bitmap";
+    if (a & 0x20) text += compact ? ", long data region" : ", variable columns";
     if (a & 0x40) text += ", versioning tag";
     if (a & 0x80) text += ", bit 7 set";
     return text;
@@ -223,6 +232,8 @@ class RecordDecoder {
         out_.fields.push_back({at, std::move(name), std::move(value)});
     }
     std::optional<std::size_t> stub();
+    std::optional<std::size_t> compact();
+    std::optional<std::size_t> long_region(std::size_t pos, std::size_t long_columns, std::size_t clusters);
     std::optional<std::size_t> columns(std::uint8_t a, std::size_t end);
     std::optional<std::size_t> variable_columns(std::size_t pos, std::optional<unsigned> column_count);
 
@@ -235,10 +246,7 @@ std::optional<std::size_t> RecordDecoder::run() {
     const auto a = load_le<std::uint8_t>(rec_.data());
     add(0, "status byte A", status_a_text(a));
     const unsigned type = (a >> 1) & 7u;
-    if (a & 0x01) {
-        add(std::nullopt, "format", "compressed record: not decoded further");
-        return std::nullopt;
-    }
+    if (a & 0x01) return compact();
     if (type == 2) return stub();
     if (!fits(1, 1)) {
         add(1, "status byte B", kOutOfPage);
@@ -281,6 +289,173 @@ std::optional<std::size_t> RecordDecoder::stub() {
                     address_text(load_le<std::uint16_t>(p + 5), load_le<std::int32_t>(p + 1)),
                     load_le<std::int16_t>(p + 7)));
     return kStubSize;
+}
+
+// ---- compact records -------------------------------------------------------------------------------------
+
+// Bytes a column code takes in the short data; none for the codes no record carries (13-15).
+std::optional<std::size_t> compact_short_bytes(unsigned code) {
+    if (code >= 2 && code <= 9) return code - 1;
+    if (code == kCompactSymbol) return 1;
+    if (code > kCompactSymbol) return std::nullopt;
+    return 0;
+}
+
+std::string compact_code_counts(const std::vector<unsigned>& codes) {
+    std::array<unsigned, 16> n{};
+    for (unsigned c : codes) ++n[c & 0x0F];
+    unsigned short_values = 0;
+    for (unsigned c = 2; c <= 9; ++c) short_values += n[c];
+    return fmt::format("{} NULL, {} empty, {} short, {} long, {} bit 1, {} symbol", n[0], n[1], short_values,
+                       n[kCompactLong], n[kCompactBitOne], n[kCompactSymbol]);
+}
+
+std::optional<std::size_t> RecordDecoder::compact() {
+    add(std::nullopt, "format", "compressed (compact) record");
+    if (!fits(1, 1)) {
+        add(1, "column count", kOutOfPage);
+        return std::nullopt;
+    }
+    std::size_t pos = 1;
+    std::size_t n = load_le<std::uint8_t>(rec_.data() + 1);
+    std::string count_note;
+    if ((n & 0x80) != 0) {
+        if (!fits(2, 1)) {
+            add(1, "column count", kOutOfPage);
+            return std::nullopt;
+        }
+        n = ((n & 0x7F) << 8) | load_le<std::uint8_t>(rec_.data() + 2);
+        count_note = fmt::format(" (two bytes: 0x{:02X} 0x{:02X})", load_le<std::uint8_t>(rec_.data() + 1),
+                                 load_le<std::uint8_t>(rec_.data() + 2));
+        ++pos;
+    }
+    if (n == 0 || n > kMaxPlausibleColumns) {
+        add(1, "column count", fmt::format("{}{} (implausible: not decoded further)", n, count_note));
+        return std::nullopt;
+    }
+    add(1, "column count", std::to_string(n) + count_note);
+    ++pos;
+
+    // Column codes, four bits each, the first column in the low nibble.
+    const std::size_t code_bytes = (n + 1) / 2;
+    if (!fits(pos, code_bytes)) {
+        add(pos, "column codes", kOutOfPage);
+        return std::nullopt;
+    }
+    std::vector<unsigned> codes(n);
+    std::string listed;
+    for (std::size_t i = 0; i < n; ++i) {
+        codes[i] = (load_le<std::uint8_t>(rec_.data() + pos + i / 2) >> (i % 2 == 0 ? 0 : 4)) & 0x0Fu;
+        listed += fmt::format("{}{:X}", i == 0 ? "" : i % 10 == 0 ? "  " : " ", codes[i]);
+    }
+    add(pos, "column codes", listed);
+    add(std::nullopt, "column codes, counted", compact_code_counts(codes));
+    pos += code_bytes;
+    std::size_t short_length = 0;
+    std::size_t long_columns = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto bytes = compact_short_bytes(codes[i]);
+        if (!bytes) {
+            add(std::nullopt, "short data",
+                fmt::format("none (column {} has code {}, which no record carries)", i + 1, codes[i]));
+            return std::nullopt;
+        }
+        short_length += *bytes;
+        if (codes[i] == kCompactLong) ++long_columns;
+    }
+
+    // One byte per 30-column cluster but the last: the short data bytes of that cluster.
+    const std::size_t clusters = (n - 1) / kCompactCluster;
+    if (clusters > 0) {
+        if (!fits(pos, clusters)) {
+            add(pos, "cluster short-data bytes", kOutOfPage);
+            return std::nullopt;
+        }
+        std::string expected;
+        bool agrees = true;
+        for (std::size_t k = 0; k < clusters; ++k) {
+            std::size_t bytes = 0;
+            for (std::size_t i = k * kCompactCluster; i < (k + 1) * kCompactCluster; ++i)
+                bytes += compact_short_bytes(codes[i]).value_or(0);
+            agrees = agrees && bytes == load_le<std::uint8_t>(rec_.data() + pos + k);
+            expected += fmt::format("{}{}", k == 0 ? "" : " ", bytes);
+        }
+        add(pos, "cluster short-data bytes",
+            bytes_hex(rec_.subspan(pos, clusters)) + (agrees ? "" : " (the codes give " + expected + ")"));
+        pos += clusters;
+    }
+
+    if (!fits(pos, short_length)) {
+        add(pos, "short data", fmt::format("{} bytes {}", short_length, kOutOfPage));
+        return std::nullopt;
+    }
+    add(pos, "short data",
+        short_length == 0
+            ? std::string("none")
+            : fmt::format("bytes {}..{} ({} bytes)", pos, pos + short_length - 1, short_length));
+    pos += short_length;
+
+    if ((load_le<std::uint8_t>(rec_.data()) & kCompactLongRegion) == 0) {
+        add(std::nullopt, "long data region",
+            long_columns == 0 ? std::string("none")
+                              : fmt::format("none (but {} columns have code 10)", long_columns));
+        return pos;
+    }
+    return long_region(pos, long_columns, clusters);
+}
+
+// The long data region: flags, value count, one end offset per value (from the first value byte; bit 15
+// marks a value stored elsewhere), a value count per cluster but the last, the values.
+std::optional<std::size_t> RecordDecoder::long_region(std::size_t pos, std::size_t long_columns,
+                                                      std::size_t clusters) {
+    if (!fits(pos, 3)) {
+        add(pos, "long data flags", kOutOfPage);
+        return std::nullopt;
+    }
+    const auto flags = load_le<std::uint8_t>(rec_.data() + pos);
+    std::string flag_text = fmt::format("0x{:02X}", flags);
+    if (flags & 0x02) flag_text += ", some values stored elsewhere";
+    if ((flags & 0x01) == 0) {
+        add(pos, "long data flags", flag_text + " (bit 0 clear: not decoded further)");
+        return std::nullopt;
+    }
+    add(pos, "long data flags", flag_text);
+    const std::size_t count = load_le<std::uint16_t>(rec_.data() + pos + 1);
+    add(pos + 1, "long value count",
+        std::to_string(count) +
+            (count == long_columns ? "" : fmt::format(" (the codes give {})", long_columns)));
+    const std::size_t ends = pos + 3;
+    if (!fits(ends, 2 * count + clusters)) {
+        add(ends, "long value end offsets", kOutOfPage);
+        return std::nullopt;
+    }
+    const std::size_t data = ends + 2 * count + clusters;
+    if (clusters > 0)
+        add(ends + 2 * count, "cluster long-value counts",
+            bytes_hex(rec_.subspan(ends + 2 * count, clusters)));
+    std::size_t previous = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = ends + 2 * i;
+        const auto raw = load_le<std::uint16_t>(rec_.data() + at);
+        const std::size_t end = raw & 0x7FFFu;
+        std::string text =
+            fmt::format("0x{:04X}{} -> {}", raw, (raw & 0x8000) != 0 ? " (elsewhere)" : "", end);
+        if (end > rec_.size() - data) {
+            text += std::string(" ") + kOutOfPage;
+        } else if (end < previous) {
+            text += fmt::format(" (ends before its start {})", previous);
+        } else {
+            text += end == previous ? std::string(": empty")
+                                    : fmt::format(": bytes {}..{} ({} bytes)", data + previous,
+                                                  data + end - 1, end - previous);
+            previous = end;
+        }
+        add(at, fmt::format("long value {} end", i + 1), text);
+    }
+    add(std::nullopt, "long data",
+        previous == 0 ? std::string("none")
+                      : fmt::format("bytes {}..{} ({} bytes)", data, data + previous - 1, previous));
+    return data + previous;
 }
 
 std::optional<std::size_t> RecordDecoder::columns(std::uint8_t a, std::size_t end) {

@@ -15,6 +15,18 @@
 //       variable column (bit 15: complex column), then the variable data; a 14-byte versioning tag follows
 //       when bit 6 is set.
 // A forwarding stub (type 2) holds page id (+1, 4 bytes), file id (+5, 2 bytes) and slot (+7, 2 bytes).
+//
+// A record in the compact (row- or page-compressed) format, status bit 0 set:
+//
+//   +0  status byte A     bits 1-3 record type, bit 5 long data region
+//   +1  column count      one byte; when its bit 7 is set, two: (byte 1 & 7F) << 8 | byte 2
+//       column codes      4 bits per column, the first in the low nibble: 0 NULL, 1 empty, 2-9 a short
+//                         value of code - 1 bytes, 10 long value, 11 bit 1, 12 dictionary symbol (1 byte)
+//       cluster bytes     one per 30 columns but the last: the short data bytes of that cluster
+//       short data        the short values and symbols in column order
+//       long data region  flags (bit 0 set), value count, one 2-byte end offset per value counted from
+//                         the first value byte (bit 15: stored elsewhere), one value count per cluster but
+//                         the last, the values
 
 #include <cstdint>
 #include <optional>

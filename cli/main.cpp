@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
         "page",
         "Print one page of a data file field by field: every header field, the slot array and, with\n"
         "--records, each record's status bytes, fixed part, column count, null bitmap, variable-column\n"
-        "offsets and bytes. Records are decoded independently of the recovery engine.");
+        "offsets and bytes (compressed records: column count, column codes, short and long data).\n"
+        "Records are decoded independently of the recovery engine.");
     page_cmd->add_option("FILE", page.file, "Primary data file (.mdf)")->required();
     page_cmd->add_option("PAGE", page.page_id, "Page id (1 or more)")->required();
     page_cmd

@@ -7,7 +7,8 @@
 //   3C 00 84 00   the same row as a deleted data row (type 6)
 // Every position where a record was parsed becomes a slot, after the original ones. Compact records have
 // no marker to search for: the scan steps from one to the next while the bytes there start one, up to
-// the start of the page's free space.
+// the start of the page's free space. On a page with compression information the records start after
+// it, and so does the scan.
 
 #include <algorithm>
 
@@ -47,7 +48,7 @@ void PrimaryRecordPage::run_body_scan() {
     std::vector<std::int32_t> found(slots.begin(), slots.end());
     const ByteSpan page = page_bytes();
     const ByteSpan buffer = this->buffer();
-    std::int64_t position = page_layout::kHeaderSize;
+    std::int64_t position = page_layout::kHeaderSize + static_cast<std::int64_t>(compression_.size);
     std::int64_t last_marker = 0;
 
     // Moves position to the next row marker; false when the body ends first.

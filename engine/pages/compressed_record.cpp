@@ -161,6 +161,7 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
         info.damaged = true;
         return;
     }
+    info.size = info.has_dictionary ? dictionary_end : info.has_anchor ? anchor_end : header;
 
     if (info.has_anchor) {
         const ByteSpan bytes = page_bytes.subspan(start + header, anchor_end - header);
@@ -173,6 +174,7 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
         if (anchor.compressed) parse_compact_record(anchor, bytes, page);
         if (!anchor.compressed || anchor.invalid) {
             info.damaged = true;
+            info.size = 0;
             return;
         }
         info.anchor_values = anchor_values_of(anchor);

@@ -83,6 +83,9 @@ struct CompressionInfo {
     // The information could not be read (bounds, an unreadable anchor record): the page's compact records
     // cannot be rebuilt.
     bool damaged = false;
+    // Bytes from byte 96 the information takes (its last end offset): the records start after them. 0
+    // when the page carries none or it is damaged.
+    std::size_t size = 0;
     std::unique_ptr<CPrimaryRecord> anchor;
     std::vector<AnchorValue> anchor_values;
     // Entries in order; an entry whose end offset is out of place ends the list.

@@ -64,6 +64,15 @@ bool padded_before(std::span<const std::byte> stored, std::size_t width, std::ve
     return true;
 }
 
+// The time types are stored at their full length, never shortened: exactly `width` bytes, or none for
+// the zero value. Any other length is damage, not a value with bytes left out.
+bool full_length(std::span<const std::byte> stored, std::size_t width, std::vector<std::byte>& out) {
+    if (width == 0 || (!stored.empty() && stored.size() != width)) return false;
+    out.assign(stored.begin(), stored.end());
+    out.resize(width, std::byte{0});
+    return true;
+}
+
 bool rebuild_unicode(const ColumnDescriptor& column, bool fixed, std::size_t width,
                      std::span<const std::byte> stored, std::vector<std::byte>& out) {
     // A (max) value is kept as written; otherwise an odd length is the mark of the compressed form.
@@ -191,11 +200,11 @@ CompactValue rebuild_compact_value(std::int32_t type_code, const ColumnDescripto
         case kTypeBinary: ok = padded_after(stored, w, std::byte{0}, out); break;
         case kTypeNchar: ok = rebuild_unicode(column, !column.variable_length, w, stored, out); break;
         case kTypeNvarchar: ok = rebuild_unicode(column, false, w, stored, out); break;
-        case kTypeDate: ok = padded_after(stored, 3, std::byte{0}, out); break;
+        case kTypeDate: ok = full_length(stored, 3, out); break;
         case kTypeUniqueidentifier: ok = padded_after(stored, 16, std::byte{0}, out); break;
         case kTypeTime:
         case kTypeDatetime2:
-        case kTypeDatetimeoffset: ok = padded_after(stored, w, std::byte{0}, out); break;
+        case kTypeDatetimeoffset: ok = full_length(stored, w, out); break;
         default: out.assign(stored.begin(), stored.end()); break;
     }
     return ok ? CompactValue::kRebuilt : CompactValue::kUnreadable;

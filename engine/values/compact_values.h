@@ -20,8 +20,9 @@
 //   nchar nvarchar               odd length: SCSU; even length: UTF-16LE        UTF-16LE (nchar padded)
 //                                (a (max) column is never SCSU)
 //   rowversion                   big-endian, leading zero bytes removed         8 bytes
-//   date time datetime2          the ordinary bytes (an empty value is zero)    padded with zeros
-//   datetimeoffset uniqueidentifier
+//   date time datetime2          the ordinary bytes at full length; another     as is (empty: zero)
+//   datetimeoffset               length is damage
+//   uniqueidentifier             the ordinary bytes                             padded with zeros
 //   varchar varbinary sql_variant the ordinary bytes                             as is
 //   xml, CLR types
 // An empty value (no bytes) is zero, an empty string, or False for bit.

@@ -6,6 +6,7 @@
 
 #include "engine/pages/page_header.h"
 #include "tests/support/boot_page_builder.h"
+#include "tests/support/compact_encoder.h"
 
 namespace quenlow {
 namespace {
@@ -183,7 +184,9 @@ TEST(PageInspection, SpecialRecordKinds) {
     EXPECT_EQ(field(p.records[2].fields, "fixed-part length"), "4 bytes");
     EXPECT_EQ(field(p.records[2].fields, "record length"), "5 bytes");
 
-    EXPECT_EQ(field(p.records[3].fields, "format"), "compressed record: not decoded further");
+    // Status 0x31 marks the compact format; its count byte 0 says no columns.
+    EXPECT_EQ(field(p.records[3].fields, "format"), "compressed (compact) record");
+    EXPECT_EQ(field(p.records[3].fields, "column count"), "0 (implausible: not decoded further)");
     EXPECT_EQ(p.records[3].bytes.size(), 64u);
     EXPECT_EQ(p.records[3].bytes_note, "length unknown: the first 64 bytes");
 }
@@ -237,6 +240,134 @@ TEST(PageInspection, DamagedRecords) {
     }
 }
 
+std::vector<std::byte> raw_bytes(std::initializer_list<int> v) {
+    std::vector<std::byte> out;
+    for (int b : v) out.push_back(static_cast<std::byte>(b));
+    return out;
+}
+
+// Compact records: the parts of well-formed ones, with the record length they add up to.
+TEST(PageInspection, CompactRecordParts) {
+    using testing::CompactColumn;
+    // 131 columns: a two-byte count, four cluster bytes before the short data and four after the long
+    // end offsets.
+    std::vector<CompactColumn> wide;
+    for (int i = 0; i < 131; ++i)
+        wide.push_back(i % 10 == 0 ? CompactColumn::value(std::vector<std::byte>(9 + i / 10, std::byte{'x'}))
+                       : i % 10 == 1 ? CompactColumn::null()
+                       : i % 10 == 2 ? CompactColumn::symbol(3)
+                                     : CompactColumn::value(testing::compact_integer(i)));
+    struct Case {
+        const char* what;
+        std::vector<std::byte> record;
+        std::vector<std::pair<std::string, std::string>> fields;
+    };
+    const Case cases[] = {
+        {"short values and NULL",
+         raw_bytes({0x01, 0x03, 0x42, 0x00, 0x81, 0x61, 0x62, 0x63}),
+         {{"status byte A", "0x01: primary record (type 0), compressed format"},
+          {"column count", "3"},
+          {"column codes", "2 4 0"},
+          {"column codes, counted", "1 NULL, 0 empty, 2 short, 0 long, 0 bit 1, 0 symbol"},
+          {"short data", "bytes 4..7 (4 bytes)"},
+          {"long data region", "none"},
+          {"record length", "8 bytes"}}},
+        {"a long value",
+         raw_bytes({0x21, 0x02, 0xA2, 0x85, 0x01, 0x01, 0x00, 0x0C, 0x00, 0x48, 0x65,
+                    0x6C, 0x6C, 0x6F, 0x2C, 0x20, 0x77, 0x6F, 0x72, 0x6C, 0x64}),
+         {{"status byte A", "0x21: primary record (type 0), compressed format, long data region"},
+          {"column codes", "2 A"},
+          {"short data", "bytes 3..3 (1 bytes)"},
+          {"long data flags", "0x01"},
+          {"long value count", "1"},
+          {"long value 1 end", "0x000C -> 12: bytes 9..20 (12 bytes)"},
+          {"long data", "bytes 9..20 (12 bytes)"},
+          {"record length", "21 bytes"}}},
+        {"a deleted row of empty values and bits",
+         raw_bytes({0x0D, 0x03, 0xB1, 0x01}),
+         {{"status byte A", "0x0D: ghost data record (type 6), compressed format"},
+          {"column codes, counted", "0 NULL, 2 empty, 0 short, 0 long, 1 bit 1, 0 symbol"},
+          {"short data", "none"},
+          {"record length", "4 bytes"}}},
+        {"131 columns",
+         testing::build_compact_record({0, wide, std::nullopt}),
+         {{"column count", "131 (two bytes: 0x80 0x83)"},
+          {"column codes, counted", "13 NULL, 0 empty, 91 short, 14 long, 0 bit 1, 13 symbol"},
+          {"cluster short-data bytes", "18 18 18 18"},
+          {"long value count", "14"},
+          {"cluster long-value counts", "03 03 03 03"},
+          {"long value 14 end", "0x00D9 -> 217: bytes 409..430 (22 bytes)"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto page = page_with_records({c.record});
+        PageInspection p = inspect_page(page, {1, 20}, true);
+        ASSERT_EQ(p.records.size(), 1u);
+        for (const auto& [name, value] : c.fields) EXPECT_EQ(field(p.records[0].fields, name), value) << name;
+        EXPECT_EQ(p.records[0].bytes.size(), c.record.size());
+        EXPECT_TRUE(p.records[0].bytes_note.empty());
+    }
+}
+
+// Damaged compact records: the part that does not fit is named and decoding stops there (or, for counts
+// that disagree with the codes, goes on with a note).
+TEST(PageInspection, DamagedCompactRecords) {
+    struct Case {
+        const char* what;
+        std::uint16_t offset;
+        std::vector<std::byte> bytes;
+        std::string field_name;
+        std::string expected;
+        bool length_known;
+    };
+    std::vector<std::byte> cluster_mismatch(2 + 2 + 16 + 1, std::byte{0x22});  // 31 columns of 1 byte
+    cluster_mismatch[0] = std::byte{0x01};
+    cluster_mismatch[1] = std::byte{31};
+    cluster_mismatch[17] = std::byte{0x02};  // column 31: code 2, high nibble 0
+    cluster_mismatch[18] = std::byte{7};     // the codes give 30
+    cluster_mismatch.resize(19 + 31, std::byte{0x81});
+    const Case cases[] = {
+        {"count past the page", 8191, raw_bytes({0x01}), "column count", "(out of page)", false},
+        {"second count byte past the page", 8190, raw_bytes({0x01, 0x81}), "column count", "(out of page)",
+         false},
+        {"count 1025", 96, raw_bytes({0x01, 0x84, 0x01, 0x00}), "column count",
+         "1025 (two bytes: 0x84 0x01) (implausible: not decoded further)", false},
+        {"codes past the page", 8188, raw_bytes({0x01, 0x7F, 0x22, 0x22}), "column codes", "(out of page)",
+         false},
+        {"code 13", 96, raw_bytes({0x01, 0x02, 0xD2, 0x81}), "short data",
+         "none (column 2 has code 13, which no record carries)", false},
+        {"short data past the page", 8188, raw_bytes({0x01, 0x01, 0x09, 0x00}), "short data",
+         "8 bytes (out of page)", false},
+        {"cluster bytes unlike the codes", 96, cluster_mismatch, "cluster short-data bytes",
+         "07 (the codes give 30)", true},
+        {"long region without bit 0", 96, raw_bytes({0x21, 0x01, 0x0A, 0x00, 0x01, 0x00, 0x01, 0x00, 'a'}),
+         "long data flags", "0x00 (bit 0 clear: not decoded further)", false},
+        {"long count unlike the codes", 96,
+         raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x02, 0x00, 0x01, 0x00, 0x02, 0x00, 'a', 'b'}),
+         "long value count", "2 (the codes give 1)", true},
+        {"long offsets past the page", 8186, raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x09, 0x00}),
+         "long value end offsets", "(out of page)", false},
+        {"long value past the page", 96, raw_bytes({0x21, 0x01, 0x0A, 0x01, 0x01, 0x00, 0xFF, 0x7F, 'a'}),
+         "long value 1 end", "0x7FFF -> 32767 (out of page)", true},
+        {"long values backwards", 96,
+         raw_bytes({0x21, 0x01, 0xAA, 0x01, 0x02, 0x00, 0x03, 0x00, 0x01, 0x00, 'a', 'b', 'c'}),
+         "long value 2 end", "0x0001 -> 1 (ends before its start 3)", true},
+        {"long values without the region bit", 96, raw_bytes({0x01, 0x01, 0x0A}), "long data region",
+         "none (but 1 columns have code 10)", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::byte> page(kPageSize, std::byte{0});
+        testing::boot::write_page_header(page, kPageTypeData, 120, 20);
+        std::copy(c.bytes.begin(), c.bytes.end(), page.begin() + c.offset);
+        InspectedRecord r = inspect_record(page, 0, c.offset);
+        EXPECT_EQ(field(r.fields, c.field_name), c.expected);
+        EXPECT_EQ(r.bytes_note.empty(), c.length_known);
+        EXPECT_LE(r.bytes.size(), kPageSize - c.offset);
+        EXPECT_FALSE(r.bytes.empty());
+    }
+}
+
 TEST(PageInspection, RandomPagesNeverEscapeThePage) {
     std::mt19937 rng(20240611);
     for (int round = 0; round < 300; ++round) {
@@ -246,6 +377,10 @@ TEST(PageInspection, RandomPagesNeverEscapeThePage) {
         put_le<std::int16_t>(page, L::kSlotCount, static_cast<std::int16_t>(1 + rng() % 40));
         for (int j = 0; j < 40; ++j)
             put_le<std::uint16_t>(page, kPageSize - 2 - 2 * j, static_cast<std::uint16_t>(rng() % 8400));
+        // Every other round, compact records: status bytes with bit 0 set.
+        if (round % 2 == 1)
+            for (std::size_t at = L::kHeaderSize; at < kPageSize; at += 1 + rng() % 40)
+                page[at] |= std::byte{0x01};
         PageInspection p = inspect_page(page, {1, 20}, true);
         for (const auto& r : p.records) {
             if (r.offset < kPageSize) {

@@ -513,6 +513,12 @@ TEST(DatabaseBuilder, ValuesAreStoredInTheServersForms) {
         c.length = length;
         return c;
     };
+    auto frac = [](SqlType type, int digits) {
+        ColumnSpec c;
+        c.type = type;
+        c.scale = static_cast<std::uint8_t>(digits);
+        return c;
+    };
     auto dec = [](int p, int s) {
         ColumnSpec c;
         c.type = SqlType::Decimal;
@@ -550,8 +556,32 @@ TEST(DatabaseBuilder, ValuesAreStoredInTheServersForms) {
         {"float", col(SqlType::Float), Value::floating(-2.5), b({0, 0, 0, 0, 0, 0, 4, 0xC0})},
         {"real", col(SqlType::Real), Value::floating(1.0), b({0, 0, 0x80, 0x3F})},
         {"binary pads with zeros", col(SqlType::Binary, 3), Value::binary(b({9})), b({9, 0, 0})},
+        // time(p): units of 10^-p seconds in 3, 4 or 5 bytes; datetime2 adds the date, datetimeoffset the
+        // UTC date and time and the offset.
+        {"time(7) last unit", frac(SqlType::Time, 7), Value::precise_time(1, 1, 1, 23, 59, 59, 9'999'999),
+         b({0xFF, 0xBF, 0x69, 0x2A, 0xC9})},
+        {"time(0)", frac(SqlType::Time, 0), Value::precise_time(1, 1, 1, 0, 0, 1, 0), b({1, 0, 0})},
+        {"time(3)", frac(SqlType::Time, 3), Value::datetime(1, 1, 1, 0, 0, 0, 1), b({1, 0, 0, 0})},
+        {"datetime2(2)", frac(SqlType::DateTime2, 2), Value::precise_time(1, 1, 2, 0, 0, 0, 100'000),
+         b({1, 0, 0, 1, 0, 0})},
+        {"datetimeoffset east of UTC", frac(SqlType::DateTimeOffset, 0),
+         Value::precise_time(1, 1, 1, 5, 30, 0, 0, 330), b({0, 0, 0, 0, 0, 0, 0x4A, 0x01})},
+        {"datetimeoffset west of UTC", frac(SqlType::DateTimeOffset, 0),
+         Value::precise_time(2000, 1, 1, 0, 0, 0, 0, -60), b({0x10, 0x0E, 0, 0x07, 0x24, 0x0B, 0xC4, 0xFF})},
+        {"rowversion", col(SqlType::Timestamp), Value::integer(0x7D1), b({0, 0, 0, 0, 0, 0, 0x07, 0xD1})},
     };
     for (const Case& c : cases) EXPECT_EQ(encode_value(c.column, c.value), c.expected) << c.what;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.column.byte_length(), static_cast<std::int16_t>(c.expected.size())) << c.what;
+    // Values the time types cannot hold.
+    EXPECT_THROW(encode_value(frac(SqlType::Time, 2), Value::precise_time(1, 1, 1, 0, 0, 0, 1)),
+                 std::invalid_argument);
+    EXPECT_THROW(encode_value(frac(SqlType::DateTimeOffset, 0), Value::precise_time(1, 1, 1, 0, 0, 0, 0, 60)),
+                 std::invalid_argument);
+    EXPECT_THROW(
+        encode_value(frac(SqlType::DateTimeOffset, 0), Value::precise_time(2000, 1, 1, 0, 0, 0, 0, 15 * 60)),
+        std::invalid_argument);
+    EXPECT_THROW(encode_value(col(SqlType::Timestamp), Value::binary(b({1, 2}))), std::invalid_argument);
     EXPECT_EQ(day_number(1900, 1, 1), 693595);
     EXPECT_EQ(day_number(9999, 12, 31), 3652058);
 }

@@ -234,6 +234,19 @@ Bytes compact_form(const ColumnSpec& column, const Bytes& ordinary) {
         case SqlType::NChar: return unicode_form(without_trailing(ordinary, 2, std::byte{0x20}), false);
         case SqlType::NVarChar:
         case SqlType::SysName: return unicode_form(ordinary, column.length < 0);
+        // The time types keep their ordinary bytes, never shortened: time(p) 3-5 bytes, datetime2(p) 6-8,
+        // datetimeoffset(p) 8-10 with its offset (a long value from 3 fraction digits on). Midnight of
+        // 0001-01-01 is all zero bytes, not an empty value.
+        case SqlType::Time:
+        case SqlType::DateTime2:
+        case SqlType::DateTimeOffset:
+            return ordinary;
+        // rowversion: the big-endian counter without its leading zero bytes (no sign flip).
+        case SqlType::Timestamp: {
+            std::size_t i = 0;
+            while (i < ordinary.size() && ordinary[i] == std::byte{0}) ++i;
+            return Bytes(ordinary.begin() + static_cast<std::ptrdiff_t>(i), ordinary.end());
+        }
         default: return ordinary;
     }
 }

@@ -21,7 +21,8 @@
 // Values in compact form (compact_form) follow the rules of the engine's rebuild, the other way round:
 // integers big-endian, shortest, top bit flipped; decimals in the variable decimal form; real/float
 // without their zero low-order bytes; char/binary/nchar without trailing blanks or zero bytes; Unicode
-// text in SCSU when that is shorter (padded to an odd length with SC0), else UTF-16LE.
+// text in SCSU when that is shorter (padded to an odd length with SC0), else UTF-16LE; rowversion without
+// its leading zero bytes; time, datetime2 and datetimeoffset as their ordinary bytes.
 
 #include <cstddef>
 #include <cstdint>

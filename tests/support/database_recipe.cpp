@@ -26,6 +26,7 @@ ColumnSpec& TableSpec::add_column(std::string column_name, SqlType type, int len
     if (sized && length == 0) c.length = 1;
     if ((type == SqlType::Char || type == SqlType::NChar || type == SqlType::Binary) && length < 0)
         throw std::invalid_argument("column " + c.name + ": fixed-length types have no max");
+    if (type == SqlType::Time || type == SqlType::DateTime2 || type == SqlType::DateTimeOffset) c.scale = 7;
     columns.push_back(std::move(c));
     return columns.back();
 }
@@ -36,6 +37,15 @@ ColumnSpec& TableSpec::add_decimal(std::string column_name, int precision, int s
     ColumnSpec& c = add_column(std::move(column_name), SqlType::Decimal, 0, nullable);
     c.precision = static_cast<std::uint8_t>(precision);
     c.scale = static_cast<std::uint8_t>(scale);
+    return c;
+}
+
+ColumnSpec& TableSpec::add_time(std::string column_name, SqlType type, int fraction_digits, bool nullable) {
+    if (type != SqlType::Time && type != SqlType::DateTime2 && type != SqlType::DateTimeOffset)
+        throw std::invalid_argument("add_time takes time, datetime2 or datetimeoffset");
+    if (fraction_digits < 0 || fraction_digits > 7) throw std::invalid_argument("fraction digits 0..7");
+    ColumnSpec& c = add_column(std::move(column_name), type, 0, nullable);
+    c.scale = static_cast<std::uint8_t>(fraction_digits);
     return c;
 }
 

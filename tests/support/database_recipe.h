@@ -53,6 +53,8 @@ struct TableSpec {
 
     ColumnSpec& add_column(std::string column_name, SqlType type, int length = 0, bool nullable = false);
     ColumnSpec& add_decimal(std::string column_name, int precision, int scale, bool nullable = false);
+    // time, datetime2 or datetimeoffset with 0-7 fraction digits (add_column gives them 7).
+    ColumnSpec& add_time(std::string column_name, SqlType type, int fraction_digits, bool nullable = false);
     TableSpec& primary_key(std::vector<std::string> columns, std::string name = {});
     TableSpec& add_row(std::vector<Value> values);
     // Index of a column by name; -1 when there is none.

@@ -11,19 +11,36 @@ namespace {
 using u128 = unsigned __int128;
 
 const TypeFacts kFacts[] = {
-    {"int", 56, 56, false, false},          {"bigint", 127, 127, false, false},
-    {"smallint", 52, 52, false, false},     {"tinyint", 48, 48, false, false},
-    {"bit", 104, 104, false, false},        {"char", 175, 175, false, true},
-    {"varchar", 167, 167, true, true},      {"nchar", 239, 239, false, true},
-    {"nvarchar", 231, 231, true, true},     {"sysname", 231, 256, true, true},
-    {"datetime", 61, 61, false, false},     {"smalldatetime", 58, 58, false, false},
-    {"date", 40, 40, false, false},         {"money", 60, 60, false, false},
-    {"smallmoney", 122, 122, false, false}, {"decimal", 106, 106, false, false},
-    {"numeric", 108, 108, false, false},    {"uniqueidentifier", 36, 36, false, false},
-    {"binary", 173, 173, false, false},     {"varbinary", 165, 165, true, false},
-    {"float", 62, 62, false, false},        {"real", 59, 59, false, false},
-    {"sql_variant", 98, 98, true, false},   {"text", 35, 35, true, true},
-    {"ntext", 99, 99, true, true},          {"image", 34, 34, true, false},
+    {"int", 56, 56, false, false},
+    {"bigint", 127, 127, false, false},
+    {"smallint", 52, 52, false, false},
+    {"tinyint", 48, 48, false, false},
+    {"bit", 104, 104, false, false},
+    {"char", 175, 175, false, true},
+    {"varchar", 167, 167, true, true},
+    {"nchar", 239, 239, false, true},
+    {"nvarchar", 231, 231, true, true},
+    {"sysname", 231, 256, true, true},
+    {"datetime", 61, 61, false, false},
+    {"smalldatetime", 58, 58, false, false},
+    {"date", 40, 40, false, false},
+    {"money", 60, 60, false, false},
+    {"smallmoney", 122, 122, false, false},
+    {"decimal", 106, 106, false, false},
+    {"numeric", 108, 108, false, false},
+    {"uniqueidentifier", 36, 36, false, false},
+    {"binary", 173, 173, false, false},
+    {"varbinary", 165, 165, true, false},
+    {"float", 62, 62, false, false},
+    {"real", 59, 59, false, false},
+    {"sql_variant", 98, 98, true, false},
+    {"text", 35, 35, true, true},
+    {"ntext", 99, 99, true, true},
+    {"image", 34, 34, true, false},
+    {"time", 41, 41, false, false},
+    {"datetime2", 42, 42, false, false},
+    {"datetimeoffset", 43, 43, false, false},
+    {"timestamp", 189, 189, false, false},
 };
 
 [[noreturn]] void refuse(const ColumnSpec& column, const char* why) {
@@ -156,6 +173,63 @@ std::vector<std::byte> encode_guid(const ColumnSpec& column, const std::string& 
     return out;
 }
 
+// Bytes of the time part of time(p), datetime2(p) and datetimeoffset(p).
+int time_bytes(int digits) {
+    return digits <= 2 ? 3 : digits <= 4 ? 4 : 5;
+}
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::int32_t kFractionDigits = 7;
+
+// The time, datetime2 and datetimeoffset forms: units of 10^-p seconds since midnight in time_bytes(p)
+// bytes, then (not for time) the day number in 3 bytes, then (datetimeoffset) the offset. A
+// datetimeoffset stores the UTC time of the local time it is given.
+std::vector<std::byte> encode_precise_time(const ColumnSpec& column, const Value& value) {
+    if (value.kind() != Value::Kind::DateTime) refuse(column, "expects a date and time");
+    const DateTimeParts& t = value.as_datetime();
+    const int digits = column.scale;
+    if (digits > kFractionDigits) refuse(column, "time types keep at most 7 fraction digits");
+    std::int64_t unit = 1;
+    for (int i = digits; i < kFractionDigits; ++i) unit *= 10;
+    if (t.fraction < 0 || t.fraction >= 10'000'000 || t.fraction % unit != 0)
+        refuse(column, "more fraction digits than the column keeps");
+    const int offset = column.type == SqlType::DateTimeOffset ? t.offset_minutes : 0;
+    if (offset < -14 * 60 || offset > 14 * 60) refuse(column, "offset beyond 14 hours");
+    std::int64_t day = day_number(t.year, t.month, t.day);
+    std::int64_t second = t.hour * 3600LL + t.minute * 60LL + t.second - offset * 60LL;
+    if (second < 0) {
+        second += kSecondsPerDay;
+        --day;
+    } else if (second >= kSecondsPerDay) {
+        second -= kSecondsPerDay;
+        ++day;
+    }
+    if (day < 0 || day > day_number(9999, 12, 31)) refuse(column, "date out of range");
+    std::int64_t units = second;
+    for (int i = 0; i < digits; ++i) units *= 10;
+    units += t.fraction / unit;
+    std::vector<std::byte> out;
+    for (int i = 0; i < time_bytes(digits); ++i)
+        out.push_back(std::byte{static_cast<std::uint8_t>(units >> (8 * i))});
+    if (column.type == SqlType::Time) return out;
+    for (int i = 0; i < 3; ++i) out.push_back(std::byte{static_cast<std::uint8_t>(day >> (8 * i))});
+    if (column.type == SqlType::DateTimeOffset) append_le(out, static_cast<std::int16_t>(offset));
+    return out;
+}
+
+// A rowversion given as its 8 bytes or as the counter's value, stored big-endian.
+std::vector<std::byte> encode_rowversion(const ColumnSpec& column, const Value& value) {
+    if (value.kind() == Value::Kind::Binary) {
+        if (value.as_binary().size() != 8) refuse(column, "a rowversion has 8 bytes");
+        return value.as_binary();
+    }
+    if (value.kind() != Value::Kind::Integer) refuse(column, "expects a counter or 8 bytes");
+    const auto counter = static_cast<std::uint64_t>(value.as_integer());
+    std::vector<std::byte> out;
+    for (int i = 7; i >= 0; --i) out.push_back(std::byte{static_cast<std::uint8_t>(counter >> (8 * i))});
+    return out;
+}
+
 std::int64_t days_since_1900(const DateTimeParts& t) {
     return day_number(t.year, t.month, t.day) - day_number(1900, 1, 1);
 }
@@ -223,6 +297,14 @@ std::int16_t ColumnSpec::byte_length() const {
         case SqlType::NText:
         case SqlType::Image:
             return 16;
+        case SqlType::Time:
+            return static_cast<std::int16_t>(time_bytes(scale));
+        case SqlType::DateTime2:
+            return static_cast<std::int16_t>(time_bytes(scale) + 3);
+        case SqlType::DateTimeOffset:
+            return static_cast<std::int16_t>(time_bytes(scale) + 5);
+        case SqlType::Timestamp:
+            return 8;
     }
     return 0;
 }
@@ -261,6 +343,14 @@ std::uint8_t ColumnSpec::catalog_precision() const {
             return 53;
         case SqlType::Real:
             return 24;
+        // Characters of the longest text: hh:mm:ss, a point and the fraction digits, a date in front, an
+        // offset behind.
+        case SqlType::Time:
+            return static_cast<std::uint8_t>(scale == 0 ? 8 : 9 + scale);
+        case SqlType::DateTime2:
+            return static_cast<std::uint8_t>(scale == 0 ? 19 : 20 + scale);
+        case SqlType::DateTimeOffset:
+            return static_cast<std::uint8_t>(scale == 0 ? 26 : 27 + scale);
         default:
             return 0;
     }
@@ -275,6 +365,9 @@ std::uint8_t ColumnSpec::catalog_scale() const {
             return 4;
         case SqlType::Decimal:
         case SqlType::Numeric:
+        case SqlType::Time:
+        case SqlType::DateTime2:
+        case SqlType::DateTimeOffset:
             return scale;
         default:
             return 0;
@@ -319,7 +412,15 @@ Value Value::decimal(std::string digits) {
 Value Value::datetime(int year, int month, int day, int hour, int minute, int second, int millisecond) {
     Value out;
     out.kind_ = Kind::DateTime;
-    out.datetime_ = {year, month, day, hour, minute, second, millisecond};
+    out.datetime_ = {year, month, day, hour, minute, second, millisecond, millisecond * 10'000, 0};
+    return out;
+}
+
+Value Value::precise_time(int year, int month, int day, int hour, int minute, int second,
+                          std::int32_t fraction, int offset_minutes) {
+    Value out;
+    out.kind_ = Kind::DateTime;
+    out.datetime_ = {year, month, day, hour, minute, second, fraction / 10'000, fraction, offset_minutes};
     return out;
 }
 
@@ -406,6 +507,12 @@ std::vector<std::byte> encode_value(const ColumnSpec& column, const Value& value
         case SqlType::SmallMoney:
             append_le(out, static_cast<std::int32_t>(signed_scaled(column, value, 4, 10)));
             return out;
+        case SqlType::Time:
+        case SqlType::DateTime2:
+        case SqlType::DateTimeOffset:
+            return encode_precise_time(column, value);
+        case SqlType::Timestamp:
+            return encode_rowversion(column, value);
         case SqlType::Decimal:
         case SqlType::Numeric: {
             ScaledDecimal d = scaled_value(column, value, column.scale, column.precision);

@@ -23,6 +23,12 @@
 //   text/ntext/image  16           a text pointer to LOB pages; the value as varchar, nvarchar,
 //                                  varbinary
 //   (max) types       as long      in the row, or a root of LOB page pointers (ColumnSpec::off_row)
+//   time(p)           3/4/5        units of 10^-p seconds since midnight, unsigned; 3 bytes for p 0-2,
+//                                  4 for p 3-4, 5 for p 5-7 (p is ColumnSpec::scale)
+//   datetime2(p)      6/7/8        the time(p) bytes, then the 3 date bytes
+//   datetimeoffset(p) 8/9/10       the datetime2(p) bytes of the UTC time, then the offset in minutes
+//                                  (signed 16 bits)
+//   timestamp         8            rowversion: big-endian counter
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +66,11 @@ enum class SqlType {
     Text,   // 8-bit text (Latin-1 here)
     NText,  // UTF-16
     Image,  // bytes
+    // Fraction digits 0-7 in ColumnSpec::scale.
+    Time,
+    DateTime2,
+    DateTimeOffset,
+    Timestamp,  // rowversion
 };
 
 // Catalog facts of a built-in type.
@@ -120,6 +131,11 @@ struct ColumnSpec {
 struct DateTimeParts {
     int year = 1900, month = 1, day = 1;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
+    // 100-nanosecond units within the second (time, datetime2, datetimeoffset); millisecond * 10000 when
+    // the value is given in milliseconds.
+    std::int32_t fraction = 0;
+    // Minutes east of UTC of a datetimeoffset; the other parts are the local time.
+    int offset_minutes = 0;
 };
 
 // A value given in a row. Each factory names what the value is; the column type decides the bytes.
@@ -139,6 +155,10 @@ class Value {
     static Value decimal(std::string digits);
     static Value datetime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                           int millisecond = 0);
+    // A local time to the 100-nanosecond unit (fraction 0..9999999), with its offset from UTC in minutes,
+    // for time, datetime2 and datetimeoffset columns.
+    static Value precise_time(int year, int month, int day, int hour, int minute, int second,
+                              std::int32_t fraction, int offset_minutes = 0);
     // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" in hex digits.
     static Value guid(std::string text);
 

@@ -48,6 +48,12 @@ ColumnDescriptor decimal_column(std::int32_t id, int precision, int scale, int b
     return d;
 }
 
+ColumnDescriptor time_column(const std::string& type_text, std::int32_t type_code, int digits) {
+    ColumnDescriptor d = column(1, type_text, type_code);
+    d.scale = static_cast<std::uint8_t>(digits);
+    return d;
+}
+
 TEST(CompactValues, IntegersAreBigEndianWithTheTopBitFlipped) {
     struct Case {
         Bytes stored;
@@ -133,9 +139,29 @@ TEST(CompactValues, EachTypeRebuildsItsOrdinaryForm) {
         {column(1, "nvarchar(20)", kTypeNvarchar), bytes_of({0x0C}), "<unreadable>"},
         {column(1, "date(3)", kTypeDate), bytes_of({0xA1, 0xC3, 0x09}), "1753-01-01"},
         {column(1, "uniqueidentifier(16)", kTypeUniqueidentifier),
-         bytes_of({0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}),
+         bytes_of({0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE,
+                   0xFF}),
          "00112233-4455-6677-8899-AABBCCDDEEFF"},
         {column(1, "varchar(10)", kTypeVarchar), bytes_of({'a', ' '}), "a "},
+        // The time types keep their ordinary bytes; the byte count follows the fraction digits.
+        {time_column("time(3)", kTypeTime, 0), bytes_of({0x7F, 0x51, 0x01}), "23:59:59"},
+        {time_column("time(5)", kTypeTime, 7), bytes_of({0xFF, 0xBF, 0x69, 0x2A, 0xC9}), "23:59:59.9999999"},
+        {time_column("time(5)", kTypeTime, 7), {}, "00:00:00.0000000"},
+        {time_column("time(5)", kTypeTime, 7), Bytes(6, std::byte{1}), "<unreadable>"},
+        {time_column("time(5)", kTypeTime, 7), Bytes(4, std::byte{1}), "<unreadable>"},
+        {time_column("datetime2(8)", kTypeDatetime2, 7), Bytes(7, std::byte{1}), "<unreadable>"},
+        {column(1, "date(3)", kTypeDate), bytes_of({0xA1, 0xC3}), "<unreadable>"},
+        {column(1, "date(3)", kTypeDate), {}, "0001-01-01"},
+        {time_column("datetime2(8)", kTypeDatetime2, 7),
+         bytes_of({0x05, 0xE0, 0x34, 0x95, 0x64, 0x80, 0x46, 0x0B}), "2024-02-29 12:00:00.0000005"},
+        {time_column("datetimeoffset(9)", kTypeDatetimeoffset, 4),
+         bytes_of({0xD2, 0xCF, 0x28, 0x0C, 0x80, 0x46, 0x0B, 0xB6, 0xFE}), "2024-02-29 00:10:00.1234  -5:30"},
+        // rowversion: big-endian without its leading zero bytes.
+        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0x07, 0xD1}), "0x00000000000007D1"},
+        {column(1, "timestamp(8)", kTypeTimestamp), bytes_of({0xFF, 0, 0, 0, 0, 0, 0, 0}),
+         "0xFF00000000000000"},
+        {column(1, "timestamp(8)", kTypeTimestamp), {}, "0x0000000000000000"},
+        {column(1, "timestamp(8)", kTypeTimestamp), Bytes(9, std::byte{1}), "<unreadable>"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(compact_text(c.column, c.stored), c.text)
@@ -389,31 +415,62 @@ TEST_F(CompactRecordTest, DamagedInputLeavesOutTheValueOrTheRecord) {
     }
 }
 
+// A live row, a deleted one still named by its slot, and one whose slot is gone, on a row-compressed page
+// and on a page-compressed one (its compression information before the records, the rows written against
+// its anchor and dictionary).
 TEST_F(CompactRecordTest, DeletedCompactRecordsShowInTheDeletedModes) {
     const std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt), column(2, "varchar(10)", kTypeVarchar)};
-    const Bytes live = testing::build_compact_record({0, {CompactColumn::value(testing::compact_integer(1)),
-                                                          CompactColumn::value(bytes_of({'l', 'i', 'v', 'e'}))}, {}});
-    const Bytes ghost = testing::build_compact_record({6, {CompactColumn::value(testing::compact_integer(2)),
-                                                           CompactColumn::value(Bytes(12, std::byte{'g'}))}, {}});
-    const Bytes lost = testing::build_compact_record({6, {CompactColumn::value(testing::compact_integer(3)),
-                                                          CompactColumn::value(bytes_of({'l', 'o', 's', 't'}))}, {}});
-    PageAssembler assembler;
-    assembler.add_record(live);
-    assembler.add_record(ghost);
-    assembler.add_unslotted(lost);  // a deleted row whose slot is gone
-    assembler.ghost_count(1);
-    const PageBuffer bytes = assembler.finish();
+    auto record = [](int type, std::int64_t id, CompactColumn text) {
+        return testing::build_compact_record(
+            {type, {CompactColumn::value(testing::compact_integer(id)), std::move(text)}, {}});
+    };
+    auto text = [](std::string_view s) {
+        Bytes b;
+        for (char c : s) b.push_back(std::byte{static_cast<std::uint8_t>(c)});
+        return b;
+    };
+    const Bytes info = testing::build_compression_info(
+        {testing::build_compact_record(
+             {0, {CompactColumn::null(), CompactColumn::value(text("lively"))}, {}}),
+         std::vector<Bytes>{text("\x01ost")}});
+    struct Case {
+        const char* what;
+        std::optional<Bytes> info;
+        std::vector<Bytes> records;  // live, deleted, deleted without a slot
+    };
+    const std::vector<Case> cases = {
+        {"row-compressed page",
+         {},
+         {record(0, 1, CompactColumn::value(text("live"))),
+          record(6, 2, CompactColumn::value(Bytes(12, std::byte{'g'}))),
+          record(6, 3, CompactColumn::value(text("lost")))}},
+        {"page-compressed page",
+         info,
+         {record(0, 1, CompactColumn::value(text("\x04"))),
+          record(6, 2, CompactColumn::value(text(std::string_view("\0gggggggggggg", 13)))),
+          record(6, 3, CompactColumn::symbol(0))}},
+    };
     const Rows all = {{"1", "live"}, {"2", std::string(12, 'g')}, {"3", "lost"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PageAssembler assembler;
+        if (c.info) assembler.compression_info(*c.info);
+        assembler.add_record(c.records[0]);
+        assembler.add_record(c.records[1]);
+        assembler.add_unslotted(c.records[2]);
+        assembler.ghost_count(1);
+        const PageBuffer bytes = assembler.finish();
 
-    CDataPage plain(bytes, database.db());
-    EXPECT_EQ(rows(plain, table), Rows(all.begin(), all.begin() + 1));
-    ReadOptions deleted;
-    deleted.show_deleted = true;
-    CDataPage with_deleted(bytes, database.reopen(deleted));
-    EXPECT_EQ(rows(with_deleted, table), Rows(all.begin(), all.begin() + 2));
-    deleted.show_advanced_deleted = true;
-    CDataPage with_scan(bytes, database.reopen(deleted));
-    EXPECT_EQ(rows(with_scan, table), all);
+        CDataPage plain(bytes, database.reopen(ReadOptions{}));
+        EXPECT_EQ(rows(plain, table), Rows(all.begin(), all.begin() + 1));
+        ReadOptions deleted;
+        deleted.show_deleted = true;
+        CDataPage with_deleted(bytes, database.reopen(deleted));
+        EXPECT_EQ(rows(with_deleted, table), Rows(all.begin(), all.begin() + 2));
+        deleted.show_advanced_deleted = true;
+        CDataPage with_scan(bytes, database.reopen(deleted));
+        EXPECT_EQ(rows(with_scan, table), all);
+    }
 }
 
 }  // namespace
