@@ -14,6 +14,7 @@
 #include "app/export_legacy_keys.h"
 #include "app/export_pipeline.h"
 #include "engine/catalog/object_definitions.h"
+#include "engine/values/row_decoder.h"
 
 namespace quenlow {
 
@@ -319,6 +320,7 @@ bool Exporter::write_page_rows(PageRows& page, TableReport& table) {
     const std::size_t width = block_.width;
     const std::size_t batch = block_.cells.size() / width;
     ++(page.rows > 0 ? table.pages_with_rows : table.pages_skipped);
+    add_page_damage(page.damage, table);
     for (std::size_t r = 0; r < page.rows; ++r) {
         Cell* from = page.cells.data() + r * width;
         Cell* to = block_.cells.data() + block_.rows * width;
@@ -339,9 +341,13 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
         const std::function<bool()> stop = [this] { return stop_now(); };
         const std::size_t width = run.columns.size();
         while (const std::optional<PageSlots::Claim> claim = run.slots.claim(stop)) {
+            const PageAddress address = run.pages[claim->page];
+            claim->rows->damage.clear();
             if (decode) {
-                decode.each_row(run.pages[claim->page], schema, [&](const DecodedRow& row) {
-                    if (!row.empty()) row_cells(row, run.columns, claim->rows->add_row(width));
+                decode.each_row(address, schema, [&](const DecodedRow& row) {
+                    if (row.empty()) return true;
+                    row_cells(row, run.columns, claim->rows->add_row(width));
+                    note_damaged_values(row, run.columns, address, claim->rows->damage);
                     return true;
                 });
             }
@@ -392,6 +398,26 @@ void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, C
         else
             *out = value.value_text;  // an engaged cell keeps its buffer
     }
+}
+
+void note_damaged_values(const DecodedRow& row, const std::vector<std::size_t>& columns, PageAddress page,
+                         PageDamage& out) {
+    for (const std::size_t c : columns) {
+        if (c >= row.size() || !row[c].value_damaged) continue;
+        const ColumnDescriptor& value = row[c];
+        if (out.listed.size() < kListedDamagedValues)
+            out.listed.push_back({page, value.damage_slot, value.name, value.damage_reason});
+        ++out.count;
+    }
+}
+
+void add_page_damage(PageDamage& page, TableReport& table) {
+    table.damaged_values += page.count;
+    for (DamagedValue& d : page.listed) {
+        if (table.damaged.size() >= kListedDamagedValues) break;
+        table.damaged.push_back(std::move(d));
+    }
+    page.clear();
 }
 
 ExportSelection everything(const MainFrame& frame) {
@@ -452,6 +478,16 @@ std::string report_json(const ExportReport& report) {
         e["pages_skipped"] = t.pages_skipped;
         e["complete"] = t.complete;
         if (!t.note.empty()) e["note"] = t.note;
+        e["damaged_values"] = t.damaged_values;
+        auto& damaged = e["damaged"] = nlohmann::ordered_json::array();
+        for (const DamagedValue& d : t.damaged) {
+            nlohmann::ordered_json v;
+            v["page"] = fmt::format("{}:{}", d.page.file_id, d.page.page_id);
+            v["slot"] = d.slot;
+            v["column"] = d.column;
+            if (d.reason != ValueDamage::kNone) v["reason"] = value_damage_text(d.reason);
+            damaged.push_back(std::move(v));
+        }
         tables.push_back(std::move(e));
     }
     auto& objects = j["objects"] = nlohmann::ordered_json::array();

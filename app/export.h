@@ -139,6 +139,30 @@ ExportSelection everything(const MainFrame& frame);
 // The checked object items of the tree in outline order; nothing checked means everything.
 ExportSelection selection_from_checks(MainFrame& frame);
 
+// A value of a table the decoder could not decode (exported empty): the page being decoded, the slot of
+// the row's record there, the column, and why.
+struct DamagedValue {
+    PageAddress page;
+    std::int64_t slot = -1;
+    std::string column;
+    ValueDamage reason = ValueDamage::kNone;
+};
+
+// The report lists this many damaged values of each table; it counts them all.
+inline constexpr std::size_t kListedDamagedValues = 100;
+
+// The damaged values of one page as a decoding worker found them, for the writer to add to the table's
+// report in page order.
+struct PageDamage {
+    std::int64_t count = 0;
+    std::vector<DamagedValue> listed;  // the first kListedDamagedValues of the page
+
+    void clear() {
+        count = 0;
+        listed.clear();
+    }
+};
+
 struct TableReport {
     std::string schema;
     std::string name;
@@ -153,6 +177,9 @@ struct TableReport {
     std::int64_t pages_skipped = 0;
     bool complete = false;
     std::string note;  // why the table has no rows, when it has none for a reason
+    // Values that could not be decoded: all of them counted, the first kListedDamagedValues listed.
+    std::int64_t damaged_values = 0;
+    std::vector<DamagedValue> damaged;
 };
 
 struct ObjectReport {
@@ -206,5 +233,12 @@ std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& d
 // A value the decoder marked NULL gives no cell; the texts are those of the decoder's style (the export
 // style writes values in full).
 void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out);
+
+// Counts the exported values of a decoded row that the decoder marked damaged, and lists them (up to
+// kListedDamagedValues per page) with the page being decoded.
+void note_damaged_values(const DecodedRow& row, const std::vector<std::size_t>& columns, PageAddress page,
+                         PageDamage& out);
+// Adds a page's damaged values to the table's report (call in page order) and empties the page's list.
+void add_page_damage(PageDamage& page, TableReport& table);
 
 }  // namespace quenlow

@@ -277,8 +277,9 @@ std::string export_summary(const ExportReport& report, const std::string& report
     for (const TableReport& t : report.tables) {
         const std::string rows = t.catalog_rows ? fmt::format("{} of {} rows", t.rows_exported, *t.catalog_rows)
                                                 : fmt::format("{} rows", t.rows_exported);
-        out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows,
-                           t.pages_with_rows, t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
+        out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped, {} damaged values\t{}{}\n", t.schema,
+                           t.name, rows, t.pages_with_rows, t.pages_skipped, t.damaged_values, t.destination,
+                           t.complete ? "" : "\tINCOMPLETE");
     }
     std::size_t found = 0;
     for (const ObjectReport& o : report.objects) found += o.definition_found ? 1 : 0;

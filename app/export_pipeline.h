@@ -31,6 +31,8 @@ namespace quenlow {
 struct PageRows {
     std::vector<Cell> cells;
     std::size_t rows = 0;
+    // The page's values the decoder could not decode.
+    PageDamage damage;
 
     // Room for one more row of `width` cells; the first of them.
     Cell* add_row(std::size_t width);
