@@ -393,7 +393,7 @@ void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, C
             continue;
         }
         const ColumnDescriptor& value = row[columns[i]];
-        if (value.value_null)
+        if (value.value_null || value.value_damaged)
             out->reset();
         else
             *out = value.value_text;  // an engaged cell keeps its buffer

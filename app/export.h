@@ -10,9 +10,9 @@
 // between tables but the report. The target, the front end and the settings' stop request are called
 // from one thread at a time: the target and the front end from the calling thread only.
 //
-// A cell is the text of a stored column's value, or nothing for NULL. Columns that are not stored
-// (computed columns) are left out, as in the record list. Rows whose cells are all empty are exported
-// too (the record list hides them).
+// A cell is the text of a stored column's value, or nothing for NULL and for a value that could not be
+// decoded (the report lists those). Columns that are not stored (computed columns) are left out, as in
+// the record list. Rows whose cells are all empty are exported too (the record list hides them).
 //
 // The export is a worker body: it runs on the calling thread, which has set the running flag, and clears
 // the running flag and the stop flag when it ends. It ends at the Stop command (or when the settings'
@@ -230,8 +230,9 @@ std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& d
                                           std::size_t first_stored);
 
 // The cells of one decoded row, one per exported column, written to out (which has room for them).
-// A value the decoder marked NULL gives no cell; the texts are those of the decoder's style (the export
-// style writes values in full).
+// A value the decoder marked NULL gives no cell, and so does one it could not decode (every target then
+// writes it empty, as NULL: a damaged date or number has no text a target could take); the texts are
+// those of the decoder's style (the export style writes values in full).
 void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out);
 
 // Counts the exported values of a decoded row that the decoder marked damaged, and lists them (up to

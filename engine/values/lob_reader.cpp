@@ -113,9 +113,13 @@ private:
         const std::unique_ptr<LobStructureBase> s = parse_lob_structure(record.lob_bytes);
         if (!s) return static_cast<void>(broken());
         switch (s->type) {
-            case kLobSmallRoot:
-                small_root(static_cast<const SmallRoot&>(*s).data, variant);
+            case kLobSmallRoot: {
+                const auto& root = static_cast<const SmallRoot&>(*s);
+                // A length the fragment does not hold leaves no data.
+                if (root.data.empty() && root.declared_length != 0) broken();
+                small_root(root.data, variant);
                 break;
+            }
             case kLobData:
                 data(static_cast<const LobSData&>(*s), variant);
                 break;

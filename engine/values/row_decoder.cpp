@@ -244,7 +244,7 @@ private:
     void finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
                 bool null_when_empty);
     void column_ends(ColumnDescriptor& d);
-    void drop_damaged_text(const ColumnDescriptor& d, std::string& t);
+    void drop_damaged_text(const ColumnDescriptor& d, std::string& t, bool shown_null);
     void mark(ColumnDescriptor& d) const {
         d.value_damaged = damage_ != ValueDamage::kNone;
         d.damage_reason = damage_;
@@ -329,10 +329,9 @@ Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor&
     if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
     Taken taken = Taken::kText;
     if (info.variable) {
+        // A value past the record's variable values is empty: trailing empty values are not stored.
         if (x >= 0 && x < static_cast<std::int64_t>(r.values.size()))
             taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, rules, t);
-        else
-            note(ValueDamage::kOutsideRecord);  // past the record's variable values
         ++c.v;
         if (taken == Taken::kColumnEnds) return taken;
     } else if (r.has_fixed_part()) {
@@ -412,8 +411,6 @@ Taken PageDecoder::offsets_value(const CPrimaryRecord& r, const ColumnDescriptor
                 x = -1 - std::int64_t{d.leaf_offset};
             if (x >= 0 && x < static_cast<std::int64_t>(r.values.size()))
                 taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, kTableOffsetRules, t);
-            else
-                note(ValueDamage::kOutsideRecord);  // past the record's variable values
         }
         ++c.v;
         if (taken == Taken::kColumnEnds) return taken;
@@ -756,12 +753,13 @@ void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string
                          bool null_when_empty) {
     if (taken == Taken::kNull) return set_null(d);
     if (taken != Taken::kPlaceholder && type_is_hex(info.type_code)) add_hex_prefix(t);
-    if (null_when_empty && t.empty() && d.nullable && !(exporting() && empty_is_a_value(info.type_code))) {
+    const bool shown_null = null_when_empty && t.empty() && d.nullable;
+    if (shown_null && !(exporting() && empty_is_a_value(info.type_code))) {
         // A value that could not be read still reads NULL here, as it always has, and keeps its mark.
         set_null(d);
         return mark(d);
     }
-    if (exporting() && damage_ != ValueDamage::kNone) drop_damaged_text(d, t);
+    if (exporting() && damage_ != ValueDamage::kNone) drop_damaged_text(d, t, shown_null);
     d.value_text.swap(t);
     d.value_null = false;
     mark(d);
@@ -769,8 +767,8 @@ void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string
 
 // Exported, a value that could not be decoded is empty. The offset form's row rule still sees what the
 // display shows, so both styles keep the same rows.
-void PageDecoder::drop_damaged_text(const ColumnDescriptor& d, std::string& t) {
-    if (&d == &descriptors_.front()) front_damaged_shown_ = !t.empty();
+void PageDecoder::drop_damaged_text(const ColumnDescriptor& d, std::string& t, bool shown_null) {
+    if (&d == &descriptors_.front()) front_damaged_shown_ = shown_null || !t.empty();
     t.clear();
 }
 
@@ -779,8 +777,8 @@ void PageDecoder::drop_damaged_text(const ColumnDescriptor& d, std::string& t) {
 void PageDecoder::column_ends(ColumnDescriptor& d) {
     if (damage_ == ValueDamage::kNone) return;
     if (exporting()) {
+        drop_damaged_text(d, d.value_text, d.value_null);
         d.value_null = false;
-        drop_damaged_text(d, d.value_text);
     }
     mark(d);
 }

@@ -41,8 +41,9 @@
 //
 //   reason            when
 //   ------------------+---------------------------------------------------------------------------------
-//   outside record    a fixed value past the fixed part, a variable value past the record's end offsets,
-//                     an end offset outside the record or before the value's start
+//   outside record    a fixed value past the fixed part, an end offset outside the record or before the
+//                     value's start (a variable value past the record's end offsets is an empty value:
+//                     records leave trailing empty values out)
 //   invalid bytes     a date or time out of range; a decimal with a bad sign byte, length or precision;
 //                     a sql_variant the type cannot hold; a complex value of an unknown kind
 //   large value cut   a root or text pointer that leads to no fragment, a chain of fragments that is cut

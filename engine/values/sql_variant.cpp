@@ -147,7 +147,7 @@ std::size_t data_offset_of(std::uint8_t base) {
 }  // namespace
 
 bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
-    if (bytes.size() < 3) return false;
+    if (bytes.size() < 2) return false;  // not even the base type and version
     const std::uint8_t base = byte_at(bytes, 0);
     const bool exact = context.style == ValueStyle::kExport;
     // The date and time formatters write nothing, or one blank, for a value they cannot read.
