@@ -15,6 +15,7 @@
 #include "app/export_legacy_keys.h"
 #include "app/export_pipeline.h"
 #include "engine/catalog/object_definitions.h"
+#include "engine/values/row_decoder.h"
 
 namespace quenlow {
 
@@ -314,6 +315,7 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
             if (page == nullptr) continue;
             table.pages_with_rows += static_cast<std::int64_t>(page->pages_with_rows);
             table.pages_skipped += static_cast<std::int64_t>(page->pages - page->pages_with_rows);
+            add_page_damage(page->damage, table);
             if (run.encoder) {
                 table.rows_exported += static_cast<std::int64_t>(page->rows);
                 written = page->rows == 0 || target_.write_encoded(page->bytes, page->rows);
@@ -403,9 +405,11 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
             PageRows& out = *claim->rows;
             for (std::size_t p = claim->page; p < claim->page + claim->count; ++p) {
                 const std::size_t before = out.rows + out.other_origins.size();
+                const PageAddress address = run.pages[p];
                 if (decode) {
-                    decode.each_row(run.pages[p], schema, [&](const DecodedRow& row) {
+                    decode.each_row(address, schema, [&](const DecodedRow& row) {
                         if (row.empty()) return true;
+                        note_damaged_values(row, run.columns, address, out.damage);
                         if (const RowOrigin origin = decode.origin(); origin != RowOrigin::kLive) {
                             row_cells(row, run.columns, out.add_other_row(width, origin));
                         } else if (run.encoder) {
@@ -462,11 +466,31 @@ void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, C
             continue;
         }
         const ColumnDescriptor& value = row[columns[i]];
-        if (value.value_null)
+        if (value.value_null || value.value_damaged)
             out->reset();
         else
             *out = value.value_text;  // an engaged cell keeps its buffer
     }
+}
+
+void note_damaged_values(const DecodedRow& row, const std::vector<std::size_t>& columns, PageAddress page,
+                         PageDamage& out) {
+    for (const std::size_t c : columns) {
+        if (c >= row.size() || !row[c].value_damaged) continue;
+        const ColumnDescriptor& value = row[c];
+        if (out.listed.size() < kListedDamagedValues)
+            out.listed.push_back({page, value.damage_slot, value.name, value.damage_reason});
+        ++out.count;
+    }
+}
+
+void add_page_damage(PageDamage& page, TableReport& table) {
+    table.damaged_values += page.count;
+    for (DamagedValue& d : page.listed) {
+        if (table.damaged.size() >= kListedDamagedValues) break;
+        table.damaged.push_back(std::move(d));
+    }
+    page.clear();
 }
 
 ExportSelection everything(const MainFrame& frame) {
@@ -531,6 +555,16 @@ std::string report_json(const ExportReport& report) {
             auto& other = e["rows_not_live"] = nlohmann::ordered_json::array();
             for (const TableReport::OtherRows& o : t.other_rows)
                 other.push_back({{"origin", row_origin_label(o.origin)}, {"rows", o.rows}, {"exported_to", o.destination}});
+        }
+        e["damaged_values"] = t.damaged_values;
+        auto& damaged = e["damaged"] = nlohmann::ordered_json::array();
+        for (const DamagedValue& d : t.damaged) {
+            nlohmann::ordered_json v;
+            v["page"] = fmt::format("{}:{}", d.page.file_id, d.page.page_id);
+            v["slot"] = d.slot;
+            v["column"] = d.column;
+            if (d.reason != ValueDamage::kNone) v["reason"] = value_damage_text(d.reason);
+            damaged.push_back(std::move(v));
         }
         tables.push_back(std::move(e));
     }

@@ -10,11 +10,11 @@
 // between tables but the report. The target, the front end and the settings' stop request are called
 // from one thread at a time: the target and the front end from the calling thread only.
 //
-// A cell is the text of a stored column's value, or nothing for NULL. Columns that are not stored
-// (computed columns) are left out, as in the record list. Rows whose cells are all empty are exported
-// too (the record list hides them). Rows that are not live rows of the table (deleted rows, rows the
-// body scan found, when the scan settings show them) go to the target apart from the live ones, per
-// origin, and are counted apart in the report.
+// A cell is the text of a stored column's value, or nothing for NULL and for a value that could not be
+// decoded (the report lists those). Columns that are not stored (computed columns) are left out, as in
+// the record list. Rows whose cells are all empty are exported too (the record list hides them). Rows
+// that are not live rows of the table (deleted rows, rows the body scan found, when the scan settings
+// show them) go to the target apart from the live ones, per origin, and are counted apart in the report.
 //
 // The export is a worker body: it runs on the calling thread, which has set the running flag, and clears
 // the running flag and the stop flag when it ends. It ends at the Stop command (or when the settings'
@@ -163,6 +163,30 @@ ExportSelection everything(const MainFrame& frame);
 // The checked object items of the tree in outline order; nothing checked means everything.
 ExportSelection selection_from_checks(MainFrame& frame);
 
+// A value of a table the decoder could not decode (exported empty): the page being decoded, the slot of
+// the row's record there, the column, and why.
+struct DamagedValue {
+    PageAddress page;
+    std::int64_t slot = -1;
+    std::string column;
+    ValueDamage reason = ValueDamage::kNone;
+};
+
+// The report lists this many damaged values of each table; it counts them all.
+inline constexpr std::size_t kListedDamagedValues = 100;
+
+// The damaged values of one page as a decoding worker found them, for the writer to add to the table's
+// report in page order.
+struct PageDamage {
+    std::int64_t count = 0;
+    std::vector<DamagedValue> listed;  // the first kListedDamagedValues of the page
+
+    void clear() {
+        count = 0;
+        listed.clear();
+    }
+};
+
 struct TableReport {
     std::string schema;
     std::string name;
@@ -184,6 +208,9 @@ struct TableReport {
         std::string destination;
     };
     std::vector<OtherRows> other_rows;
+    // Values that could not be decoded: all of them counted, the first kListedDamagedValues listed.
+    std::int64_t damaged_values = 0;
+    std::vector<DamagedValue> damaged;
 };
 
 struct ObjectReport {
@@ -236,8 +263,16 @@ std::vector<std::size_t> exported_columns(const std::vector<ColumnDescriptor>& d
                                           std::size_t first_stored);
 
 // The cells of one decoded row, one per exported column, written to out (which has room for them).
-// A value the decoder marked NULL gives no cell; the texts are those of the decoder's style (the export
-// style writes values in full).
+// A value the decoder marked NULL gives no cell, and so does one it could not decode (every target then
+// writes it empty, as NULL: a damaged date or number has no text a target could take); the texts are
+// those of the decoder's style (the export style writes values in full).
 void row_cells(const DecodedRow& row, const std::vector<std::size_t>& columns, Cell* out);
+
+// Counts the exported values of a decoded row that the decoder marked damaged, and lists them (up to
+// kListedDamagedValues per page) with the page being decoded.
+void note_damaged_values(const DecodedRow& row, const std::vector<std::size_t>& columns, PageAddress page,
+                         PageDamage& out);
+// Adds a page's damaged values to the table's report (call in page order) and empties the page's list.
+void add_page_damage(PageDamage& page, TableReport& table);
 
 }  // namespace quenlow

@@ -113,7 +113,7 @@ void append_csv_row(const DecodedRow& row, const std::vector<std::size_t>& colum
         if (i > 0) out += ',';
         if (columns[i] >= row.size()) continue;
         const ColumnDescriptor& value = row[columns[i]];
-        if (value.value_null) continue;
+        if (value.value_null || value.value_damaged) continue;  // a value that could not be decoded: NULL
         if (i < plain.size() && plain[i] != 0 && !value.value_text.empty())
             out += value.value_text;
         else
@@ -389,8 +389,9 @@ std::string export_summary(const ExportReport& report, const std::string& report
     for (const TableReport& t : report.tables) {
         const std::string rows = t.catalog_rows ? fmt::format("{} of {} rows", t.rows_exported, *t.catalog_rows)
                                                 : fmt::format("{} rows", t.rows_exported);
-        out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped\t{}{}\n", t.schema, t.name, rows,
-                           t.pages_with_rows, t.pages_skipped, t.destination, t.complete ? "" : "\tINCOMPLETE");
+        out += fmt::format("{}.{}\t{}\t{} pages read, {} skipped, {} damaged values\t{}{}\n", t.schema,
+                           t.name, rows, t.pages_with_rows, t.pages_skipped, t.damaged_values, t.destination,
+                           t.complete ? "" : "\tINCOMPLETE");
         for (const TableReport::OtherRows& o : t.other_rows)
             out += fmt::format("{}.{}\t{} rows, {}, kept apart\t{}\n", t.schema, t.name, o.rows,
                                row_origin_label(o.origin), o.destination);

@@ -45,6 +45,7 @@ std::optional<PageSlots::Claim> PageSlots::claim(const std::function<bool()>& st
     rows.pages = 0;
     rows.pages_with_rows = 0;
     rows.other_origins.clear();
+    rows.damage.clear();
     const std::size_t first = index * pages_per_claim_;
     return Claim{first, std::min(pages_per_claim_, page_count_ - first), index, &rows};
 }

@@ -41,6 +41,8 @@ struct PageRows {
     // Rows that are not live rows, as cells, with the origin of each.
     std::vector<Cell> other_cells;
     std::vector<RowOrigin> other_origins;
+    // The page's values the decoder could not decode.
+    PageDamage damage;
 
     // Room for one more row of `width` cells; the first of them.
     Cell* add_row(std::size_t width);

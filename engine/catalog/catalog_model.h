@@ -253,6 +253,18 @@ inline constexpr std::int32_t kNotStored = -99;
 
 // One column of the current object. For a non-table object three descriptors carry the object's id,
 // type and name in their value texts.
+// Why the row decoder gave up on a value the record says is there (the value's text is then empty, or
+// what the display has always shown for it).
+enum class ValueDamage : std::uint8_t {
+    kNone,
+    kOutsideRecord,  // its offset or length lies outside the record or the record's fixed part
+    kInvalidBytes,   // bytes the type cannot hold: a date out of range, a decimal of a bad length
+    kLargeValueCut,  // a value stored elsewhere whose root or pointer cannot be followed, or whose
+                     // chain of fragments is cut
+    kXmlRefused,     // binary xml the converter refused
+    kCompactEntry,   // a compact record's entry that cannot be rebuilt
+};
+
 struct ColumnDescriptor {
     std::uint16_t reserved = 0;
     std::int16_t declared_length = 0;
@@ -267,6 +279,12 @@ struct ColumnDescriptor {
     // The row decoder found the value NULL. Display style: value_text reads "NULL"; export style: it is
     // empty, so an empty string and NULL stay apart.
     bool value_null = false;
+    // The row decoder could not decode the value the record holds for this column (never set for NULL or
+    // an empty string); damage_reason says why. Reset with every value, as value_null is.
+    bool value_damaged = false;
+    ValueDamage damage_reason = ValueDamage::kNone;
+    // Set with value_damaged: the slot of the value's record on the page being decoded.
+    std::int32_t damage_slot = -1;
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
     std::int32_t physical_column_id = 0;

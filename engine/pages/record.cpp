@@ -104,6 +104,8 @@ class RecordBodyParser {
                         record_.sparse = std::move(sparse);
                 }
                 start = end;
+            } else {
+                item.refused = end != start;
             }
             record_.values.push_back(std::move(item));
         }

@@ -123,6 +123,9 @@ struct ValueItem {
     std::int32_t length = 0;
     // The end offset had bit 15 set: the value is stored elsewhere or is a sparse vector.
     bool complex = false;
+    // The end offset lies outside the record or before the value's start: the record names a value whose
+    // bytes cannot be taken (an empty value is not refused).
+    bool refused = false;
 
     bool has_data() const { return !data.empty(); }
 };

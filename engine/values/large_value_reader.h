@@ -61,6 +61,9 @@ public:
     // Reads the fragment a text pointer names: empty when it is missing, one blank when it holds
     // nothing readable.
     virtual std::string read_through_text_pointer(const LargeValueRequest& request, XmlPieces* pieces) = 0;
+    // Whether the last read could not follow every pointer of its value: a root or text pointer that
+    // leads to no fragment, a chain of fragments that is cut. A reader that reads nothing cuts nothing.
+    virtual bool last_value_cut() const { return false; }
 };
 
 // Reads nothing: every value stored elsewhere shows an empty text.
@@ -89,6 +92,8 @@ public:
     virtual std::string convert(XmlPieces pieces) = 0;
     // A value held in one buffer.
     virtual std::string convert(ByteSpan bytes) = 0;
+    // Whether the last conversion refused its value (its text is then empty).
+    virtual bool last_refused() const { return false; }
 };
 
 // Converts nothing.

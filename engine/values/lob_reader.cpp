@@ -53,6 +53,10 @@ public:
           fallback_code_page_(fallback_code_page) {}
 
     bool stopped() const { return full_ || database_.state().stop_requested(); }
+    // Some fragment of the value could not be read: a pointer that leads nowhere, a link met twice or
+    // too deep, a fragment that is no LOB structure, or a value past its size limit. A read ended by the
+    // stop flag is not cut.
+    bool cut() const { return cut_ || full_; }
 
     // Fragments on pages of other allocation units than these give nothing (null: any page).
     void keep_to(const TablePages* pages) { pages_ = pages; }
@@ -60,14 +64,15 @@ public:
     // Reads the fragment at (address, slot) and what it links to. True when the fragment record
     // exists and has LOB bytes.
     bool fragment(PageAddress address, std::uint16_t slot, bool variant, int depth) {
-        if (depth > kMaxLobDepth || stopped()) return false;
+        if (stopped()) return false;
+        if (depth > kMaxLobDepth) return broken();
         const std::uint64_t key = (std::uint64_t{address.file_id} << 48) |
                                   (std::uint64_t{static_cast<std::uint32_t>(address.page_id)} << 16) | slot;
-        if (!visited_.insert(key).second) return false;
+        if (!visited_.insert(key).second) return broken();
         const std::shared_ptr<const TextMixPage> page = lob_page(address);
-        if (!page || (pages_ != nullptr && !pages_->owns(page->header()))) return false;
+        if (!page || (pages_ != nullptr && !pages_->owns(page->header()))) return broken();
         const TextRecord* record = page->text_record(slot);
-        if (record == nullptr || !record->has_lob_bytes()) return false;
+        if (record == nullptr || !record->has_lob_bytes()) return broken();
         structure(*record, variant, depth);
         return true;
     }
@@ -88,6 +93,11 @@ private:
         return page_;
     }
 
+    bool broken() {
+        if (!database_.state().stop_requested()) cut_ = true;
+        return false;
+    }
+
     // Counts n more bytes against the value's limit; false (and the read ends) when they do not fit.
     bool take(std::size_t n) {
         if (n > kMaxLobValueBytes - total_) {
@@ -99,13 +109,17 @@ private:
     }
 
     void structure(const TextRecord& record, bool variant, int depth) {
-        if (record.lob_type == lob_layout::kLobTypeNone) return;
+        if (record.lob_type == lob_layout::kLobTypeNone) return static_cast<void>(broken());
         const std::unique_ptr<LobStructureBase> s = parse_lob_structure(record.lob_bytes);
-        if (!s) return;
+        if (!s) return static_cast<void>(broken());
         switch (s->type) {
-            case kLobSmallRoot:
-                small_root(static_cast<const SmallRoot&>(*s).data, variant);
+            case kLobSmallRoot: {
+                const auto& root = static_cast<const SmallRoot&>(*s);
+                // A length the fragment does not hold leaves no data.
+                if (root.data.empty() && root.declared_length != 0) broken();
+                small_root(root.data, variant);
                 break;
+            }
             case kLobData:
                 data(static_cast<const LobSData&>(*s), variant);
                 break;
@@ -120,6 +134,7 @@ private:
                 }
                 break;
             default:
+                broken();
                 break;
         }
     }
@@ -171,7 +186,8 @@ private:
 
     void data(const LobSData& fragment, bool variant) {
         const ByteSpan data = fragment.data;
-        if (data.empty() || data.size() > S::kMaxFragmentData) return;
+        if (data.size() > S::kMaxFragmentData) return static_cast<void>(broken());
+        if (data.empty()) return;
         if (collect(data) || !take(data.size())) return;
         if (variant) {
             if (data.size() > kVariantHeader) append_8bit(data.subspan(kVariantHeader));
@@ -195,6 +211,7 @@ private:
     std::unordered_set<std::uint64_t> visited_;
     std::uint64_t total_ = 0;
     bool full_ = false;
+    bool cut_ = false;
     const TablePages* pages_ = nullptr;
     std::shared_ptr<const TextMixPage> page_;
     PageAddress page_address_;
@@ -249,19 +266,23 @@ ValueRead value_read(const LargeValueRequest& request, XmlPieces* pieces, CodePa
 }  // namespace
 
 std::string LobValueReader::read_large_value(const LargeValueRequest& request, XmlPieces* pieces) {
+    cut_ = false;
     if (request.database == nullptr) return {};
     ValueRead read = value_read(request, pieces, converters_);
     read.keep_to(pages_ ? &*pages_ : nullptr);
     read_root(read, request.item, request.flags.variant);
+    cut_ = read.cut();
     return read.text();
 }
 
 std::string LobValueReader::read_through_text_pointer(const LargeValueRequest& request, XmlPieces* pieces) {
+    cut_ = false;
     if (request.database == nullptr) return {};
     ValueRead read = value_read(request, pieces, converters_);
     read.keep_to(pages_ ? &*pages_ : nullptr);
     const bool had_bytes = read_pointer(read, request.item, request.flags.variant);
     std::string text = read.text();
+    cut_ = read.cut() || (!had_bytes && !read.stopped());
     // A fragment that exists but holds nothing readable shows one blank.
     if (had_bytes && text.empty()) text.push_back(' ');
     return text;

@@ -17,8 +17,9 @@
 //
 // Damaged structures end quickly: a fragment (file, page, slot) is read at most once per value, links
 // are followed at most kMaxLobDepth levels deep, and a value stops growing at kMaxLobValueBytes. A page
-// that cannot be read, a slot out of range, a null record or one without LOB bytes contributes nothing;
-// the stop flag ends every loop with what was read so far.
+// that cannot be read, a slot out of range, a null record or one without LOB bytes contributes nothing
+// and marks the value cut (so does a link met twice or too deep, and a value past its limit); the stop
+// flag ends every loop with what was read so far.
 
 #include <cstddef>
 #include <cstdint>
@@ -51,8 +52,11 @@ public:
     // to a page of another unit gives nothing. Without this call any page is read.
     void keep_to(TablePages pages) { pages_ = std::move(pages); }
 
+    bool last_value_cut() const override { return cut_; }
+
 private:
     CodePageConverters converters_;
+    bool cut_ = false;
     std::optional<TablePages> pages_;
 };
 

@@ -190,9 +190,9 @@ std::string format_smallmoney(std::int32_t raw) {
     return out;
 }
 
-void append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
+bool append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
                     std::span<const std::byte> magnitude) {
-    if (precision < 1 || precision > 38 || scale > precision) return;
+    if (precision < 1 || precision > 38 || scale > precision) return false;
     std::array<char, 40> digits;  // lowest digit first
     const std::size_t count = decimal_digits(magnitude, decimal_magnitude_size(precision), digits);
     // More digits than the precision allows (a damaged value): drop fraction digits from the end.
@@ -210,6 +210,7 @@ void append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale
         for (std::size_t i = scale; i > dropped; --i) *p++ = i - 1 < count ? digits[i - 1] : '0';
     }
     out.append(text.data(), p);
+    return count <= precision;
 }
 
 std::string format_decimal(std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,

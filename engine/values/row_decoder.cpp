@@ -157,7 +157,12 @@ private:
     // buffers of a page's values are reused from record to record.
     std::string& fresh_text() {
         scratch_.clear();
+        damage_ = ValueDamage::kNone;
         return scratch_;
+    }
+    // Notes why the value being formatted could not be read (kNone notes nothing).
+    void note(ValueDamage why) {
+        if (why != ValueDamage::kNone) damage_ = why;
     }
     // The value description of column j, which becomes the column being formatted.
     ValueInfo value_info(std::size_t j, RecordCursor& c) {
@@ -167,20 +172,22 @@ private:
     }
     // Formats the value at `bytes` into t. The declared size is the one read from the type text of the
     // column being formatted (0: the formatter reads it itself).
-    void format(std::string& t, ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& d) const {
+    void format(std::string& t, ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& d) {
         if (info.declared_size == 0) info.declared_size = declared_now_;
         if (info.type_code == kTypeXml) return format_xml(t, info, bytes, d);
-        format_value_to(t, info, bytes, d, ctx_.format);
+        note(format_value_to(t, info, bytes, d, ctx_.format));
     }
     // An xml value held in the record goes through the converter; an empty result shows one blank.
     void format_xml(std::string& t, const ValueInfo& info, const std::byte* bytes,
-                    const ColumnDescriptor& d) const {
+                    const ColumnDescriptor& d) {
         t.clear();
         const std::int64_t length = info.value_length;
         const std::int64_t available = info.variable ? length : info.available_bytes;
-        if (length < 1 || bytes == nullptr || length > available) return;
+        if (length < 1) return;
+        if (bytes == nullptr || length > available) return note(ValueDamage::kOutsideRecord);
         ctx_.xml.locate(xml_site(&d));
         t = ctx_.xml.convert(ByteSpan(bytes, static_cast<std::size_t>(length)));
+        if (ctx_.xml.last_refused()) note(ValueDamage::kXmlRefused);
         if (t.empty()) t.push_back(' ');
     }
     XmlValueSite xml_site(const ColumnDescriptor* d) const {
@@ -189,12 +196,12 @@ private:
     }
     // Formats the fixed value at `offset` of the fixed part; the caller has checked 0 <= offset <= size.
     void format_fixed(std::string& t, ValueInfo& info, ByteSpan fixed, std::int64_t offset,
-                      const ColumnDescriptor& d) const {
+                      const ColumnDescriptor& d) {
         info.available_bytes = static_cast<std::int64_t>(fixed.size()) - offset;
         format(t, info, fixed.data() + offset, d);
     }
     // Formats a value item's bytes as a plain value of their own length.
-    void format_item_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d) const {
+    void format_item_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d) {
         const std::size_t n = std::min<std::size_t>(bytes.size(), std::numeric_limits<std::int16_t>::max());
         info.value_length = static_cast<std::int16_t>(n);
         info.available_bytes = static_cast<std::int64_t>(n);
@@ -228,18 +235,25 @@ private:
 
     static bool record_reaches(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t stored);
     bool layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d, std::int64_t k) const;
-    void sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
-                     const ColumnDescriptor& d) const;
+    void sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info, const ColumnDescriptor& d);
     void offset_form_fixed(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
-                           const ColumnDescriptor& d, std::int64_t p) const;
+                           const ColumnDescriptor& d, std::int64_t p);
     std::int64_t sql2000_variable_slot(const CPrimaryRecord& r, const ColumnDescriptor& d,
                                        std::int64_t& v) const;
     Taken take_variable(const ValueItem& item, ValueInfo& info, const ColumnDescriptor& d,
                         const VariableRules& rules, std::string& t);
     Taken take_complex(const ValueItem& item, const ValueInfo& info, const LargeValueRequest& request,
                        const VariableRules& rules, std::string& t);
+    void convert_xml_pieces(std::string& t, const LargeValueRequest& request, XmlPieces pieces);
     void finish(ColumnDescriptor& d, const ValueInfo& info, std::string& t, Taken taken,
                 bool null_when_empty);
+    void column_ends(ColumnDescriptor& d);
+    void drop_damaged_text(const ColumnDescriptor& d, std::string& t, bool shown_null);
+    void mark(ColumnDescriptor& d) const {
+        d.value_damaged = damage_ != ValueDamage::kNone;
+        d.damage_reason = damage_;
+        if (d.value_damaged) d.damage_slot = static_cast<std::int32_t>(slot_);
+    }
     void set_null(ColumnDescriptor& d) const;
     bool shows_empty(const ColumnDescriptor& d) const;
     bool exporting() const { return ctx_.format.style == ValueStyle::kExport; }
@@ -250,6 +264,10 @@ private:
     std::vector<std::int32_t> declared_sizes_;
     std::int32_t declared_now_ = 0;
     std::string scratch_;
+    // Why the value being formatted could not be read; reset with every value.
+    ValueDamage damage_ = ValueDamage::kNone;
+    // Exported: whether the display would show a text for the first column's damaged value.
+    bool front_damaged_shown_ = false;
     // The slot of the record being decoded.
     std::int64_t slot_ = -1;
     // Compact records: the value rebuilt in its ordinary form, and the columns a record may count.
@@ -285,7 +303,10 @@ bool PageDecoder::decode_layout(const CPrimaryRecord& r, bool table, const Varia
         }
         std::string& t = fresh_text();
         const Taken taken = layout_value(r, d, info, x, c, rules, t);
-        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, false);
+        if (taken != Taken::kColumnEnds)
+            finish(d, info, t, taken, false);
+        else
+            column_ends(d);
     }
     return true;
 }
@@ -312,7 +333,8 @@ Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor&
     if (c.k > r.column_count) return Taken::kText;  // the record does not reach this column
     Taken taken = Taken::kText;
     if (info.variable) {
-        if (x < static_cast<std::int64_t>(r.values.size()))
+        // A value past the record's variable values is empty: trailing empty values are not stored.
+        if (x >= 0 && x < static_cast<std::int64_t>(r.values.size()))
             taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, rules, t);
         ++c.v;
         if (taken == Taken::kColumnEnds) return taken;
@@ -322,8 +344,11 @@ Taken PageDecoder::layout_value(const CPrimaryRecord& r, const ColumnDescriptor&
             format_fixed(t, info, r.fixed_part, o, d);
         else if (c.p >= 0 && c.p < static_cast<std::int64_t>(r.fixed_part.size()))
             format_fixed(t, info, r.fixed_part, c.p, d);
+        else
+            note(ValueDamage::kOutsideRecord);
         c.p += info.declared_size;
     } else {
+        note(ValueDamage::kOutsideRecord);  // a fixed value in a record without a fixed part
         c.p += info.width;
     }
     ++c.k;
@@ -356,7 +381,10 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
         Taken taken = offsets_value(r, d, info, null, c, t);
         // A sparse column's text comes from the sparse vector, NULL or not; it is shown as it is.
         if (null && taken != Taken::kColumnEnds) taken = d.sparse ? Taken::kPlaceholder : Taken::kNull;
-        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, true);
+        if (taken != Taken::kColumnEnds)
+            finish(d, info, t, taken, true);
+        else
+            column_ends(d);
     }
     return !descriptors_.empty() && !shows_empty(descriptors_.front());
 }
@@ -365,6 +393,7 @@ bool PageDecoder::decode_table_offsets(const CPrimaryRecord& r) {
 // NULL counts as a value, and so does an exported empty string that the display shows as "NULL".
 bool PageDecoder::shows_empty(const ColumnDescriptor& d) const {
     if (!d.value_text.empty() || d.value_null) return false;
+    if (exporting() && d.value_damaged) return !front_damaged_shown_;
     return !(exporting() && d.nullable && empty_is_a_value(d.type_code));
 }
 
@@ -384,13 +413,16 @@ Taken PageDecoder::offsets_value(const CPrimaryRecord& r, const ColumnDescriptor
                 x = sql2000_variable_slot(r, d, c.v);
             else if (d.leaf_offset < 0)
                 x = -1 - std::int64_t{d.leaf_offset};
-            if (x < static_cast<std::int64_t>(r.values.size()))
+            if (x >= 0 && x < static_cast<std::int64_t>(r.values.size()))
                 taken = take_variable(r.values[static_cast<std::size_t>(x)], info, d, kTableOffsetRules, t);
         }
         ++c.v;
         if (taken == Taken::kColumnEnds) return taken;
     } else {
-        if (r.has_fixed_part()) offset_form_fixed(t, r, info, d, c.p);
+        if (r.has_fixed_part())
+            offset_form_fixed(t, r, info, d, c.p);
+        else
+            note(ValueDamage::kOutsideRecord);  // a fixed value in a record without a fixed part
         c.p += info.declared_size > 0 ? info.declared_size : info.width;
     }
     ++c.k;
@@ -411,6 +443,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
         if (d.physical_column_id == kNotStored) continue;
         ValueInfo info = make_value_info(d, d.type_code, c.bits);
         std::string t;
+        damage_ = ValueDamage::kNone;
         Taken taken = Taken::kText;
         if (d.sparse && q < sparse_count && r.sparse->values[q].column_index == d.column_id) {
             const ValueItem& s = r.sparse->values[q];
@@ -445,6 +478,7 @@ bool PageDecoder::decode_definition_offsets(const CPrimaryRecord& r) {
         if (type_is_hex(info.type_code) && !t.empty()) add_hex_prefix(t);
         d.value_text = std::move(t);
         d.value_null = false;
+        mark(d);
     }
     return true;
 }
@@ -462,7 +496,7 @@ bool PageDecoder::layout_null(const CPrimaryRecord& r, const ColumnDescriptor& d
 
 // A sparse column's value is the entry of the record's sparse vector that carries its column id.
 void PageDecoder::sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
-                              const ColumnDescriptor& d) const {
+                              const ColumnDescriptor& d) {
     t.clear();
     if (!r.sparse) return;
     for (const ValueItem& s : r.sparse->values)
@@ -471,7 +505,7 @@ void PageDecoder::sparse_text(std::string& t, const CPrimaryRecord& r, ValueInfo
 
 // Where a fixed value of the offset form starts, and its text (t stays empty when there is none).
 void PageDecoder::offset_form_fixed(std::string& t, const CPrimaryRecord& r, ValueInfo& info,
-                                    const ColumnDescriptor& d, std::int64_t p) const {
+                                    const ColumnDescriptor& d, std::int64_t p) {
     const ByteSpan fixed = r.fixed_part;
     const auto size = static_cast<std::int64_t>(fixed.size());
     const bool p_fits = p >= 0 && p < size;
@@ -483,17 +517,17 @@ void PageDecoder::offset_form_fixed(std::string& t, const CPrimaryRecord& r, Val
         const std::int64_t o = e - 4;
         if (within_fixed(o, fixed)) return format_fixed(t, info, fixed, o, d);
         if (p_fits) return format_fixed(t, info, fixed, p, d);
-        return;
+        return note(ValueDamage::kOutsideRecord);
     }
     const std::int64_t s2 = d.second_offset;
     if (d.leaf_offset < 0 && s2 > 0) {
         const std::int64_t o = s2 - 4;
         if (o >= 0 && o < size) return format_fixed(t, info, fixed, o, d);
-        return;
+        return note(ValueDamage::kOutsideRecord);
     }
     if (s2 < 4 || s2 == p + 4 || s2 - 4 >= size) {
         if (p_fits) return format_fixed(t, info, fixed, p, d);
-        return;
+        return note(ValueDamage::kOutsideRecord);
     }
     format_fixed(t, info, fixed, s2 - 4, d);
 }
@@ -541,11 +575,16 @@ Taken PageDecoder::take_variable(const ValueItem& item, ValueInfo& info, const C
             break;
     }
     if (item.complex) return take_complex(item, info, request, rules, t);
-    if (!item.has_data()) return Taken::kText;
-    if (info.type_code == kTypeSqlVariant && !rules.variant_as_plain)
-        t = format_sql_variant(item.data, ctx_.format);
-    else
+    if (!item.has_data()) {
+        if (item.refused) note(ValueDamage::kOutsideRecord);
+        return Taken::kText;
+    }
+    if (info.type_code == kTypeSqlVariant && !rules.variant_as_plain) {
+        t.clear();
+        if (!append_sql_variant(t, item.data, ctx_.format)) note(ValueDamage::kInvalidBytes);
+    } else {
         format_item_bytes(t, info, item.data, d);
+    }
     return Taken::kText;
 }
 
@@ -553,7 +592,10 @@ Taken PageDecoder::take_variable(const ValueItem& item, ValueInfo& info, const C
 Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
                                 const LargeValueRequest& request, const VariableRules& rules,
                                 std::string& t) {
-    if (!item.has_data()) return Taken::kColumnEnds;
+    if (!item.has_data()) {
+        if (item.refused) note(ValueDamage::kOutsideRecord);
+        return Taken::kColumnEnds;
+    }
     LargeValueReader& reader = ctx_.large_values;
     const bool xml = info.type_code == kTypeXml;
     const auto first = std::to_integer<unsigned>(item.data[0]);
@@ -562,30 +604,30 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
 
     if (!text_pointer) {
         const unsigned kind = first != 0 ? first : load_le_or<std::uint16_t>(item.data, 0);
-        if (kind != kInRowRoot && kind != kLargeRoot) return Taken::kText;
+        if (kind != kInRowRoot && kind != kLargeRoot) {
+            note(ValueDamage::kInvalidBytes);
+            return Taken::kText;
+        }
         if (kind == kLargeRoot && first_batch && (!xml || rules.xml_placeholder)) {
             t = kBigBinaryPlaceholder;
             return Taken::kPlaceholder;
         }
         if (!xml) {
             t = reader.read_large_value(request, nullptr);
+            if (reader.last_value_cut()) note(ValueDamage::kLargeValueCut);
             return Taken::kText;
         }
         XmlPieces pieces;
         t = reader.read_large_value(request, &pieces);
-        if (rules.convert_xml) {
-            ctx_.xml.locate(xml_site(request.column));
-            t = ctx_.xml.convert(std::move(pieces));
-        }
+        if (reader.last_value_cut()) note(ValueDamage::kLargeValueCut);
+        if (rules.convert_xml) convert_xml_pieces(t, request, std::move(pieces));
         return Taken::kText;
     }
     if (xml) {
         XmlPieces pieces;
         t = reader.read_through_text_pointer(request, &pieces);
-        if (rules.convert_xml) {
-            ctx_.xml.locate(xml_site(request.column));
-            t = ctx_.xml.convert(std::move(pieces));
-        }
+        if (reader.last_value_cut()) note(ValueDamage::kLargeValueCut);
+        if (rules.convert_xml) convert_xml_pieces(t, request, std::move(pieces));
         return Taken::kText;
     }
     if (first_batch) {
@@ -593,7 +635,15 @@ Taken PageDecoder::take_complex(const ValueItem& item, const ValueInfo& info,
         return Taken::kPlaceholder;
     }
     t = reader.read_through_text_pointer(request, nullptr);
+    if (reader.last_value_cut()) note(ValueDamage::kLargeValueCut);
     return Taken::kText;
+}
+
+// The text of an xml value collected from fragments; a value already cut keeps that reason.
+void PageDecoder::convert_xml_pieces(std::string& t, const LargeValueRequest& request, XmlPieces pieces) {
+    ctx_.xml.locate(xml_site(request.column));
+    t = ctx_.xml.convert(std::move(pieces));
+    if (ctx_.xml.last_refused() && damage_ == ValueDamage::kNone) note(ValueDamage::kXmlRefused);
 }
 
 // A compact record: each stored column takes the entry of its place in the record (its null bit, else its
@@ -624,6 +674,8 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
         if (e.damaged) {
             d.value_text.clear();
             d.value_null = false;
+            damage_ = ValueDamage::kCompactEntry;
+            mark(d);
             continue;
         }
         ValueInfo info = value_info(j, c);
@@ -633,7 +685,10 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
             taken = take_variable(r.values[static_cast<std::size_t>(e.long_value)], info, d, rules, t);
         else
             compact_text(t, info, d, e, taken);
-        if (taken != Taken::kColumnEnds) finish(d, info, t, taken, false);
+        if (taken != Taken::kColumnEnds)
+            finish(d, info, t, taken, false);
+        else
+            column_ends(d);
     }
     return true;
 }
@@ -660,11 +715,12 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         return;
     }
     if (info.type_code == kTypeSqlVariant) {
-        if (!stored.empty()) t = format_sql_variant(stored, ctx_.format);
+        if (!stored.empty() && !append_sql_variant(t, stored, ctx_.format)) note(ValueDamage::kInvalidBytes);
         return;
     }
     const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
     if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {
+        note(ValueDamage::kCompactEntry);
         // Damaged Unicode text still shows its bytes.
         if ((info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) && !stored.empty()) {
             t = format_hex(stored, true);
@@ -701,10 +757,34 @@ void PageDecoder::finish(ColumnDescriptor& d, const ValueInfo& info, std::string
                          bool null_when_empty) {
     if (taken == Taken::kNull) return set_null(d);
     if (taken != Taken::kPlaceholder && type_is_hex(info.type_code)) add_hex_prefix(t);
-    if (null_when_empty && t.empty() && d.nullable && !(exporting() && empty_is_a_value(info.type_code)))
-        return set_null(d);
+    const bool shown_null = null_when_empty && t.empty() && d.nullable;
+    if (shown_null && !(exporting() && empty_is_a_value(info.type_code))) {
+        // A value that could not be read still reads NULL here, as it always has, and keeps its mark.
+        set_null(d);
+        return mark(d);
+    }
+    if (exporting() && damage_ != ValueDamage::kNone) drop_damaged_text(d, t, shown_null);
     d.value_text.swap(t);
     d.value_null = false;
+    mark(d);
+}
+
+// Exported, a value that could not be decoded is empty. The offset form's row rule still sees what the
+// display shows, so both styles keep the same rows.
+void PageDecoder::drop_damaged_text(const ColumnDescriptor& d, std::string& t, bool shown_null) {
+    if (&d == &descriptors_.front()) front_damaged_shown_ = shown_null || !t.empty();
+    t.clear();
+}
+
+// A complex value without bytes leaves the column as it was, unless the record names bytes it does not
+// hold: that value is damaged, and exported empty.
+void PageDecoder::column_ends(ColumnDescriptor& d) {
+    if (damage_ == ValueDamage::kNone) return;
+    if (exporting()) {
+        drop_damaged_text(d, d.value_text, d.value_null);
+        d.value_null = false;
+    }
+    mark(d);
 }
 
 // A NULL value: "NULL" on display, an empty text for export; the flag either way.
@@ -714,6 +794,8 @@ void PageDecoder::set_null(ColumnDescriptor& d) const {
     else
         d.value_text.assign(kNullText);
     d.value_null = true;
+    d.value_damaged = false;
+    d.damage_reason = ValueDamage::kNone;
 }
 
 }  // namespace
@@ -728,6 +810,24 @@ const char* row_origin_label(RowOrigin origin) {
             return "found by body scan";
     }
     return "live";
+}
+
+const char* value_damage_text(ValueDamage reason) {
+    switch (reason) {
+        case ValueDamage::kNone:
+            return "";
+        case ValueDamage::kOutsideRecord:
+            return "outside record";
+        case ValueDamage::kInvalidBytes:
+            return "invalid bytes";
+        case ValueDamage::kLargeValueCut:
+            return "large value cut";
+        case ValueDamage::kXmlRefused:
+            return "xml refused";
+        case ValueDamage::kCompactEntry:
+            return "compact entry";
+    }
+    return "";
 }
 
 DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueReader& large_values,

@@ -32,6 +32,23 @@
 //
 // Every offset and length is checked against the region it points into: a value that does not fit
 // shows an empty text, never a read outside the record.
+//
+// A value the record says is there (not NULL, within the record's column count) but that cannot be
+// decoded is marked: ColumnDescriptor::value_damaged, with the reason in damage_reason. Its text is what
+// it has always been (mostly empty; one blank for a date out of range, and the offset form shows an empty
+// value of a nullable column as NULL, flag and all); exported, its text is empty. The mark is reset with
+// every value:
+//
+//   reason            when
+//   ------------------+---------------------------------------------------------------------------------
+//   outside record    a fixed value past the fixed part, an end offset outside the record or before the
+//                     value's start (a variable value past the record's end offsets is an empty value:
+//                     records leave trailing empty values out)
+//   invalid bytes     a date or time out of range; a decimal with a bad sign byte, length or precision;
+//                     a sql_variant the type cannot hold; a complex value of an unknown kind
+//   large value cut   a root or text pointer that leads to no fragment, a chain of fragments that is cut
+//   xml refused       binary xml the converter refused
+//   compact entry     an entry of a compact record that cannot be rebuilt
 
 #include <functional>
 #include <vector>
@@ -46,6 +63,9 @@
 namespace quenlow {
 
 using DecodedRow = std::vector<ColumnDescriptor>;
+
+// A short text of a damage reason for reports ("outside record"); empty for kNone.
+const char* value_damage_text(ValueDamage reason);
 
 // Large values not read during the first batch of a table.
 inline constexpr const char* kBigBinaryPlaceholder = "<BIG BINARY DATA>";

@@ -146,50 +146,81 @@ std::size_t data_offset_of(std::uint8_t base) {
 
 }  // namespace
 
-void append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
-    if (bytes.size() < 3) return;
+bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
+    if (bytes.size() < 2) return false;  // not even the base type and version
     const std::uint8_t base = byte_at(bytes, 0);
+    const bool exact = context.style == ValueStyle::kExport;
+    // The date and time formatters write nothing, or one blank, for a value they cannot read.
+    const auto date_read = [&out, start = out.size()] {
+        return out.size() > start && !(out.size() == start + 1 && out.back() == ' ');
+    };
     if (const std::size_t length = fixed_length_of(base); length != 0) {
-        if (bytes.size() == length)
-            append_fixed_size(out, base, bytes.subspan(2), context.style == ValueStyle::kExport);
-        return;
+        if (bytes.size() != length) return false;
+        const std::size_t start = out.size();
+        append_fixed_size(out, base, bytes.subspan(2), exact);
+        switch (base) {
+            case kBaseDatetime:
+            case kBaseSmalldatetime:
+            case kBaseDate:
+                return date_read();
+            default:
+                return out.size() > start;
+        }
     }
     const std::size_t offset = data_offset_of(base);
-    if (offset == 0 || bytes.size() <= offset) return;  // unknown base type, or no data
+    if (offset == 0 || bytes.size() < offset) return false;  // unknown base type, properties cut short
+    if (bytes.size() == offset) {
+        // No data: an empty string or binary value; the other types always have data.
+        return base == kBaseVarbinary || base == kBaseBinary || base == kBaseVarchar ||
+               base == kBaseNvarchar || base == kBaseNchar || base == kBaseChar || base == kBaseClr;
+    }
     const auto data = bytes.subspan(offset);
     const int size = static_cast<int>(data.size());
     switch (base) {
         case kBaseTime:
-            return append_time(out, data, byte_at(bytes, 2), size);
+            append_time(out, data, byte_at(bytes, 2), size);
+            return date_read();
         case kBaseDatetime2:
-            return append_datetime2(out, data, byte_at(bytes, 2), size);
+            append_datetime2(out, data, byte_at(bytes, 2), size);
+            return date_read();
         case kBaseDatetimeoffset:
-            if (context.style == ValueStyle::kExport)
-                return append_datetimeoffset_iso(out, data, byte_at(bytes, 2), size);
-            return append_datetimeoffset(out, data, byte_at(bytes, 2), size);
+            if (exact)
+                append_datetimeoffset_iso(out, data, byte_at(bytes, 2), size);
+            else
+                append_datetimeoffset(out, data, byte_at(bytes, 2), size);
+            return date_read();
         case kBaseDecimal:
-        case kBaseNumeric:
-            return append_decimal(out, byte_at(bytes, 2), byte_at(bytes, 3), byte_at(data, 0),
-                                  data.subspan(1));
+        case kBaseNumeric: {
+            // A sign byte of 1 (positive) or 0 (negative), then at most 16 bytes of magnitude.
+            const std::uint8_t sign = byte_at(data, 0);
+            const bool read =
+                append_decimal(out, byte_at(bytes, 2), byte_at(bytes, 3), sign, data.subspan(1));
+            return read && sign <= 1 && data.size() > 1 && data.size() <= 17;
+        }
         case kBaseVarbinary:
         case kBaseBinary:
-            return context.converters.append_utf8(out, until_zero_byte(data), context.ansi_code_page,
-                                                  context.ansi_code_page);
+            context.converters.append_utf8(out, until_zero_byte(data), context.ansi_code_page,
+                                           context.ansi_code_page);
+            return true;
         case kBaseChar:
-            return context.converters.append_utf8(out, until_zero_byte(data), database_code_page(context),
-                                                  context.ansi_code_page);
+            context.converters.append_utf8(out, until_zero_byte(data), database_code_page(context),
+                                           context.ansi_code_page);
+            return true;
         case kBaseVarchar:
-            return context.converters.append_utf8(
+            context.converters.append_utf8(
                 out, until_zero_byte(data),
                 collation_code_page(load_padded<std::int32_t>(bytes.subspan(kVariantCollation, 4)), context),
                 context.ansi_code_page);
+            return true;
         case kBaseNvarchar:
         case kBaseNchar:
-            return append_utf16_text(out, data);
+            append_utf16_text(out, data);
+            return true;
         case kBaseClr:
-            return append_hex(out, data, true);
+            append_hex(out, data, true);
+            return true;
         default:
-            return;
+            return false;
     }
 }
 

@@ -30,6 +30,10 @@
 // text without a collation, char in the database collation's code page, varchar in the code page of its
 // own collation, nchar and nvarchar as UTF-16, all up to the first zero; a CLR value as "0x" and hex. A base
 // type not listed, a length the base type cannot have, or no data give an empty text.
+//
+// append_sql_variant returns false when the value cannot be read: fewer than 2 bytes, a base type not
+// listed, a length the base type cannot have, no data for a type other than a string or binary one, a
+// date or time out of range, a decimal whose sign, length or digits its type cannot hold.
 
 #include <span>
 #include <string>
@@ -38,7 +42,7 @@
 
 namespace quenlow {
 
-void append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context);
+bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context);
 std::string format_sql_variant(std::span<const std::byte> bytes, const FormatContext& context);
 
 }  // namespace quenlow

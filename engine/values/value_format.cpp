@@ -24,13 +24,14 @@ void append_number(std::string& out, T value) {
 // Bit columns share the bytes of the fixed part through the record's cursor: the first of up to eight
 // takes a byte (declared size 1, so the fixed position moves on), the others read the next bits of that
 // byte (declared size 0). The first column reads the lowest bit.
-void format_bit(std::string& out, ValueInfo& info, const std::byte* bytes) {
+// False when the byte a new group of bits needs lies outside the value's region.
+bool format_bit(std::string& out, ValueInfo& info, const std::byte* bytes) {
     info.declared_size = 0;
-    if (info.value_length != 1 || info.bit_cursor == nullptr) return;
+    if (info.value_length != 1 || info.bit_cursor == nullptr) return true;
     BitCursor& cursor = *info.bit_cursor;
     if (cursor.bit_index < 0 || cursor.bit_index >= 8) cursor.byte_loaded = false;
     if (!cursor.byte_loaded) {
-        if (bytes == nullptr || info.available_bytes < 1) return;
+        if (bytes == nullptr || info.available_bytes < 1) return false;
         cursor.current_byte = std::to_integer<std::uint8_t>(bytes[0]);
         cursor.bit_index = 0;
         cursor.byte_loaded = true;
@@ -45,6 +46,13 @@ void format_bit(std::string& out, ValueInfo& info, const std::byte* bytes) {
     const bool set = (cursor.current_byte >> cursor.bit_index) & 1;
     ++cursor.bit_index;
     out.append(set ? "True" : "False");
+    return true;
+}
+
+// The date and time formatters write one blank for a date or time of day out of range, and nothing for
+// a size or scale the type cannot have.
+ValueDamage date_damage(const std::string& out) {
+    return out.empty() || out == " " ? ValueDamage::kInvalidBytes : ValueDamage::kNone;
 }
 
 // ntext, and sql_variant data read without its header: UTF-16 when exactly half the bytes are zero,
@@ -85,14 +93,15 @@ std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContex
     return collation_code_page(column.collation_id, context);
 }
 
-void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
-                     const ColumnDescriptor& column, const FormatContext& context) {
+ValueDamage format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
+                            const ColumnDescriptor& column, const FormatContext& context) {
     out.clear();
     if (info.declared_size == 0) info.declared_size = declared_length_of(column.type_text);
     if (info.variable) info.available_bytes = info.value_length;
-    if (info.value_length < 1) return;
-    if (info.type_code == kTypeBit) return format_bit(out, info, bytes);
-    if (bytes == nullptr) return;
+    if (info.value_length < 1) return ValueDamage::kNone;  // an empty value
+    if (info.type_code == kTypeBit)
+        return format_bit(out, info, bytes) ? ValueDamage::kNone : ValueDamage::kOutsideRecord;
+    if (bytes == nullptr) return ValueDamage::kOutsideRecord;
 
     // The first `count` bytes of the value, when there are that many.
     auto take = [&](std::int64_t count) -> std::optional<std::span<const std::byte>> {
@@ -106,110 +115,126 @@ void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
 
     switch (info.type_code) {
         case kTypeBigint:
-            if ((value = take(length))) append_number(out, load_padded<std::int64_t>(*value));
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_number(out, load_padded<std::int64_t>(*value));
             break;
         case kTypeInt:
-            if ((value = take(length))) append_number(out, load_padded<std::int32_t>(*value));
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_number(out, load_padded<std::int32_t>(*value));
             break;
         case kTypeSmallint:
-            if ((value = take(length))) append_number(out, load_padded<std::int16_t>(*value));
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_number(out, load_padded<std::int16_t>(*value));
             break;
         case kTypeTinyint:
-            if ((value = take(length))) append_number(out, load_padded<std::uint8_t>(*value));
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_number(out, load_padded<std::uint8_t>(*value));
             break;
         case kTypeBinary:
         case kTypeTimestamp:
-            if ((value = take(length))) append_hex(out, *value, true);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_hex(out, *value, true);
             break;
         case kTypeVarbinary:
         case kTypeClr:  // the row decoder adds "0x"
-            if ((value = take(length))) append_hex(out, *value, false);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_hex(out, *value, false);
             break;
         case kTypeChar:
         case kTypeVarchar:
         case kTypeText:
-            if ((value = take(length))) {
-                context.converters.append_utf8(out, until_zero_byte(*value),
-                                               column_code_page(column, context), context.ansi_code_page);
-            }
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            context.converters.append_utf8(out, until_zero_byte(*value), column_code_page(column, context),
+                                           context.ansi_code_page);
             break;
         case kTypeNchar:
         case kTypeNvarchar:
-            if ((value = take(length))) append_utf16_text(out, *value);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_utf16_text(out, *value);
             break;
         case kTypeNtext:
-            if ((value = take(length))) append_unicode_guess(out, *value, column, context);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_unicode_guess(out, *value, column, context);
             break;
         case kTypeSqlVariant:
             if ((value = take(length)) && length > 8)
                 append_unicode_guess(out, value->subspan(8), column, context);
             break;
         case kTypeDatetime:
-            if (!(value = take(8))) break;
+            if (!(value = take(8))) return ValueDamage::kOutsideRecord;
             if (exact)
                 append_datetime_milliseconds(out, *value);
             else
                 append_datetime(out, *value);
-            break;
+            return date_damage(out);
         case kTypeSmalldatetime:
-            if ((value = take(4))) append_smalldatetime(out, *value);
-            break;
+            if (!(value = take(4))) return ValueDamage::kOutsideRecord;
+            append_smalldatetime(out, *value);
+            return date_damage(out);
         case kTypeDate:
-            if ((value = take(3))) append_date(out, *value);
-            break;
+            if (!(value = take(3))) return ValueDamage::kOutsideRecord;
+            append_date(out, *value);
+            return date_damage(out);
         case kTypeTime:
-            if ((value = take(declared))) append_time(out, *value, column.scale, info.declared_size);
-            break;
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
+            append_time(out, *value, column.scale, info.declared_size);
+            return date_damage(out);
         case kTypeDatetime2:
-            if ((value = take(declared))) append_datetime2(out, *value, column.scale, info.declared_size);
-            break;
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
+            append_datetime2(out, *value, column.scale, info.declared_size);
+            return date_damage(out);
         case kTypeDatetimeoffset:
-            if (!(value = take(declared))) break;
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
             if (exact)
                 append_datetimeoffset_iso(out, *value, column.scale, info.declared_size);
             else
                 append_datetimeoffset(out, *value, column.scale, info.declared_size);
-            break;
+            return date_damage(out);
         case kTypeUniqueidentifier:
-            if ((value = take(length))) append_guid(out, *value);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_guid(out, *value);
             break;
         case kTypeMoney:
-            if ((value = take(declared))) append_money(out, load_padded<std::int64_t>(*value));
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
+            append_money(out, load_padded<std::int64_t>(*value));
             break;
         case kTypeSmallmoney:
-            if (!(value = take(declared))) break;
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
             if (exact)
                 append_money(out, load_padded<std::int32_t>(*value));
             else
                 append_smallmoney(out, load_padded<std::int32_t>(*value));
             break;
         case kTypeFloat:
-            if (!(value = take(length))) break;
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
             if (exact)
                 append_shortest(out, load_padded<double>(*value));
             else
                 append_float(out, load_padded<double>(*value));
             break;
         case kTypeReal:
-            if (!(value = take(length))) break;
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
             if (exact)
                 append_shortest(out, load_padded<float>(*value));
             else
                 append_real(out, load_padded<float>(*value));
             break;
         case kTypeNumeric:
-        case kTypeDecimal:
-            if ((value = take(declared))) {
-                append_decimal(out, column.precision, column.scale,
-                               std::to_integer<std::uint8_t>((*value)[0]), value->subspan(1));
-            }
-            break;
+        case kTypeDecimal: {
+            if (!(value = take(declared))) return ValueDamage::kOutsideRecord;
+            // The sign byte is 1 for a positive value and 0 for a negative one.
+            const auto sign = std::to_integer<std::uint8_t>((*value)[0]);
+            const bool read = append_decimal(out, column.precision, column.scale, sign, value->subspan(1));
+            return read && sign <= 1 ? ValueDamage::kNone : ValueDamage::kInvalidBytes;
+        }
         case kTypeXml:
-            if ((value = take(length))) append_xml(out, *value, context);
+            if (!(value = take(length))) return ValueDamage::kOutsideRecord;
+            append_xml(out, *value, context);
             break;
         default:  // image (read through large values) and codes no column carries
             break;
     }
+    return ValueDamage::kNone;
 }
 
 std::string format_value(ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& column,

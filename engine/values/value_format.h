@@ -60,10 +60,13 @@ struct FormatContext {
 
 // Formats the value whose first byte is at `bytes` (info.available_bytes bytes are readable there; a
 // variable value may read its value_length bytes) into `out`, replacing what `out` held. Updates
-// info.declared_size, and for bit columns the cursor, width and value length. Empty text when the value
-// cannot be read. `out` may be the value text of `column` itself.
-void format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
-                     const ColumnDescriptor& column, const FormatContext& context);
+// info.declared_size, and for bit columns the cursor, width and value length. `out` may be the value
+// text of `column` itself. Returns why the value could not be read (kNone when it could; an empty value
+// is read): its bytes lie past the region (empty text), or they are no value of the type (a date out of
+// range shows one blank, a decimal whose digits or sign byte the type cannot hold keeps the text it has
+// always had).
+ValueDamage format_value_to(std::string& out, ValueInfo& info, const std::byte* bytes,
+                            const ColumnDescriptor& column, const FormatContext& context);
 std::string format_value(ValueInfo& info, const std::byte* bytes, const ColumnDescriptor& column,
                          const FormatContext& context);
 
@@ -105,8 +108,9 @@ std::string format_smallmoney(std::int32_t raw);
 
 // decimal and numeric: `sign` 0 is negative; the magnitude is a little-endian integer of 4, 8, 12 or 16
 // bytes by precision (missing bytes are zero, extra bytes ignored). Empty text for a precision outside
-// 1..38 or a scale above the precision.
-void append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
+// 1..38 or a scale above the precision. False for those and for a magnitude with more digits than the
+// precision allows (its lowest fraction digits are dropped).
+bool append_decimal(std::string& out, std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
                     std::span<const std::byte> magnitude);
 std::string format_decimal(std::uint8_t precision, std::uint8_t scale, std::uint8_t sign,
                            std::span<const std::byte> magnitude);

@@ -27,6 +27,7 @@ public:
 
     // The outcome of the last conversion.
     const BinaryXmlResult& last_result() const { return last_; }
+    bool last_refused() const override { return !last_.ok(); }
 
 private:
     std::string text_of(ByteSpan bytes);

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -50,6 +51,11 @@ TEST(ExportCells, NullOnlyWhereTheDecoderMarkedIt) {
     beyond.push_back(99);  // a column the row does not reach
     row_cells(row, beyond, cells.data());
     EXPECT_EQ(cells, (std::vector<Cell>{"1", std::nullopt, "NULL", "", "caf\xC3\xA9", std::nullopt}));
+    // A value the decoder could not decode gives no cell either.
+    DecodedRow damaged = row;
+    damaged[0].value_damaged = true;
+    row_cells(damaged, columns, cells.data());
+    EXPECT_EQ(cells[0], std::nullopt);
 
     // The first stored column comes first even when it is not stored itself (as in the record list).
     EXPECT_EQ(exported_columns(row, 4), (std::vector<std::size_t>{4, 5}));
@@ -93,17 +99,20 @@ TEST(ExportCsv, FieldsKeepNullAndEmptyApart) {
 }
 
 TEST(ExportCsv, RowsOfDecodedValuesWriteNumberColumnsAsTheyAre) {
-    DecodedRow row(4);
+    DecodedRow row(5);
     row[0].value_text = "12";
     row[1].value_text = "a,b";
     row[2].value_null = true;
     row[3].value_text = "";
-    const std::vector<std::size_t> columns = {0, 1, 2, 3, 9};  // 9: a column the row does not reach
-    const std::vector<std::uint8_t> plain = {1, 0, 1, 1, 1};
+    row[4].value_text = "";
+    row[4].value_damaged = true;
+    const std::vector<std::size_t> columns = {0, 1, 2, 3, 4, 9};  // 9: a column the row does not reach
+    const std::vector<std::uint8_t> plain = {1, 0, 1, 1, 1, 1};
     std::string out;
     append_csv_row(row, columns, out, plain);
-    // NULL stays an empty field and the empty text "" also in a column marked plain.
-    EXPECT_EQ(out, "12,\"a,b\",,\"\",\r\n");
+    // NULL stays an empty field and the empty text "" also in a column marked plain; a value that could
+    // not be decoded is written as NULL.
+    EXPECT_EQ(out, "12,\"a,b\",,\"\",,\r\n");
     EXPECT_TRUE(csv_plain_type(kTypeDatetime2));
     EXPECT_FALSE(csv_plain_type(kTypeNvarchar));
     EXPECT_FALSE(csv_plain_type(kTypeSqlVariant));
@@ -463,6 +472,87 @@ TEST_F(ExportTest, CsvFilesHoldTitlesAndRows) {
               "3,\"say \"\"hi\"\"\",\"two\nlines\",0x,0.00,True,0\r\n");
     EXPECT_EQ(test::read_bytes(out + "/definitions.csv"),
               "schema,name,type,text\r\ndbo,Cheap,V ,CREATE VIEW Cheap AS SELECT Id FROM People\r\n");
+}
+
+// A value that cannot be decoded (a date past 9999-12-31 written into the file) is empty in the CSV file
+// and listed in the report by page, slot, column and reason; the values around it are whole.
+TEST(ExportDamage, AValueThatCannotBeDecodedIsEmptyAndListed) {
+    testing::DatabaseSpec db;
+    auto& days = db.add_table("Days");
+    days.add_column("Id", SqlType::Int);
+    days.add_column("Day", SqlType::Date);
+    days.add_column("Label", SqlType::VarChar, 10);
+    days.add_row({Value::integer(76), Value::datetime(1753, 1, 1), Value::text("a")});
+    days.add_row({Value::integer(77), Value::datetime(1753, 1, 1), Value::text("b")});
+    std::vector<std::byte> image = testing::build_database(db);
+    // Row 77's fixed part: the id, then the day (1753-01-01 is day 639905 from 0001-01-01).
+    const std::vector<std::byte> fixed = {std::byte{77},   std::byte{0},    std::byte{0},   std::byte{0},
+                                          std::byte{0xA1}, std::byte{0xC3}, std::byte{0x09}};
+    const auto at = std::search(image.begin(), image.end(), fixed.begin(), fixed.end());
+    ASSERT_NE(at, image.end());
+    std::fill(at + 4, at + 7, std::byte{0xFF});
+    const std::size_t page_id = static_cast<std::size_t>(at - image.begin()) / kPageSize;
+
+    ApplicationState app;
+    test::FakeFrontEnd front;
+    MemoryFileSystem files;
+    files.add_file(kPath, std::move(image));
+    const std::unique_ptr<MainFrame> frame = test::scan_with_table_display(app, front, files, kPath, false);
+    ASSERT_NE(frame->catalog(), nullptr);
+    ExportSettings settings;
+    settings.decoder = table_page_decoder(ValueStyle::kExport);  // as the export commands decode
+    test::TempFolder folder;
+    const std::string out = folder.file("csv");
+    const auto target = make_csv_target(out);
+    app.running.store(1);
+    const ExportReport report = export_selection(*frame, everything(*frame), *target, settings);
+    ASSERT_TRUE(report.complete()) << report.error;
+
+    EXPECT_EQ(test::read_bytes(out + "/dbo.Days.csv"), "Id,Day,Label\r\n76,1753-01-01,a\r\n77,,b\r\n");
+    ASSERT_EQ(report.tables.size(), 1u);
+    const TableReport& table = report.tables[0];
+    EXPECT_EQ(table.damaged_values, 1);
+    ASSERT_EQ(table.damaged.size(), 1u);
+    EXPECT_EQ(table.damaged[0].page, (PageAddress{1, static_cast<std::int32_t>(page_id)}));
+    EXPECT_EQ(table.damaged[0].slot, 1);
+    EXPECT_EQ(table.damaged[0].column, "Day");
+    const auto json = nlohmann::json::parse(test::read_bytes(out + "/recovery-report.json"));
+    EXPECT_EQ(json["tables"][0]["damaged_values"], 1);
+    EXPECT_EQ(json["tables"][0]["damaged"][0], (nlohmann::json{{"page", fmt::format("1:{}", page_id)},
+                                                               {"slot", 1},
+                                                               {"column", "Day"},
+                                                               {"reason", "invalid bytes"}}));
+    EXPECT_NE(export_summary(report, "r.json").find("1 damaged values"), std::string::npos);
+}
+
+// The report lists the first damaged values of a table by page order and counts them all.
+TEST(ExportDamage, PagesAddTheirDamageInOrderUpToTheListedCount) {
+    TableReport table;
+    PageDamage page;
+    DecodedRow row(3);
+    row[0].name = "a";
+    row[1].name = "b";
+    row[1].value_damaged = true;
+    row[1].damage_reason = ValueDamage::kOutsideRecord;
+    row[1].damage_slot = 4;
+    row[2].name = "c";
+    row[2].value_damaged = true;
+    const std::vector<std::size_t> columns = {0, 1};  // c is not exported
+    for (std::int32_t p = 1; p <= 3; ++p) {
+        for (int r = 0; r < 60; ++r) note_damaged_values(row, columns, PageAddress{1, p}, page);
+        EXPECT_EQ(page.count, 60);
+        add_page_damage(page, table);
+        EXPECT_EQ(page.count, 0);
+        EXPECT_TRUE(page.listed.empty());
+    }
+    EXPECT_EQ(table.damaged_values, 180);
+    ASSERT_EQ(table.damaged.size(), kListedDamagedValues);
+    EXPECT_EQ(table.damaged.front().page, (PageAddress{1, 1}));
+    EXPECT_EQ(table.damaged[60].page, (PageAddress{1, 2}));
+    EXPECT_EQ(table.damaged.back().page, (PageAddress{1, 2}));
+    EXPECT_EQ(table.damaged.back().column, "b");
+    EXPECT_EQ(table.damaged.back().slot, 4);
+    EXPECT_EQ(table.damaged.back().reason, ValueDamage::kOutsideRecord);
 }
 
 TEST_F(ExportTest, AnUnwritableTargetIsReportedByFileAndLeavesNoFile) {

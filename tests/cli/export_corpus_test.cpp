@@ -340,7 +340,9 @@ namespace quenlow {
 namespace {
 
 // Every corpus file exported as a T-SQL script reads back: one CREATE TABLE per table of the report and
-// as many INSERT rows as it says were exported, each row as wide as its column list.
+// as many INSERT rows as it says were exported, each row as wide as its column list. The files were
+// written by real servers and none of their values is damaged: a value the report lists is a decoder
+// fault (records that leave trailing empty values out were one).
 TEST(ExportCorpusScripts, EveryFileReadsBack) {
     QUENLOW_REQUIRE_CORPUS();
     test::TempFolder folder;
@@ -360,6 +362,8 @@ TEST(ExportCorpusScripts, EveryFileReadsBack) {
         for (std::size_t t = 0; t < script.tables.size(); ++t) {
             EXPECT_EQ(script.tables[t].rows.size(), report["tables"][t]["rows_exported"].get<std::size_t>())
                 << script.tables[t].name;
+            EXPECT_EQ(report["tables"][t]["damaged_values"], 0)
+                << script.tables[t].name << ": " << report["tables"][t]["damaged"].dump();
             rows += script.tables[t].rows.size();
         }
         ++files;

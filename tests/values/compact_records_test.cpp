@@ -415,6 +415,57 @@ TEST_F(CompactRecordTest, DamagedInputLeavesOutTheValueOrTheRecord) {
     }
 }
 
+// A compact value that cannot be rebuilt is marked damaged; the value beside it is not.
+TEST_F(CompactRecordTest, ValuesThatCannotBeRebuiltAreMarked) {
+    const std::vector<ColumnDescriptor> two = {column(1, "int(4)", kTypeInt),
+                                               column(2, "varchar(10)", kTypeVarchar)};
+    const std::vector<ColumnDescriptor> text = {column(1, "int(4)", kTypeInt),
+                                                column(2, "nvarchar(10)", kTypeNvarchar)};
+    const Bytes anchor_ci = testing::build_compression_info(
+        {testing::build_compact_record(
+             {0, {CompactColumn::null(), CompactColumn::value(bytes_of({'a', 'b'}))}, {}}),
+         std::vector<Bytes>{bytes_of({0x01, 'z'})}});
+    constexpr ValueDamage kOk = ValueDamage::kNone;
+    constexpr ValueDamage kEntry = ValueDamage::kCompactEntry;
+    struct Case {
+        const char* name;
+        std::vector<ColumnDescriptor> table;
+        std::optional<Bytes> info;
+        Bytes record;
+        std::vector<ValueDamage> marks;
+    };
+    const std::vector<Case> cases = {
+        {"integer longer than its type",
+         two,
+         {},
+         bytes_of({0x01, 0x02, 0x26, 0x80, 0, 0, 0, 1, 'a'}),
+         {kEntry, kOk}},
+        {"symbol without a dictionary", two, {}, bytes_of({0x01, 0x02, 0xC2, 0x81, 0x00}), {kOk, kEntry}},
+        {"symbol past the dictionary",
+         two,
+         anchor_ci,
+         bytes_of({0x01, 0x02, 0xC2, 0x81, 0x05}),
+         {kOk, kEntry}},
+        {"symbol in the dictionary", two, anchor_ci, bytes_of({0x01, 0x02, 0xC2, 0x81, 0x00}), {kOk, kOk}},
+        {"prefix longer than the anchor value",
+         two,
+         anchor_ci,
+         bytes_of({0x01, 0x02, 0x32, 0x81, 0x03, 'c'}),
+         {kOk, kEntry}},
+        {"SCSU reserved tag", text, {}, bytes_of({0x01, 0x02, 0x42, 0x81, 'a', 0x0C, 'b'}), {kOk, kEntry}},
+    };
+    for (const Case& c : cases) {
+        auto page = page_of({c.record}, c.info);
+        std::vector<ColumnDescriptor> table = c.table;
+        DecodeContext ctx = make_decode_context(database.db(), large, xml, false);
+        const auto decoded = decode_table_page_layout(*page, table, ctx);
+        ASSERT_EQ(decoded.size(), 1u) << c.name;
+        std::vector<ValueDamage> marks;
+        for (const ColumnDescriptor& d : decoded[0]) marks.push_back(d.damage_reason);
+        EXPECT_EQ(marks, c.marks) << c.name;
+    }
+}
+
 // A live row, a deleted one still named by its slot, and one whose slot is gone, on a row-compressed page
 // and on a page-compressed one (its compression information before the records, the rows written against
 // its anchor and dictionary).

@@ -210,40 +210,52 @@ TEST_F(LobReaderTest, DamagedStructuresGiveTheEmptyTexts) {
     add_page(4, chain);
     open();
 
+    // The texts, and whether the value is marked cut: a pointer that leads nowhere, a link met again or
+    // too deep, a fragment that is no LOB structure.
     struct Case {
         const char* what;
         Bytes pointer;
         std::string text;
+        bool cut;
     };
     const Case cases[] = {
-        {"page past the end of the file", testing::text_pointer({1, 5000}, 0), ""},
-        {"page in an unknown file", testing::text_pointer({7, p}, 0), ""},
-        {"zero page (no slots)", testing::text_pointer({1, 12}, 0), ""},
-        {"slot out of range", testing::text_pointer({1, p}, 40), ""},
-        {"large root linking itself", testing::text_pointer({1, p}, 1), " "},
-        {"two large roots linking each other", testing::text_pointer({1, p}, 2), "data"},
-        {"internal node declaring more links than it holds", testing::text_pointer({1, p}, 4), "data"},
-        {"data fragment without bytes", testing::text_pointer({1, p}, 5), " "},
-        {"fragment of 8 LOB bytes", testing::text_pointer({1, p}, 6), " "},
-        {"unknown LOB type", testing::text_pointer({1, p}, 7), " "},
-        {"a fragment linked thrice is read once", testing::text_pointer({1, p}, 8), "data"},
-        {"small root length past its bytes", testing::text_pointer({1, p}, 9), " "},
-        {"record end past the page", testing::text_pointer({1, p}, 10), ""},
-        {"links deeper than the depth limit", testing::text_pointer({1, 4}, 0), " "},
-        {"pointer shorter than 16 bytes", testing::bytes_of({0, 0, 0}), ""},
+        {"page past the end of the file", testing::text_pointer({1, 5000}, 0), "", true},
+        {"page in an unknown file", testing::text_pointer({7, p}, 0), "", true},
+        {"zero page (no slots)", testing::text_pointer({1, 12}, 0), "", true},
+        {"slot out of range", testing::text_pointer({1, p}, 40), "", true},
+        {"large root linking itself", testing::text_pointer({1, p}, 1), " ", true},
+        {"two large roots linking each other", testing::text_pointer({1, p}, 2), "data", true},
+        {"internal node declaring more links than it holds", testing::text_pointer({1, p}, 4), "data", false},
+        {"data fragment without bytes", testing::text_pointer({1, p}, 5), " ", false},
+        {"fragment of 8 LOB bytes", testing::text_pointer({1, p}, 6), " ", true},
+        {"unknown LOB type", testing::text_pointer({1, p}, 7), " ", true},
+        {"a fragment linked thrice is read once", testing::text_pointer({1, p}, 8), "data", true},
+        {"small root length past its bytes", testing::text_pointer({1, p}, 9), " ", true},
+        {"record end past the page", testing::text_pointer({1, p}, 10), "", true},
+        {"links deeper than the depth limit", testing::text_pointer({1, 4}, 0), " ", true},
+        {"pointer shorter than 16 bytes", testing::bytes_of({0, 0, 0}), "", true},
+        {"a whole value", testing::text_pointer({1, p}, 0), "data", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(pointer(c.pointer), c.text) << c.what;
+    for (const Case& c : cases) {
+        EXPECT_EQ(pointer(c.pointer), c.text) << c.what;
+        EXPECT_EQ(reader.last_value_cut(), c.cut) << c.what;
+    }
 
     // Through a root, the same fragments contribute nothing; the readable ones are still joined.
     EXPECT_EQ(root(testing::root_item(2, {{{1, p}, 6, 1}, {{1, p}, 7, 1}, {{1, 5000}, 0, 1}, data_link})),
               "data");
+    EXPECT_TRUE(reader.last_value_cut());
     EXPECT_EQ(root(testing::root_item(4, {{{1, p}, 1, 1}, {{1, p}, 40, 1}})), "");
+    EXPECT_TRUE(reader.last_value_cut());
+    EXPECT_EQ(root(testing::root_item(2, {data_link})), "data");
+    EXPECT_FALSE(reader.last_value_cut());
     // A root item too short for a whole pointer reads nothing.
     EXPECT_EQ(root(testing::bytes_of({2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0})), "");
-    // A page built from bytes alone has no database to read from.
+    // A page built from bytes alone has no database to read from: nothing is read, nothing is cut.
     LargeValueRequest no_database = request(testing::text_pointer({1, p}, 0));
     no_database.database = nullptr;
     EXPECT_EQ(reader.read_through_text_pointer(no_database, nullptr), "");
+    EXPECT_FALSE(reader.last_value_cut());
 }
 
 TEST_F(LobReaderTest, TheStopFlagEndsTheRead) {
@@ -251,6 +263,7 @@ TEST_F(LobReaderTest, TheStopFlagEndsTheRead) {
     open();
     database->state().stop = true;
     EXPECT_EQ(root(item), "");
+    EXPECT_FALSE(reader.last_value_cut());  // a value ended by the stop flag is not damaged
     database->state().stop = false;
     EXPECT_EQ(root(item).size(), 30000u);
 }

@@ -87,6 +87,15 @@ std::vector<ColumnDescriptor> keyed_table(std::string type_text, std::int32_t ty
     return {column(1, "int(4)", kTypeInt, 4), value};
 }
 
+std::vector<ValueDamage> damage_of(const DecodedRow& row) {
+    std::vector<ValueDamage> out;
+    for (const ColumnDescriptor& d : row) {
+        EXPECT_EQ(d.value_damaged, d.damage_reason != ValueDamage::kNone) << d.name;
+        out.push_back(d.damage_reason);
+    }
+    return out;
+}
+
 std::vector<std::vector<std::string>> texts(const std::vector<DecodedRow>& rows) {
     std::vector<std::vector<std::string>> out;
     for (const DecodedRow& row : rows) {
@@ -112,6 +121,9 @@ public:
     std::string read_through_text_pointer(const LargeValueRequest& request, XmlPieces* pieces) override {
         return answer(request, pieces, true, "0102");
     }
+    // Every value read is cut.
+    bool cut = false;
+    bool last_value_cut() const override { return cut; }
 
 private:
     std::string answer(const LargeValueRequest& request, XmlPieces* pieces, bool text_pointer,
@@ -498,6 +510,15 @@ TEST_F(RowDecoderTest, XmlHeldInTheRecord) {
         EXPECT_TRUE(line.ends_with(
             " slot 0, column c2 cannot be decoded: value ends too early at byte 19 of 19; shown empty."))
             << line;
+        // The refused value is marked.
+        auto page = keyed_page({{damaged}});
+        auto descriptors = keyed_table("xml(-1)", kTypeXml);
+        DecodeContext ctx = make_decode_context(database.db(), large, converter);
+        const auto rows = decoder.decode(*page, descriptors, ctx);
+        ASSERT_EQ(rows.size(), 1u) << decoder.name;
+        EXPECT_EQ(damage_of(rows[0]),
+                  (std::vector<ValueDamage>{ValueDamage::kNone, ValueDamage::kXmlRefused}))
+            << decoder.name;
     }
 }
 
@@ -727,10 +748,113 @@ TEST_F(RowDecoderTest, DamagedRecordsGiveEmptyTextsNotReads) {
     // Second end offset before the first.
     const std::size_t ends = 4 + 4 + 2 + 1 + 2;
     testing::put_u16(record, ends + 2, 5);
-    auto page = page_of({record});
-    const std::vector<std::vector<std::string>> expected = {{"77", "", "abc", "0x", ""}};
-    EXPECT_EQ(decode_texts(kTableLayout, *page, table), expected);
-    EXPECT_EQ(decode_texts(kDefinitionLayout, *page, table), expected);
+    auto page = page_of({record, build_record(mixed_row(5, u"x"))});
+    const std::vector<std::string> expected = {"77", "", "abc", "0x", ""};
+    // The values that could not be read are marked; the whole record after them has no mark.
+    constexpr ValueDamage kOk = ValueDamage::kNone;
+    constexpr ValueDamage kOut = ValueDamage::kOutsideRecord;
+    const std::vector<ValueDamage> marks = {kOk, kOut, kOk, kOut, kOut};
+    for (const NamedDecoder& decoder : {kTableLayout, kDefinitionLayout}) {
+        auto descriptors = table;
+        const auto rows = decode(decoder, *page, descriptors);
+        ASSERT_EQ(rows.size(), 2u) << decoder.name;
+        EXPECT_EQ(texts(rows)[0], expected) << decoder.name;
+        EXPECT_EQ(damage_of(rows[0]), marks) << decoder.name;
+        EXPECT_EQ(damage_of(rows[1]), std::vector<ValueDamage>(5, kOk)) << decoder.name;
+    }
+}
+
+// Values the record says are there but that cannot be decoded carry a mark and the slot of their
+// record; the texts are the ones shown without it. NULL and empty values carry none.
+TEST_F(RowDecoderTest, ValuesThatCannotBeDecodedAreMarked) {
+    constexpr ValueDamage kOk = ValueDamage::kNone;
+    ColumnDescriptor date = column(2, "date(3)", kTypeDate, 8);
+    ColumnDescriptor text = column(3, "varchar(10)", kTypeVarchar, -1, true);
+    text.variable_length = true;
+    ColumnDescriptor large_text = column(4, "varchar(-1)", kTypeVarchar, -2, true);
+    large_text.variable_length = true;
+    const std::vector<ColumnDescriptor> table = {column(1, "int(4)", kTypeInt, 4), date, text, large_text};
+    const auto row = [](Bytes date_bytes, std::vector<testing::VariableValue> variable,
+                        std::uint8_t nulls = 0, int shift = 0) {
+        RecordSpec blueprint;
+        blueprint.fixed = concat({le<std::int32_t>(1), std::move(date_bytes)});
+        blueprint.column_count = 4;
+        blueprint.null_bitmap = bytes_of({nulls});
+        blueprint.variable = std::move(variable);
+        blueprint.end_offset_shift = shift;
+        return build_record(blueprint);
+    };
+    const Bytes day = bytes_of({0xA1, 0xC3, 0x09});        // 1753-01-01
+    const Bytes past_9999 = bytes_of({0xFF, 0xFF, 0xFF});  // no date
+    const struct {
+        const char* what;
+        Bytes record;
+        bool cut;
+        std::vector<std::string> texts;  // the display texts, table layout
+        std::vector<ValueDamage> marks;
+    } cases[] = {
+        {"whole",
+         row(day, {{ascii("ab")}, {root(2), true}}),
+         false,
+         {"1", "1753-01-01", "ab", "ABCD"},
+         {kOk, kOk, kOk, kOk}},
+        {"NULL and empty values",
+         row(past_9999, {{Bytes{}}, {Bytes{}}}, 0x0A),
+         false,
+         {"1", "NULL", "", "NULL"},
+         {kOk, kOk, kOk, kOk}},
+        {"date out of range",
+         row(past_9999, {{ascii("ab")}, {root(2), true}}),
+         false,
+         {"1", " ", "ab", "ABCD"},
+         {kOk, ValueDamage::kInvalidBytes, kOk, kOk}},
+        {"trailing empty value left out of the record",
+         row(day, {{ascii("ab")}}),
+         false,
+         {"1", "1753-01-01", "ab", ""},
+         {kOk, kOk, kOk, kOk}},
+        {"end offset past the record",
+         row(day, {{ascii("ab")}}, 0, 9000),
+         false,
+         {"1", "1753-01-01", "", ""},
+         {kOk, kOk, ValueDamage::kOutsideRecord, kOk}},
+        {"large value cut",
+         row(day, {{ascii("ab")}, {root(2), true}}),
+         true,
+         {"1", "1753-01-01", "ab", "ABCD"},
+         {kOk, kOk, kOk, ValueDamage::kLargeValueCut}},
+        {"complex value of an unknown kind",
+         row(day, {{ascii("ab")}, {root(3), true}}),
+         false,
+         {"1", "1753-01-01", "ab", ""},
+         {kOk, kOk, kOk, ValueDamage::kInvalidBytes}},
+    };
+    for (const auto& c : cases) {
+        large.cut = c.cut;
+        auto page = page_of({build_record(mixed_row(9, u"first")), c.record});
+        for (const NamedDecoder& decoder : {kTableLayout, kTableOffsets}) {
+            for (ValueStyle s : {ValueStyle::kDisplay, ValueStyle::kExport}) {
+                style = s;
+                auto descriptors = table;
+                const auto rows = decode(decoder, *page, descriptors);
+                ASSERT_EQ(rows.size(), 2u) << c.what << ", " << decoder.name;
+                EXPECT_EQ(damage_of(rows[1]), c.marks) << c.what << ", " << decoder.name;
+                for (const ColumnDescriptor& d : rows[1]) {
+                    if (!d.value_damaged) continue;
+                    EXPECT_EQ(d.damage_slot, 1) << c.what << ", " << decoder.name;
+                    // Exported, a damaged value is empty.
+                    if (s == ValueStyle::kExport) {
+                        EXPECT_EQ(d.value_text, "") << c.what << ", " << decoder.name;
+                    }
+                }
+                if (s == ValueStyle::kDisplay && decoder.decode == kTableLayout.decode) {
+                    EXPECT_EQ(texts(rows)[1], c.texts) << c.what;
+                }
+            }
+        }
+    }
+    large.cut = false;
+    style = ValueStyle::kDisplay;
 }
 
 TEST_F(RowDecoderTest, MutatedPagesDecodeWithinTheirRecords) {
@@ -801,15 +925,18 @@ TEST_F(RowDecoderTest, ExportStyleKeepsNullApartFromEmptyText) {
 TEST_F(RowDecoderTest, ExportStyleKeepsTheRowsTheDisplayKeeps) {
     std::vector<ColumnDescriptor> table = {column(1, "varchar(10)", kTypeVarchar, -1),
                                            column(2, "int(4)", kTypeInt, 4)};
-    auto row = [](const std::string& name, std::int32_t n, bool null) {
+    auto row = [](const std::string& name, std::int32_t n, bool null, int shift = 0) {
         RecordSpec blueprint;
         blueprint.fixed = le<std::int32_t>(n);
         blueprint.column_count = 2;
         blueprint.null_bitmap = bytes_of({null ? 0x01 : 0x00});
         blueprint.variable = {{ascii(name)}};
+        blueprint.end_offset_shift = shift;
         return build_record(blueprint);
     };
-    auto page = page_of({row("", 1, false), row("kept", 2, false), row("", 3, true)});
+    // The last row's first value ends past the record: damaged, and exported empty.
+    auto page =
+        page_of({row("", 1, false), row("kept", 2, false), row("", 3, true), row("lost", 4, false, 9000)});
     for (bool nullable : {false, true}) {
         table[0].nullable = nullable;
         style = ValueStyle::kDisplay;

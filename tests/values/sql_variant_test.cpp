@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <set>
 
 #include "tests/values/value_test_support.h"
 
@@ -135,7 +136,34 @@ TEST(SqlVariantText, WrongLengthsUnknownTypesAndNoDataGiveNoText) {
         bytes_of({56}),
         {},
     };
-    for (const auto& bytes : cases) EXPECT_EQ(format_exact(f, bytes), "") << bytes.size();
+    // Strings and binary values without data are empty values; everything else could not be read.
+    const std::set<std::size_t> empty_values = {13, 14, 16, 17};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(format_exact(f, cases[i]), "") << i;
+        std::string out;
+        EXPECT_EQ(append_sql_variant(out, cases[i], f.context), empty_values.contains(i)) << i;
+    }
+}
+
+TEST(SqlVariantText, ValuesTheirBaseTypeCannotHoldAreNotRead) {
+    ValueFormatting f;
+    const Bytes day_past_9999 = bytes_of({0xFF, 0xFF, 0xFF});
+    const struct {
+        Bytes bytes;
+        bool read;
+    } cases[] = {
+        {variant(40, {bytes_of({0xA1, 0xC3, 0x09})}), true},
+        {variant(40, {day_past_9999}), false},
+        {variant(42, {bytes_of({0}), bytes_of({0, 0, 0}), day_past_9999}), false},
+        {variant(106, {bytes_of({5, 2, 1}), le<std::int32_t>(12345)}), true},
+        {variant(106, {bytes_of({5, 2, 7}), le<std::int32_t>(12345)}), false},  // sign byte 7
+        {variant(106, {bytes_of({3, 0, 1}), le<std::int32_t>(12345)}), false},  // 5 digits, precision 3
+        {variant(106, {bytes_of({5, 2, 1}), Bytes(17)}), false},                // 17 magnitude bytes
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string out;
+        EXPECT_EQ(append_sql_variant(out, cases[i].bytes, f.context), cases[i].read) << i;
+    }
 }
 
 }  // namespace

@@ -89,37 +89,85 @@ TEST(FormatValue, OutputStringIsReplacedAndMayBeTheColumnsOwnText) {
     EXPECT_EQ(c.value_text, "-5");
 }
 
-// Damaged values: no text, and no byte read outside what the value info allows.
+// Damaged values: no text, no byte read outside what the value info allows, and the reason.
 TEST(FormatValueDamage, TooFewBytesOrImpossibleSizesGiveNoText) {
     ValueFormatting f;
+    constexpr ValueDamage kOutside = ValueDamage::kOutsideRecord;
+    constexpr ValueDamage kInvalid = ValueDamage::kInvalidBytes;
     const struct {
         ColumnDescriptor column;
         Bytes bytes;
         std::int64_t available;
+        ValueDamage why;
     } cases[] = {
-        {column("int(4)", kTypeInt), le<std::int32_t>(1), 3},
-        {column("bigint(8)", kTypeBigint), le<std::int64_t>(1), 7},
-        {column("char(10)", kTypeChar), text_bytes("abcde"), 5},
-        {column("binary(4)", kTypeBinary), bytes_of({1, 2, 3}), 3},
-        {column("uniqueidentifier(16)", kTypeUniqueidentifier), Bytes(15), 15},
-        {column("money(8)", kTypeMoney), le<std::int32_t>(1), 4},
-        {column("money", kTypeMoney), le<std::int64_t>(1), 8},  // no size in the type text
-        {column("smallmoney(4)", kTypeSmallmoney), bytes_of({1, 2}), 2},
-        {column("decimal(5)", kTypeDecimal, 5, 2), bytes_of({1, 1, 0}), 3},
-        {column("decimal(5)", kTypeDecimal, 0, 0), bytes_of({1, 1, 0, 0, 0}), 5},
-        {column("decimal(5)", kTypeDecimal, 40, 2), bytes_of({1, 1, 0, 0, 0}), 5},
-        {column("numeric(-3)", kTypeNumeric, 5, 2), bytes_of({1, 1, 0, 0, 0}), 5},
-        {column("datetime(8)", kTypeDatetime), Bytes(8), 7},
-        {column("smalldatetime(4)", kTypeSmalldatetime), Bytes(4), 3},
-        {column("date(3)", kTypeDate), Bytes(3), 2},
-        {column("time(5)", kTypeTime, 16, 7), Bytes(5), 4},
-        {column("time(9)", kTypeTime, 16, 7), Bytes(9), 9},
-        {column("datetime2(12)", kTypeDatetime2, 27, 7), Bytes(12), 12},
-        {column("datetimeoffset(11)", kTypeDatetimeoffset, 34, 7), Bytes(11), 11},
-        {column("tinyint(1)", kTypeTinyint), bytes_of({1}), 0},
-        {column("image(16)", kTypeImage), Bytes(16), 16},
+        {column("int(4)", kTypeInt), le<std::int32_t>(1), 3, kOutside},
+        {column("bigint(8)", kTypeBigint), le<std::int64_t>(1), 7, kOutside},
+        {column("char(10)", kTypeChar), text_bytes("abcde"), 5, kOutside},
+        {column("binary(4)", kTypeBinary), bytes_of({1, 2, 3}), 3, kOutside},
+        {column("uniqueidentifier(16)", kTypeUniqueidentifier), Bytes(15), 15, kOutside},
+        {column("money(8)", kTypeMoney), le<std::int32_t>(1), 4, kOutside},
+        {column("money", kTypeMoney), le<std::int64_t>(1), 8, kOutside},  // no size in the type text
+        {column("smallmoney(4)", kTypeSmallmoney), bytes_of({1, 2}), 2, kOutside},
+        {column("decimal(5)", kTypeDecimal, 5, 2), bytes_of({1, 1, 0}), 3, kOutside},
+        {column("decimal(5)", kTypeDecimal, 0, 0), bytes_of({1, 1, 0, 0, 0}), 5, kInvalid},
+        {column("decimal(5)", kTypeDecimal, 40, 2), bytes_of({1, 1, 0, 0, 0}), 5, kInvalid},
+        {column("numeric(-3)", kTypeNumeric, 5, 2), bytes_of({1, 1, 0, 0, 0}), 5, kOutside},
+        {column("datetime(8)", kTypeDatetime), Bytes(8), 7, kOutside},
+        {column("smalldatetime(4)", kTypeSmalldatetime), Bytes(4), 3, kOutside},
+        {column("date(3)", kTypeDate), Bytes(3), 2, kOutside},
+        {column("time(5)", kTypeTime, 16, 7), Bytes(5), 4, kOutside},
+        {column("time(9)", kTypeTime, 16, 7), Bytes(9), 9, kInvalid},
+        {column("datetime2(12)", kTypeDatetime2, 27, 7), Bytes(12), 12, kInvalid},
+        {column("datetimeoffset(11)", kTypeDatetimeoffset, 34, 7), Bytes(11), 11, kInvalid},
+        {column("tinyint(1)", kTypeTinyint), bytes_of({1}), 0, kOutside},
+        // image is read through large values: no text here, and no damage either.
+        {column("image(16)", kTypeImage), Bytes(16), 16, ValueDamage::kNone},
     };
-    for (const auto& c : cases) EXPECT_EQ(f.format(c.column, c.bytes, c.available), "") << c.column.type_text;
+    for (const auto& c : cases) {
+        const auto [text, why] = f.format_marked(c.column, c.bytes, c.available);
+        EXPECT_EQ(text, "") << c.column.type_text;
+        EXPECT_EQ(why, c.why) << c.column.type_text;
+    }
+}
+
+// Bytes that are no value of their type are marked; their texts stay as they have always been. Values
+// that are whole, empty values included, are not.
+TEST(FormatValueDamage, BytesTheTypeCannotHoldAreMarked) {
+    ValueFormatting f;
+    constexpr ValueDamage kNone = ValueDamage::kNone;
+    constexpr ValueDamage kInvalid = ValueDamage::kInvalidBytes;
+    const Bytes max_day = bytes_of({0xFF, 0xFF, 0xFF});  // past 9999-12-31
+    const struct {
+        const char* what;
+        ColumnDescriptor column;
+        Bytes bytes;
+        std::string text;
+        ValueDamage why;
+    } cases[] = {
+        {"date", column("date(3)", kTypeDate), bytes_of({0xA1, 0xC3, 0x09}), "1753-01-01", kNone},
+        {"date past 9999", column("date(3)", kTypeDate), max_day, " ", kInvalid},
+        {"datetime past 9999", column("datetime(8)", kTypeDatetime),
+         concat({le<std::int32_t>(0), le<std::int32_t>(3000000)}), " ", kInvalid},
+        {"smalldatetime minute past the day", column("smalldatetime(4)", kTypeSmalldatetime),
+         concat({le<std::uint16_t>(1440), le<std::uint16_t>(1)}), " ", kInvalid},
+        {"time of 86400 seconds", column("time(3)", kTypeTime, 7, 0), bytes_of({0x80, 0x51, 0x01}), " ",
+         kInvalid},
+        {"datetime2 with a day past 9999", column("datetime2(6)", kTypeDatetime2, 19, 0),
+         concat({bytes_of({0, 0, 0}), max_day}), " ", kInvalid},
+        {"decimal", column("decimal(5)", kTypeDecimal, 9, 2),
+         concat({bytes_of({1}), le<std::int32_t>(12345)}), "123.45", kNone},
+        {"decimal, sign byte 2", column("decimal(5)", kTypeDecimal, 9, 2),
+         concat({bytes_of({2}), le<std::int32_t>(12345)}), "123.45", kInvalid},
+        {"decimal, more digits than its precision", column("decimal(5)", kTypeDecimal, 3, 0),
+         concat({bytes_of({1}), le<std::int32_t>(12345)}), "12345", kInvalid},
+        {"empty varchar", column("varchar(10)", kTypeVarchar), Bytes{}, "", kNone},
+        {"empty varbinary", column("varbinary(10)", kTypeVarbinary), Bytes{}, "", kNone},
+    };
+    for (const auto& c : cases) {
+        const auto [text, why] = f.format_marked(c.column, c.bytes);
+        EXPECT_EQ(text, c.text) << c.what;
+        EXPECT_EQ(why, c.why) << c.what;
+    }
 }
 
 TEST(FormatValueDamage, CodesNoColumnCarriesAndMissingBytes) {
