@@ -94,7 +94,7 @@ PageRowDecoderFactory table_page_decoder(ValueStyle style) {
                 decode_table_page_offsets(page, descriptors, context, visit);
         };
         PageRowDecoder decoder = data_page_stream_decoder(std::move(decode))(database, catalog, rows_loading);
-        decoder.set_origin([readers] { return readers->context->row_origin; });
+        decoder.set_row_facts([readers] { return readers->context->row; });
         return decoder;
     };
 }

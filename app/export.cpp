@@ -409,8 +409,9 @@ void Exporter::decode_pages(PageRun& run, const PageRowDecoder& decode,
                 if (decode) {
                     decode.each_row(address, schema, [&](const DecodedRow& row) {
                         if (row.empty()) return true;
-                        note_damaged_values(row, run.columns, address, out.damage);
-                        if (const RowOrigin origin = decode.origin(); origin != RowOrigin::kLive) {
+                        const RowFacts facts = decode.row_facts();
+                        if (facts.damaged) note_damaged_values(row, run.columns, address, out.damage);
+                        if (const RowOrigin origin = facts.origin; origin != RowOrigin::kLive) {
                             row_cells(row, run.columns, out.add_other_row(width, origin));
                         } else if (run.encoder) {
                             run.encoder(row, run.columns, out.bytes);

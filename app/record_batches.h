@@ -94,9 +94,10 @@ public:
     static PageRowDecoder streaming(RowStream stream);
 
     explicit operator bool() const { return lists_ || stream_; }
-    // Where the row handed to the visitor last came from; live when the decoder does not tell.
-    RowOrigin origin() const { return origin_ ? origin_() : RowOrigin::kLive; }
-    void set_origin(std::function<RowOrigin()> origin) { origin_ = std::move(origin); }
+    // What the decoder knows of the row handed to the visitor last: where it came from (live when the
+    // decoder does not tell) and whether a value of it could not be decoded (true when it does not tell).
+    RowFacts row_facts() const { return facts_ ? facts_() : RowFacts{RowOrigin::kLive, true}; }
+    void set_row_facts(std::function<RowFacts()> facts) { facts_ = std::move(facts); }
     // The page's rows as one list.
     std::vector<DecodedRow> operator()(PageAddress address, std::vector<ColumnDescriptor>& descriptors) const;
     // The page's rows one at a time, until visit answers false.
@@ -106,7 +107,7 @@ public:
 private:
     RowLists lists_;
     RowStream stream_;
-    std::function<RowOrigin()> origin_;
+    std::function<RowFacts()> facts_;
 };
 
 // Makes the page decoder of one load, for the database and the catalog of the table being shown.

@@ -145,10 +145,12 @@ private:
             const CPrimaryRecord* record = page_.primary_record(static_cast<std::size_t>(i));
             if ((this->*skip)(record)) continue;
             slot_ = i;
+            row_damaged_ = false;
             if (!decode(*record)) continue;
-            ctx_.row_origin = static_cast<std::size_t>(i) >= page_.listed_slots() ? RowOrigin::kBodyScan
+            ctx_.row.origin = static_cast<std::size_t>(i) >= page_.listed_slots() ? RowOrigin::kBodyScan
                               : record->type >= kRecordGhostIndex                 ? RowOrigin::kDeleted
                                                                                   : RowOrigin::kLive;
+            ctx_.row.damaged = row_damaged_;
             if (!emit(std::as_const(descriptors_))) break;
         }
     }
@@ -249,10 +251,13 @@ private:
                 bool null_when_empty);
     void column_ends(ColumnDescriptor& d);
     void drop_damaged_text(const ColumnDescriptor& d, std::string& t, bool shown_null);
-    void mark(ColumnDescriptor& d) const {
+    void mark(ColumnDescriptor& d) {
         d.value_damaged = damage_ != ValueDamage::kNone;
         d.damage_reason = damage_;
-        if (d.value_damaged) d.damage_slot = static_cast<std::int32_t>(slot_);
+        if (d.value_damaged) {
+            d.damage_slot = static_cast<std::int32_t>(slot_);
+            row_damaged_ = true;
+        }
     }
     void set_null(ColumnDescriptor& d) const;
     bool shows_empty(const ColumnDescriptor& d) const;
@@ -268,6 +273,7 @@ private:
     ValueDamage damage_ = ValueDamage::kNone;
     // Exported: whether the display would show a text for the first column's damaged value.
     bool front_damaged_shown_ = false;
+    bool row_damaged_ = false;  // some value of the record being decoded was marked
     // The slot of the record being decoded.
     std::int64_t slot_ = -1;
     // Compact records: the value rebuilt in its ordinary form, and the columns a record may count.
@@ -839,7 +845,8 @@ DecodeContext make_decode_context(const OpenedDatabase& database, LargeValueRead
                          xml,
                          rows_loading,
                          options.show_deleted,
-                         state.sql2000_layout.load()};
+                         state.sql2000_layout.load(),
+                         RowFacts{}};
 }
 
 namespace {

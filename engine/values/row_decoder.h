@@ -81,6 +81,13 @@ enum class RowOrigin : std::uint8_t {
 // The label of an origin in exports and listings: "live", "deleted", "found by body scan".
 const char* row_origin_label(RowOrigin origin);
 
+// What the table decoders know of the row they handed over last.
+struct RowFacts {
+    RowOrigin origin = RowOrigin::kLive;
+    // Some value of the row could not be decoded (ColumnDescriptor::value_damaged says which).
+    bool damaged = false;
+};
+
 struct DecodeContext {
     // Its style (format.style) chooses display or export texts for every value the decoders write.
     FormatContext format;
@@ -91,8 +98,8 @@ struct DecodeContext {
     bool rows_loading = false;
     bool show_deleted = false;
     bool sql2000_layout = false;
-    // The origin of the row the table decoders handed over last.
-    RowOrigin row_origin = RowOrigin::kLive;
+    // The row the table decoders handed over last.
+    RowFacts row;
 };
 
 // A context for the pages of `database`: its state, its read options (deleted records, the code page
