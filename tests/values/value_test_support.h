@@ -102,12 +102,7 @@ struct ValueFormatting {
     // reads its whole length; a fixed value may read all the bytes given (or `available` of them).
     std::string format(const ColumnDescriptor& c, const Bytes& bytes,
                        std::optional<std::int64_t> available = {}) {
-        BitCursor cursor;
-        ValueInfo info = make_value_info(c, c.type_code, cursor);
-        if (info.variable) info.value_length = static_cast<std::int16_t>(bytes.size());
-        info.available_bytes = available.value_or(static_cast<std::int64_t>(bytes.size()));
-        ExactBuffer buffer(bytes);
-        return format_value(info, buffer.data(), c, context);
+        return format_marked(c, bytes, available).first;
     }
     // The same value's text and why it could not be read.
     std::pair<std::string, ValueDamage> format_marked(const ColumnDescriptor& c, const Bytes& bytes,
