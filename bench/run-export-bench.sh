@@ -11,41 +11,29 @@
 # a machine whose two cores are busy with other work the wall time tells little: the "cpu" column (user +
 # system of the whole process) and an A/B run of two binaries back to back are the steadier measures.
 #
-# Measured on the 2-core machine, shared with other builds, 1,000,000 rows on 9,407 data pages (the
-# time includes opening and scanning the file, about 0.05 s):
+# The export decodes on two worker threads, which also encode the CSV lines, while the calling thread
+# writes (app/export_pipeline.h). Measured on the 2-core machine, quiet (load average about 1), the time
+# including opening and mapping the file (about 0.04 s for 1,000,000 rows):
 #
-#   before (one thread, quiet machine)   wall      rows/s     peak RSS
-#   export --to csv                      1.19 s    840,000    7.5 MB
-#   export --to sqlite                   2.06 s    485,000    10.3 MB
-#   sqlite3 -csv (same rows)             0.97 s    1,030,000  5.8 MB
+#   1,000,000 rows (9,407 data pages), 5 runs     wall median   rows/s      cpu       peak RSS
+#   export --to csv                               0.30 s        3,333,000   0.54 s    8.3 MB
+#   export --to sqlite                            0.59 s        1,695,000   0.99 s    26.8 MB
+#   rows --all --format csv                       0.85 s        1,176,000   0.83 s    7.7 MB
+#   sqlite3 -csv (same rows)                      0.89 s        1,124,000   0.89 s    5.7 MB
 #
-#   after, quiet machine (one decoding worker; the two-worker build was never measured quiet)
-#   export --to csv                      0.67 s    1,490,000  8.1 MB
+#   5,000,000 rows (48,084 data pages), 3 runs
+#   export --to csv                               1.47 s        3,401,000   2.67 s    10.9 MB
+#   export --to sqlite                            2.79 s        1,792,000   4.73 s    28.5 MB
+#   rows --all --format csv                       4.24 s        1,179,000   4.14 s    9.2 MB
+#   sqlite3 -csv (same rows)                      4.26 s        1,174,000   4.25 s    5.7 MB
 #
-#   A/B back to back, load average 3.9 (other builds on both cores), 3 runs each
-#                                before            after             sqlite3 -csv
-#   export --to csv              1.40-1.47 s       1.11-1.22 s       1.18-1.90 s
-#   cpu (user+sys)               1.16-1.23 s       1.01-1.13 s
-#   export --to sqlite           2.67-2.75 s       1.46-2.00 s
-#   cpu (user+sys)               2.23-2.29 s       1.31-1.75 s
-#
-#   this script, load average 3.8       wall      rows/s     cpu       peak RSS
-#   export --to csv                      1.41 s    709,000    1.41 s    7.6 MB
-#   export --to sqlite                   1.80 s    556,000    1.72 s    24.5 MB
-#   rows --all --format csv              1.62 s    617,000    1.55 s    7.2 MB
-#   sqlite3 -csv (same rows)             1.54 s    649,000    1.51 s    5.7 MB
-#
-#   5,000,000 rows (48,084 data pages), 1 run, load average 3.5
-#   export --to csv                      9.42 s    531,000    9.13 s    10.5 MB
-#   export --to sqlite                   9.02 s    554,000    8.80 s    26.9 MB
-#   rows --all --format csv              5.93 s    843,000    5.33 s    9.0 MB
-#   sqlite3 -csv (same rows)             5.09 s    982,000    4.94 s    5.6 MB
-#   (the CSV export writes its 375 MB file to disk; rows and sqlite3 print to /dev/null)
-#
-# Where the time goes (perf, 1M rows, CSV): each decoding worker about 0.3 s of CPU (record parsing with
-# three allocations per record, about 12%; value texts: datetime, decimal, money, UTF-16; the decoder's
-# per-value bookkeeping), the writer about 0.3 s (CSV fields, file writes). SQLite: the writer is the
-# bound, mostly inside SQLite (about 40%) even with 64 rows per INSERT.
+# Before the workers encoded CSV (the writer turned cells into lines), with a page at a time between the
+# threads and an allocation per page and per record, 1,000,000 rows took 0.62 s (cpu 0.93 s) to CSV and
+# 0.94 s to SQLite on the same machine. What went: the writer's field checks and copies, the threads
+# waking each other per page, glibc consolidating its free lists after every 8 KB page buffer, and one
+# allocation per record. What remains (perf): value texts (datetime, decimal, money, UTF-16) and record
+# parsing on the workers, the kernel's copies of the file in and the CSV out. SQLite: the writer is the
+# bound, mostly inside SQLite even with 64 rows per INSERT.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -65,7 +53,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 python3 - "$build/cli/quenlow" "$data" "$rows" "$runs" "$out" <<'PY'
-import os, re, statistics, subprocess, sys
+import os, re, shutil, statistics, subprocess, sys
 program, data, rows, runs, out = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
 
 def timed(args, stdout=subprocess.DEVNULL):
@@ -77,6 +65,15 @@ def timed(args, stdout=subprocess.DEVNULL):
               for kind in ("User", "System"))
     rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", r.stderr).group(1))
     return seconds, cpu, rss
+
+# Each export writes into a new folder or file, as a recovery does: replacing the files of an earlier run
+# would add the removal of a 100 MB file to the time. The output is removed after each run, untimed.
+def fresh(path):
+    if os.path.isdir(path):
+        shutil.rmtree(path)
+    elif os.path.exists(path):
+        os.remove(path)
+    return path
 
 def measure(name, make_args, stdout=subprocess.DEVNULL):
     walls, cpus, peaks = [], [], []
@@ -90,9 +87,9 @@ def measure(name, make_args, stdout=subprocess.DEVNULL):
           f"cpu {statistics.median(cpus):6.2f} s  peak {max(peaks) / 1024:6.1f} MB")
 
 print(f"{rows} rows, {runs} runs, load average {os.getloadavg()[0]:.1f}")
-measure("export --to csv", lambda: [program, "export", data, "--to", "csv", "--output", f"{out}/csv", "--force", "-q"])
-measure("export --to sqlite", lambda: [program, "export", data, "--to", "sqlite", "--output", f"{out}/rows.sqlite",
-                                       "--force", "-q"])
+measure("export --to csv", lambda: [program, "export", data, "--to", "csv", "--output", fresh(f"{out}/csv"), "-q"])
+measure("export --to sqlite", lambda: [program, "export", data, "--to", "sqlite", "--output",
+                                       fresh(f"{out}/rows.sqlite"), "--force", "-q"])
 measure("rows --all --format csv", lambda: [program, "rows", data, "Rows", "--all", "--format", "csv"])
 if subprocess.run(["which", "sqlite3"], capture_output=True).returncode == 0:
     measure("sqlite3 -csv (same rows)", lambda: ["sqlite3", "-csv", "-header", f"{out}/rows.sqlite", "SELECT * FROM Rows"])
