@@ -7,9 +7,8 @@
 #
 #   bench/run-export-bench.sh [build folder]      (default: build-bench; ROWS=..., RUNS=... to change)
 #
-# The export decodes on two worker threads while the calling thread writes (app/export_pipeline.h), so on
-# a machine whose two cores are busy with other work the wall time tells little: the "cpu" column (user +
-# system of the whole process) and an A/B run of two binaries back to back are the steadier measures.
+# On a machine whose two cores are busy with other work the wall time tells little: the "cpu" column (user
+# + system of the whole process) and an A/B run of two binaries back to back are the steadier measures.
 #
 # The export decodes on two worker threads, which also encode the CSV lines, while the calling thread
 # writes (app/export_pipeline.h). Measured on the 2-core machine, quiet (load average about 1), the time
