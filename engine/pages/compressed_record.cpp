@@ -63,7 +63,7 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
     if (n == 0 || n > C::kMaxColumns) return false;
     const std::size_t code_bytes = (n + 1) / 2;
     if (code_bytes > m - pos) return false;
-    record.column_codes.resize(n);
+    record.column_entries.assign(n, CompactColumnEntry{});
     std::size_t short_length = 0;
     std::size_t long_count = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -72,7 +72,7 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
         if (bytes < 0) return false;
         short_length += static_cast<std::size_t>(bytes);
         if (code == C::kCodeLong) ++long_count;
-        record.column_codes[i] = code;
+        record.column_entries[i].code = code;
     }
     pos += code_bytes;
     const std::size_t clusters = (n - 1) / C::kClusterColumns;
@@ -95,11 +95,11 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
 
 // The anchor value list from a parsed anchor record.
 std::vector<AnchorValue> anchor_values_of(const CPrimaryRecord& anchor) {
-    std::vector<AnchorValue> out(anchor.column_codes.size());
+    std::vector<AnchorValue> out(anchor.column_entries.size());
     std::size_t short_pos = 0;
     std::size_t long_index = 0;
-    for (std::size_t i = 0; i < anchor.column_codes.size(); ++i) {
-        const std::int32_t code = anchor.column_codes[i];
+    for (std::size_t i = 0; i < anchor.column_entries.size(); ++i) {
+        const std::int32_t code = anchor.column_entries[i].code;
         const int bytes = short_bytes(code);
         if (code == C::kCodeEmpty) {
             out[i].present = true;
@@ -123,7 +123,7 @@ void parse_compact_record(CPrimaryRecord& record, ByteSpan bytes, const CPage& /
     record.null_bitmap = {};
     if (!parse_compact(record, bytes)) {
         record.invalid = true;
-        record.column_codes.clear();
+        record.column_entries.clear();
         record.values.clear();
         record.fixed_part = {};
         record.whole = {};
@@ -203,15 +203,14 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
         record.invalid = true;
         return;
     }
-    const std::size_t n = record.column_codes.size();
     std::vector<CompactColumnEntry>& entries = record.column_entries;
-    entries.assign(n, CompactColumnEntry{});
+    const std::size_t n = entries.size();
     std::size_t short_pos = 0;
     std::size_t long_index = 0;
     const ByteSpan short_data = record.fixed_part;
     for (std::size_t i = 0; i < n; ++i) {
         CompactColumnEntry& entry = entries[i];
-        const std::int32_t code = record.column_codes[i];
+        const std::int32_t code = entry.code;
         const AnchorValue* anchor =
             i < info.anchor_values.size() && info.anchor_values[i].present ? &info.anchor_values[i] : nullptr;
         ByteSpan raw;

@@ -140,6 +140,9 @@ struct SparseVector {
 // with the page's dictionary applied: `prefix` (leading bytes of the anchor value) followed by `value`.
 // The row decoder rebuilds them by type.
 struct CompactColumnEntry {
+    // The column's code from the record's description array (0 NULL, 1 empty, 2-9 bytes in the short
+    // data plus one, 10 long, 11 a bit of value 1, 12 a dictionary symbol); set by the record parse.
+    std::int32_t code = 0;
     bool null_mark = false;
     // Bytes of prefix and value together.
     std::int32_t length = 0;
@@ -183,7 +186,8 @@ class CRecord {
     std::int32_t length = 0;
     // The most bytes the record may span.
     std::uint16_t max_length = 0;
-    // Filled by the expansion of a compact record, one entry per column.
+    // One entry per column of a compact record: its code from the record parse, the rest filled by the
+    // expansion.
     std::vector<CompactColumnEntry> column_entries;
 
     bool has_fixed_part() const { return !fixed_part.empty(); }
@@ -208,8 +212,6 @@ class CPrimaryRecord : public CRecord {
     std::int16_t fixed_length = 0;
     bool versioning = false;
     bool status_b_is_one = false;
-    // The column codes of a compact record, one per column.
-    std::vector<std::int32_t> column_codes;
     // A forwarded record whose stub still names it: the row is read through the stub, so it is not a
     // row of its own at this place.
     bool reached_through_stub = false;

@@ -442,7 +442,9 @@ TEST_F(RecordTest, CompactRecordsParseByTheirOwnLayout) {
     const CPrimaryRecord* r = page->primary_record(0);
     ASSERT_NE(r, nullptr);
     EXPECT_FALSE(r->invalid);
-    EXPECT_EQ(r->column_codes, (std::vector<std::int32_t>{5, 10, 0}));
+    std::vector<std::int32_t> codes;
+    for (const CompactColumnEntry& e : r->column_entries) codes.push_back(e.code);
+    EXPECT_EQ(codes, (std::vector<std::int32_t>{5, 10, 0}));
     EXPECT_EQ(r->fixed_part.size(), 4u);
     ASSERT_EQ(r->values.size(), 1u);
     EXPECT_EQ(r->values[0].length, 2);
