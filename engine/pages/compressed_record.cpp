@@ -203,7 +203,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
         record.invalid = true;
         return;
     }
-    std::vector<CompactColumnEntry>& entries = record.column_entries;
+    auto& entries = record.column_entries;
     const std::size_t n = entries.size();
     std::size_t short_pos = 0;
     std::size_t long_index = 0;

@@ -51,6 +51,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <vector>
@@ -161,7 +162,11 @@ struct CompactColumnEntry {
 // The parts of a record the row decoder reads. Empty views mean "not present".
 class CRecord {
   public:
-    CRecord(const CPage* page, std::uint16_t max_length) : page(page), max_length(max_length) {}
+    // `memory` keeps the record's lists: the page's own storage for the records of its slots, so that a
+    // page's records cost a few allocations, not a few each.
+    CRecord(const CPage* page, std::uint16_t max_length,
+            std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+        : values(memory), page(page), max_length(max_length), column_entries(memory) {}
     virtual ~CRecord() = default;
 
     std::int32_t type = 0;
@@ -177,7 +182,7 @@ class CRecord {
     ByteSpan null_bitmap;
     // Count of variable values; for compact records the count of long values.
     std::uint16_t variable_column_count = 0;
-    std::vector<ValueItem> values;
+    std::pmr::vector<ValueItem> values;
     // The record from its first byte to the end of its last variable value.
     ByteSpan whole;
     std::optional<SparseVector> sparse;
@@ -188,7 +193,7 @@ class CRecord {
     std::uint16_t max_length = 0;
     // One entry per column of a compact record: its code from the record parse, the rest filled by the
     // expansion.
-    std::vector<CompactColumnEntry> column_entries;
+    std::pmr::vector<CompactColumnEntry> column_entries;
 
     bool has_fixed_part() const { return !fixed_part.empty(); }
     bool is_null(std::size_t column) const {

@@ -129,7 +129,7 @@ void PrimaryRecordPage::build_single_slot(SingleSlot slot) {
 
 CPrimaryRecord& PrimaryRecordPage::build_slot_record(std::uint16_t offset, int forwarding_hops) {
     const auto max_length = static_cast<std::uint16_t>(kPageSize - offset);
-    CPrimaryRecord& record = slot_records_.emplace_back(this, max_length);
+    CPrimaryRecord& record = slot_records_.emplace_back(this, max_length, &record_memory_);
     build_primary_record(record, page_bytes().subspan(offset), *this, forwarding_hops);
     if (record.compressed && !record.invalid && !sql2000_layout()) expand_compact_record(record, *this);
     return record;

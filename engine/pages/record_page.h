@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <vector>
 
@@ -130,6 +131,8 @@ class PrimaryRecordPage : public RecordPage {
     bool header_sane() const;
 
     CompressionInfo compression_;
+    // Where the lists of the slots' records live; released as a whole with the page.
+    std::pmr::monotonic_buffer_resource record_memory_;
     // The records of the slots, made in place: reserved once for every slot, so that they never move.
     std::vector<CPrimaryRecord> slot_records_;
 };

@@ -657,7 +657,7 @@ void PageDecoder::convert_xml_pieces(std::string& t, const LargeValueRequest& re
 // ordinary form and formatted as usual. A record that counts more columns than the table has, or that was
 // not expanded, gives no row; a value that cannot be rebuilt shows an empty text.
 bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules) {
-    const std::vector<CompactColumnEntry>& entries = r.column_entries;
+    const auto& entries = r.column_entries;
     const auto count = static_cast<std::int64_t>(entries.size());
     if (count == 0 || count != r.column_count || count > compact_schema_columns()) return false;
     RecordCursor c;
