@@ -188,7 +188,7 @@ public:
     std::string other_destination(RowOrigin origin) const override {
         const OtherRows& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
         if (other.rows == 0) return {};
-        return fmt::format("{}, commented section \"{} rows of {}\"", path_, row_origin_label(origin), qualified_);
+        return fmt::format("{}, commented section after the rows of {}", path_, qualified_);
     }
 
     bool end_table(bool complete) override {
