@@ -55,10 +55,15 @@ bool CatalogReader::for_each_record(const CDataPage& page, RecordSelection recor
                                     const RecordVisitor& visit) const {
     const std::size_t declared = static_cast<std::size_t>(std::max<int>(page.header().slot_count, 0));
     const std::size_t n = std::min(page.records().size(), declared);
-    for (std::size_t i = 0; i < n; ++i) {
+    // Only the rows the catalog holds now: a ghost (a deleted or replaced catalog row the server had not
+    // cleaned away) or a record the body scan found would add stale objects and columns beside the live
+    // ones, whatever the deleted-record settings ask for the user's tables.
+    const std::size_t listed = std::min(n, page.listed_slots());
+    for (std::size_t i = 0; i < listed; ++i) {
         if (stop_requested()) return false;
         const CPrimaryRecord* record = page.primary_record(i);
         if (record == nullptr || record->invalid || record->type == kRecordLargeFragment) continue;
+        if (record->type >= kRecordGhostIndex) continue;
         if (records == RecordSelection::kSkipFragmentsAndIndexRows && record->type == kRecordIndex) continue;
         visit(*record);
     }

@@ -6,7 +6,8 @@
 // parsed into its record list; the records are visited in slot order, at most as many as the page
 // header's slot count says. Record type 4 (large-value fragments) never holds a catalog row; readers of
 // column tables and of the old index table also pass over type 3. A record whose parse failed (invalid
-// flag) is passed over as well.
+// flag) is passed over as well, and so are ghosts and records no slot names, in every deleted-record
+// setting: the catalog is read as it stands.
 //
 // Rows are cut from a record's fixed-length data (the bytes between the 4-byte record header and the
 // column count) field by field; a field that does not lie wholly inside the fixed data keeps its

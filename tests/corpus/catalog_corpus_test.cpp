@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/catalog/catalog_build.h"
@@ -114,6 +115,22 @@ TEST(CatalogCorpus, UserTablesAndLayoutOfEveryFile) {
             for (const char* name : kNegativeIdTables) EXPECT_EQ(expected.erase(name), 1u) << name;
         }
         EXPECT_EQ(tables, expected);
+
+        // Ghost catalog rows (replaced or dropped objects and columns) must not turn into objects when
+        // deleted records are asked for: the catalog is the same in every setting.
+        ReadOptions deleted;
+        deleted.show_deleted = deleted.show_advanced_deleted = true;
+        EngineState state2;
+        auto db2 = OpenedDatabase::open(path.string(), deleted, {state2, events, files}, catalog_builder());
+        ASSERT_TRUE(db2->is_open());
+        const auto* catalog2 = dynamic_cast<const SystemCatalog*>(db2->catalog());
+        ASSERT_NE(catalog2, nullptr);
+        const auto ids = [](const SystemCatalog& c) {
+            std::vector<std::pair<std::int32_t, std::string>> list;
+            for (const SchemaObjectRow& object : c.objects) list.emplace_back(object.object_id, object.name);
+            return list;
+        };
+        EXPECT_EQ(ids(*catalog2), ids(*catalog));
     }
 }
 
