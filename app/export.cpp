@@ -14,6 +14,7 @@
 
 #include "app/export_legacy_keys.h"
 #include "app/export_pipeline.h"
+#include "app/row_trust.h"
 #include "engine/catalog/object_definitions.h"
 #include "engine/values/row_decoder.h"
 
@@ -133,7 +134,7 @@ private:
     ExportReport report_;
     CellRows block_;
     // Rows that are not live rows, one block per origin other than live (deleted, found by body scan).
-    std::array<CellRows, 2> other_blocks_;
+    std::array<CellRows, kOtherOrigins> other_blocks_;
     std::optional<LegacyKeys> legacy_keys_;  // SQL Server 2000 files
 };
 
@@ -254,6 +255,8 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
     for (const TableReport::OtherRows& other : table.other_rows)
         frame_.add_log_line(fmt::format("{}: {} rows, {}, kept apart in {}", qualified, other.rows,
                                         row_origin_label(other.origin), other.destination));
+    if (const LeftOutRows left_out{table.stale_copies, table.rejected_candidates}; left_out.any())
+        frame_.add_log_line(fmt::format("{}: {}", qualified, left_out_text(left_out)));
     return !report_.stopped;
 }
 
@@ -298,6 +301,12 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
     std::vector<PageRowDecoder> decoders = {decode};
     while (decoders.size() < kDecodeWorkers && decode && settings_.decoder)
         decoders.push_back(settings_.decoder(catalog.database(), catalog, false));
+    // Rows that are not live rows can come: a survey of the pages settles which of them are copies or
+    // misshapen records, the same for every worker.
+    if (decode && (frame_.advanced() || catalog.database().options().show_deleted)) {
+        const auto trust = RowTrust::survey(catalog.database(), catalog, pages, frame_.advanced());
+        for (PageRowDecoder& d : decoders) d.set_trust(trust);
+    }
     std::vector<std::thread> workers;
     const auto join = [&] {
         run.slots.cancel();
@@ -332,6 +341,11 @@ bool Exporter::write_pages(SystemCatalog& catalog, const std::vector<PageAddress
         throw;
     }
     join();
+    for (const PageRowDecoder& d : decoders) {
+        const LeftOutRows left_out = d.take_left_out();
+        table.stale_copies += left_out.stale_copies;
+        table.rejected_candidates += left_out.rejected;
+    }
     if (run.failure) std::rethrow_exception(run.failure);
     if (!written) return fail();
     if (const std::optional<std::size_t> stopped = run.slots.stopped_before()) {
@@ -366,7 +380,7 @@ bool Exporter::write_other_rows(PageRows& page, TableReport& table) {
     const std::size_t batch = std::max<std::size_t>(1, settings_.batch_rows);
     for (std::size_t r = 0; r < page.other_origins.size(); ++r) {
         const RowOrigin origin = page.other_origins[r];
-        CellRows& block = other_blocks_[origin == RowOrigin::kDeleted ? 0 : 1];
+        CellRows& block = other_blocks_[other_origin_index(origin)];
         if (block.cells.size() < (block.rows + 1) * width) block.cells.resize(batch * width);
         Cell* from = page.other_cells.data() + r * width;
         Cell* to = block.cells.data() + block.rows * width;
@@ -386,7 +400,7 @@ bool Exporter::write_other_rows(PageRows& page, TableReport& table) {
 bool Exporter::flush_other_rows(TableReport& table) {
     for (std::size_t k = 0; k < other_blocks_.size(); ++k) {
         CellRows& block = other_blocks_[k];
-        const RowOrigin origin = k == 0 ? RowOrigin::kDeleted : RowOrigin::kBodyScan;
+        const RowOrigin origin = other_origin_at(k);
         if (block.rows > 0 && !target_.write_other_rows(block, origin)) return false;
         block.rows = 0;
     }
@@ -557,6 +571,8 @@ std::string report_json(const ExportReport& report) {
             for (const TableReport::OtherRows& o : t.other_rows)
                 other.push_back({{"origin", row_origin_label(o.origin)}, {"rows", o.rows}, {"exported_to", o.destination}});
         }
+        if (t.stale_copies > 0 || t.rejected_candidates > 0)
+            e["rows_left_out"] = {{"stale_copies", t.stale_copies}, {"rejected_candidates", t.rejected_candidates}};
         e["damaged_values"] = t.damaged_values;
         auto& damaged = e["damaged"] = nlohmann::ordered_json::array();
         for (const DamagedValue& d : t.damaged) {

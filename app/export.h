@@ -128,8 +128,8 @@ public:
         (void)rows;
         return false;
     }
-    // Rows of the table begun last that are not live rows (deleted rows, rows the body scan found: the
-    // scan shows them when asked to), kept apart from the live ones in a place of their own per origin,
+    // Rows of the table begun last that are not live rows (deleted rows, rows the body scan found, rows
+    // of stale pages: the scan shows them when asked to), kept apart from the live ones in a place of their own per origin,
     // where nobody takes them for rows of the table.
     virtual bool write_other_rows(const CellRows& rows, RowOrigin origin) = 0;
     // Where the rows of an origin of the table begun last went; empty when none came.
@@ -187,6 +187,16 @@ struct PageDamage {
     }
 };
 
+// The origins of rows that are not live rows, each kept in a place of its own: deleted, body scan,
+// stale page.
+inline constexpr std::size_t kOtherOrigins = 3;
+inline std::size_t other_origin_index(RowOrigin origin) {
+    return origin == RowOrigin::kDeleted ? 0 : origin == RowOrigin::kBodyScan ? 1 : 2;
+}
+inline RowOrigin other_origin_at(std::size_t index) {
+    return index == 0 ? RowOrigin::kDeleted : index == 1 ? RowOrigin::kBodyScan : RowOrigin::kStalePage;
+}
+
 struct TableReport {
     std::string schema;
     std::string name;
@@ -201,7 +211,8 @@ struct TableReport {
     std::int64_t pages_skipped = 0;
     bool complete = false;
     std::string note;  // why the table has no rows, when it has none for a reason
-    // Rows that are not live rows, kept apart: per origin (deleted, found by body scan) that gave any.
+    // Rows that are not live rows, kept apart: per origin (deleted, found by body scan, on a stale page)
+    // that gave any.
     struct OtherRows {
         RowOrigin origin = RowOrigin::kDeleted;
         std::int64_t rows = 0;
@@ -211,6 +222,10 @@ struct TableReport {
     // Values that could not be decoded: all of them counted, the first kListedDamagedValues listed.
     std::int64_t damaged_values = 0;
     std::vector<DamagedValue> damaged;
+    // Rows that are not live rows left out: copies of rows exported, and records that do not decode
+    // cleanly.
+    std::int64_t stale_copies = 0;
+    std::int64_t rejected_candidates = 0;
 };
 
 struct ObjectReport {

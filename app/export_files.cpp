@@ -20,6 +20,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const char* other_file_suffix(RowOrigin origin) {
+    switch (origin) {
+        case RowOrigin::kDeleted:
+            return ".deleted.csv";
+        case RowOrigin::kBodyScan:
+            return ".body-scan.csv";
+        default:
+            return ".stale-page.csv";
+    }
+}
+
 constexpr std::size_t kMaxNameBytes = 200;
 constexpr const char* kCsvReportName = "recovery-report.json";
 
@@ -272,12 +283,12 @@ public:
     }
 
     // Each origin gets a file of its own beside the table's, "<schema>.<table>.deleted.csv" or
-    // "<schema>.<table>.body-scan.csv", with the same titles.
+    // "<schema>.<table>.body-scan.csv" or "<schema>.<table>.stale-page.csv", with the same titles.
     bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
-        OtherFile& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        OtherFile& other = others_[other_origin_index(origin)];
         if (!other.file.is_open()) {
             other.name = safe_file_name(table_name_.schema, table_name_.name,
-                                        origin == RowOrigin::kDeleted ? ".deleted.csv" : ".body-scan.csv", taken_);
+                                        other_file_suffix(origin), taken_);
             if (!other.file.open((fs::path(folder_) / other.name).string())) return failed(other.file);
             if (!other.file.write(titles_)) return failed(other.file);
         }
@@ -286,7 +297,7 @@ public:
         return other.file.write(line_) || failed(other.file);
     }
     std::string other_destination(RowOrigin origin) const override {
-        return others_[origin == RowOrigin::kDeleted ? 0 : 1].name;
+        return others_[other_origin_index(origin)].name;
     }
 
     bool end_table(bool) override {
@@ -358,7 +369,7 @@ private:
         ExportFileWriter file;
         std::string name;
     };
-    std::array<OtherFile, 2> others_;  // deleted rows, rows found by the body scan
+    std::array<OtherFile, kOtherOrigins> others_;  // by other_origin_index
     std::string error_;
 };
 

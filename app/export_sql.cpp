@@ -164,7 +164,7 @@ public:
     // one commented INSERT a line, and follow the table's rows in a commented section of their own, so
     // that running the script never inserts them.
     bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
-        OtherRows& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        OtherRows& other = others_[other_origin_index(origin)];
         if (!other.file) {
             other.file.reset(std::tmpfile());
             if (!other.file) {
@@ -186,7 +186,7 @@ public:
         return false;
     }
     std::string other_destination(RowOrigin origin) const override {
-        const OtherRows& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        const OtherRows& other = others_[other_origin_index(origin)];
         if (other.rows == 0) return {};
         return fmt::format("{}, commented section after the rows of {}", path_, qualified_);
     }
@@ -200,7 +200,7 @@ public:
         text_ += '\n';
         if (!flush()) return false;
         for (std::size_t k = 0; k < others_.size(); ++k)
-            if (!copy_other_rows(others_[k], k == 0 ? RowOrigin::kDeleted : RowOrigin::kBodyScan)) return false;
+            if (!copy_other_rows(others_[k], other_origin_at(k))) return false;
         return true;
     }
 
@@ -304,8 +304,12 @@ private:
                     ? fmt::format("-- Deleted rows of {}, {} of them: ghost records the server had not cleaned away "
                                   "yet, not live rows of the table.\n",
                                   qualified_, rows)
-                    : fmt::format("-- Rows of {} found by the body scan, {} of them: records between the page's "
+                : origin == RowOrigin::kBodyScan
+                    ? fmt::format("-- Rows of {} found by the body scan, {} of them: records between the page's "
                                   "records that no slot names, not live rows of the table.\n",
+                                  qualified_, rows)
+                    : fmt::format("-- Rows of {} on stale pages, {} of them: pages that name the table but that no "
+                                  "allocation structure of it reaches, not live rows of the table.\n",
                                   qualified_, rows);
         text_ += "-- Remove the comment mark of a line to insert its row";
         text_ += identity_ ? fmt::format(" (between SET IDENTITY_INSERT {} ON and OFF).\n", qualified_) : ".\n";
@@ -357,7 +361,7 @@ private:
     std::string destination_;
     std::string insert_head_;
     std::string comment_head_;  // the same on one line, for the commented rows
-    std::array<OtherRows, 2> others_;  // deleted rows, rows found by the body scan
+    std::array<OtherRows, kOtherOrigins> others_;  // by other_origin_index
     std::string foreign_keys_;
     std::string text_;
     std::size_t rows_in_statement_ = 0;

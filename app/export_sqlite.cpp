@@ -159,9 +159,9 @@ public:
     }
 
     // Each origin gets a table of its own with the table's columns, "<table> (deleted rows)" or
-    // "<table> (found by body scan)", filled in the table's transaction.
+    // "<table> (body scan rows)" or "<table> (stale page rows)", filled in the table's transaction.
     bool write_other_rows(const CellRows& rows, RowOrigin origin) override {
-        OtherTable& other = others_[origin == RowOrigin::kDeleted ? 0 : 1];
+        OtherTable& other = others_[other_origin_index(origin)];
         const std::size_t width = kinds_.size();
         if (rows.width != width) {
             error_ = fmt::format("{}: {} cells in a row of a table of {} columns", part_, rows.width, width);
@@ -169,7 +169,9 @@ public:
         }
         if (other.insert == nullptr) {
             other.name = unique_name(fmt::format("{} ({} rows)", destination_,
-                                                 origin == RowOrigin::kDeleted ? "deleted" : "body scan"),
+                                                 origin == RowOrigin::kDeleted    ? "deleted"
+                                                 : origin == RowOrigin::kBodyScan ? "body scan"
+                                                                                  : "stale page"),
                                      taken_);
             const std::string table = quoted_identifier(other.name);
             if (!exec("CREATE TABLE " + table + " " + column_list_) ||
@@ -186,7 +188,7 @@ public:
         return true;
     }
     std::string other_destination(RowOrigin origin) const override {
-        return others_[origin == RowOrigin::kDeleted ? 0 : 1].name;
+        return others_[other_origin_index(origin)].name;
     }
 
     bool end_table(bool) override {
@@ -391,7 +393,7 @@ private:
         std::string name;
         sqlite3_stmt* insert = nullptr;
     };
-    std::array<OtherTable, 2> others_;  // deleted rows, rows found by the body scan
+    std::array<OtherTable, kOtherOrigins> others_;  // by other_origin_index
     std::string valid_;
     std::vector<std::string> cell_bytes_;
     std::string error_;

@@ -37,6 +37,10 @@ inline constexpr const char* kApplicationTitle = "Velmor Quenlow v17.0";
 // Rows of the record list as one block: every row has `width` cells, stored row after row. `nulls` has
 // one entry per cell, 1 where the decoder found the value NULL (a list shows the cell's text either way;
 // exported rows keep NULL apart from an empty string by it), or is empty when no one marked them.
+// The title of the leading column of a row listing that tells live rows from the others ("live",
+// "deleted", "body scan", "stale page").
+inline constexpr const char* kStateColumnTitle = "State";
+
 struct RowBlock {
     std::size_t width = 0;
     std::vector<std::string> cells;

@@ -60,6 +60,7 @@ OpenChoicesResult make_open_choices(const OpenOptions& options, const std::strin
     choices.recovery_mode = options.recovery_mode;
     choices.show_deleted = options.deleted;
     choices.show_advanced_deleted = options.advanced_deleted;
+    choices.keep_every_candidate = options.keep_every_candidate;
     choices.is_sql2000 = options.sql2000;
     if (options.collation != "auto") {
         const std::optional<std::int64_t> id = find_collation(app.engine.collations, options.collation);

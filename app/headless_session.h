@@ -21,6 +21,7 @@ struct OpenOptions {
     RecoveryMode recovery_mode = RecoveryMode::kStandard;
     bool deleted = false;
     bool advanced_deleted = false;
+    bool keep_every_candidate = false;
     std::string collation = "auto";      // "auto", or a collation name of the collation file
     std::int32_t ansi_code_page = 1252;  // 8-bit text without any collation
     std::optional<std::string> log_dir;

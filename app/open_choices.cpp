@@ -34,6 +34,7 @@ ReadOptions read_options_of(const OpenChoices& choices, std::int32_t ansi_code_p
     options.advanced = choices.recovery_mode == RecoveryMode::kAdvanced;
     options.show_deleted = choices.show_deleted;
     options.show_advanced_deleted = choices.show_advanced_deleted;
+    options.keep_every_candidate = choices.keep_every_candidate;
     options.automatic_collation = choices.automatic_collation;
     options.manual_collation_id = choices.manual_collation_id;
     options.ansi_code_page = ansi_code_page;

@@ -18,6 +18,8 @@ struct OpenChoices {
     bool is_sql2000 = false;
     bool show_deleted = false;
     bool show_advanced_deleted = false;
+    // Rows that are not live rows are shown even when they copy a live row or do not decode cleanly.
+    bool keep_every_candidate = false;
     bool automatic_collation = true;
     // Used when automatic_collation is off; the dialog hands back the id it was given unless the user
     // picked another entry.

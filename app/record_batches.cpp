@@ -46,21 +46,54 @@ PageRowDecoder PageRowDecoder::streaming(RowStream stream) {
     return decoder;
 }
 
+void PageRowDecoder::set_trust(std::shared_ptr<const RowTrust> trust) {
+    trust_ = std::move(trust);
+    judged_ = trust_ ? std::make_shared<Judged>() : nullptr;
+}
+
+LeftOutRows PageRowDecoder::take_left_out() const {
+    if (!judged_) return {};
+    return std::exchange(judged_->left_out, {});
+}
+
 std::vector<DecodedRow> PageRowDecoder::operator()(PageAddress address,
                                                    std::vector<ColumnDescriptor>& descriptors) const {
-    if (lists_) return lists_(address, descriptors);
+    if (lists_ && !trust_) return lists_(address, descriptors);
     std::vector<DecodedRow> rows;
-    if (stream_) {
-        stream_(address, descriptors, [&rows](const DecodedRow& row) {
-            rows.push_back(row);
-            return true;
-        });
-    }
+    each_row(address, descriptors, [&rows](const DecodedRow& row) {
+        rows.push_back(row);
+        return true;
+    });
     return rows;
 }
 
 void PageRowDecoder::each_row(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
                               const PageRowVisitor& visit) const {
+    if (trust_) {
+        const bool stale = trust_->page_stale(address);
+        const PageRowVisitor judged = [&](const DecodedRow& row) {
+            RowFacts facts = facts_ ? facts_() : RowFacts{};
+            if (stale) facts.origin = RowOrigin::kStalePage;
+            switch (trust_->judge(address, facts, row)) {
+                case RowTrust::Verdict::kStaleCopy:
+                    ++judged_->left_out.stale_copies;
+                    return true;
+                case RowTrust::Verdict::kRejected:
+                    ++judged_->left_out.rejected;
+                    return true;
+                case RowTrust::Verdict::kShow:
+                    break;
+            }
+            judged_->facts = facts;
+            return visit(row);
+        };
+        return each_row_unjudged(address, descriptors, judged);
+    }
+    each_row_unjudged(address, descriptors, visit);
+}
+
+void PageRowDecoder::each_row_unjudged(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                                       const PageRowVisitor& visit) const {
     if (stream_) return stream_(address, descriptors, visit);
     if (!lists_) return;
     for (const DecodedRow& row : lists_(address, descriptors))
@@ -117,7 +150,13 @@ struct RecordBatches::Run {
     int block_start = 0;
     // The page whose progress was reported last; -1: none yet.
     std::int64_t reported_page = -1;
+    // Each row starts with its state (live, deleted, ...).
+    bool states = false;
 };
+
+bool shows_row_states(const BatchContext& context) {
+    return context.advanced || context.database.options().show_deleted;
+}
 
 RecordBatches::RecordBatches(PageRowDecoderFactory decoder) : decoder_(std::move(decoder)) {}
 
@@ -249,6 +288,9 @@ bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<Pa
     shown_batch_ = 0;
     row_counter_ = 0;
 
+    trust_ = shows_row_states(context) && decoder_
+                 ? RowTrust::survey(context.database, context.catalog, page_list_, context.advanced)
+                 : nullptr;
     Run run{
         context,
         decoder_ ? decoder_(context.database, context.catalog, first_load_rows_loading_) : PageRowDecoder{},
@@ -270,8 +312,12 @@ bool RecordBatches::run_batch_loader(const BatchContext& context, std::vector<Pa
 
 void RecordBatches::run_batch_loop(Run& run, ResumePoint start) {
     run.block_start = list_rows_;
+    run.states = shows_row_states(run.context);
+    if (run.decode && trust_) run.decode.set_trust(trust_);
     run_pages(run, start);
     flush_rows(run);
+    const LeftOutRows left_out = run.decode.take_left_out();
+    if (left_out.any() && run.context.add_log_line) run.context.add_log_line(left_out_text(left_out));
 }
 
 // The rows of a batch reach the front end in one call, with one row counter update.
@@ -347,6 +393,10 @@ void RecordBatches::insert_row(Run& run, const DecodedRow& row) {
 
     RowBlock& block = run.block;
     const std::size_t row_start = block.cells.size();
+    if (run.states) {
+        block.cells.emplace_back(row_state_label(run.decode.row_facts().origin));
+        block.nulls.push_back(0);
+    }
     const bool first_null = first < row.size() && row[first].value_null;
     block.cells.push_back(first_text);
     block.nulls.push_back(first_null ? 1 : 0);

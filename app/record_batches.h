@@ -49,6 +49,7 @@
 
 #include "app/front_end.h"
 #include "app/main_frame.h"
+#include "app/row_trust.h"
 #include "engine/catalog/system_catalog.h"
 #include "engine/pages/opened_database.h"
 #include "engine/pages/record_page.h"
@@ -96,8 +97,16 @@ public:
     explicit operator bool() const { return lists_ || stream_; }
     // What the decoder knows of the row handed to the visitor last: where it came from (live when the
     // decoder does not tell) and whether a value of it could not be decoded (true when it does not tell).
-    RowFacts row_facts() const { return facts_ ? facts_() : RowFacts{RowOrigin::kLive, true}; }
+    RowFacts row_facts() const {
+        if (trust_) return judged_->facts;
+        return facts_ ? facts_() : RowFacts{RowOrigin::kLive, true};
+    }
     void set_row_facts(std::function<RowFacts()> facts) { facts_ = std::move(facts); }
+    // From now on the rows that are not live rows go through `trust`: rows of its stale pages become
+    // stale page rows, and the rows it leaves out are counted instead of handed over.
+    void set_trust(std::shared_ptr<const RowTrust> trust);
+    // The rows left out since the decoder was made (or since the counts were taken).
+    LeftOutRows take_left_out() const;
     // The page's rows as one list.
     std::vector<DecodedRow> operator()(PageAddress address, std::vector<ColumnDescriptor>& descriptors) const;
     // The page's rows one at a time, until visit answers false.
@@ -105,10 +114,24 @@ public:
                   const PageRowVisitor& visit) const;
 
 private:
+    void each_row_unjudged(PageAddress address, std::vector<ColumnDescriptor>& descriptors,
+                           const PageRowVisitor& visit) const;
+
+    struct Judged {
+        RowFacts facts;
+        LeftOutRows left_out;
+    };
     RowLists lists_;
     RowStream stream_;
     std::function<RowFacts()> facts_;
+    std::shared_ptr<const RowTrust> trust_;
+    std::shared_ptr<Judged> judged_;
 };
+
+// Whether the rows of a load are listed with a leading State column: when rows that are not live rows
+// can be met (deleted records asked for, or Advanced Mode).
+struct BatchContext;
+bool shows_row_states(const BatchContext& context);
 
 // Makes the page decoder of one load, for the database and the catalog of the table being shown.
 // rows_loading: the decoder serves the first batch of a table, whose values stored elsewhere show
@@ -227,6 +250,9 @@ private:
     std::int64_t progress_low_ = 0;
     std::int64_t progress_high_ = 0;
     std::vector<PageSource> sources_;
+    // What the survey of the load's pages settled about rows that are not live rows; none when only
+    // live rows can be met.
+    std::shared_ptr<const RowTrust> trust_;
 };
 
 }  // namespace quenlow

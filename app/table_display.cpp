@@ -119,6 +119,10 @@ void setup_columns(MainFrame& frame) {
     frame.display().list_columns = static_cast<int>(columns.size());
     const bool sql2000 = frame.app().engine.sql2000_layout.load();
     int index = 0;
+    if (frame.database() != nullptr && shows_row_states(batch_context(frame))) {
+        front.records_add_column(index++, kStateColumnTitle, kListColumnWidth);
+        ++frame.display().list_columns;
+    }
     for (const ColumnDescriptor& column : columns) {
         if (column.physical_column_id == kNotStored && !sql2000) continue;
         front.records_add_column(index++, column.name, kListColumnWidth);

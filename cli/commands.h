@@ -25,6 +25,7 @@ struct ScanOptions {
     std::string mode = "standard";  // "standard" or "advanced"
     bool deleted = false;
     bool advanced_deleted = false;
+    bool keep_every_candidate = false;
     std::string collation = "auto";  // "auto" or a collation name from collation.txt
     std::int32_t ansi_code_page = 1252;  // 8-bit text without any collation
     std::optional<std::string> log_dir;

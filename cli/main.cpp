@@ -14,6 +14,9 @@ void add_scan_choices(CLI::App* cmd, quenlow::cli::ScanOptions& scan) {
         ->capture_default_str();
     cmd->add_flag("--deleted", scan.deleted, "Show deleted records");
     cmd->add_flag("--advanced-deleted", scan.advanced_deleted, "Show advanced deleted records");
+    cmd->add_flag("--keep-every-candidate", scan.keep_every_candidate,
+                  "Show every row that is not a live row, also copies of live rows and records that do\n"
+                  "not decode cleanly (they are left out and counted otherwise)");
     cmd->add_option("--collation", scan.collation,
                     "\"auto\" to take the database collation from the file, or a collation name listed\n"
                     "in collation.txt beside the executable to use instead; columns with a collation of\n"

@@ -39,6 +39,7 @@ std::optional<OpenChoices> open_choices_from(const ScanOptions& options, Applica
     open.recovery_mode = options.mode == "advanced" ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
     open.deleted = options.deleted;
     open.advanced_deleted = options.advanced_deleted;
+    open.keep_every_candidate = options.keep_every_candidate;
     open.collation = options.collation;
     open.ansi_code_page = options.ansi_code_page;
     open.log_dir = options.log_dir;

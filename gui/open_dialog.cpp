@@ -54,6 +54,8 @@ OpenDialog::OpenDialog(const OpenDialogRequest& request, const QStringList& rece
     sql2000_ = new QCheckBox(QStringLiteral("Is SQL 2000"), file_box);
     deleted_ = new QCheckBox(QStringLiteral("Show deleted records"), file_box);
     advanced_deleted_ = new QCheckBox(QStringLiteral("Show Advanced Deleted records"), file_box);
+    keep_every_ = new QCheckBox(QStringLiteral("Keep every candidate record"), file_box);
+    keep_every_->setToolTip(QStringLiteral("Also show copies of live rows and records that do not decode cleanly"));
     auto* file_grid = new QGridLayout(file_box);
     file_grid->addWidget(new QLabel(QStringLiteral("Select MDF File Path:"), file_box), 0, 0);
     file_grid->addWidget(path_, 0, 1, 1, 3);
@@ -63,6 +65,7 @@ OpenDialog::OpenDialog(const OpenDialogRequest& request, const QStringList& rece
     file_grid->addWidget(sql2000_, 1, 2);
     file_grid->addWidget(deleted_, 2, 1);
     file_grid->addWidget(advanced_deleted_, 2, 2, 1, 2);
+    file_grid->addWidget(keep_every_, 3, 1, 1, 2);
     file_grid->setColumnStretch(3, 1);
 
     // The collation.
@@ -146,6 +149,7 @@ void OpenDialog::accept() {
     choice.is_sql2000 = sql2000_->isChecked();
     choice.show_deleted = deleted_->isChecked();
     choice.show_advanced_deleted = advanced_deleted_->isChecked();
+    choice.keep_every_candidate = keep_every_->isChecked();
     choice.automatic_collation = automatic_;
     choice.manual_collation_id = manual_collation_id_;
     if (const auto refusal = open_choices_refusal(choice)) {

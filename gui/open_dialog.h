@@ -67,6 +67,7 @@ private:
     QCheckBox* sql2000_;
     QCheckBox* deleted_;
     QCheckBox* advanced_deleted_;
+    QCheckBox* keep_every_;
     QRadioButton* auto_;
     QRadioButton* manual_;
     QComboBox* collations_;

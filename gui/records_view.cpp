@@ -1,7 +1,10 @@
 #include "gui/records_view.h"
 
+#include "app/front_end.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QColor>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -49,9 +52,22 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
             return text == QLatin1String("NULL") ? QVariant(QApplication::palette().color(QPalette::Disabled,
                                                                                           QPalette::Text))
                                                  : QVariant();
+        case Qt::BackgroundRole:
+            return state_colour(index.row());
         default:
             return {};
     }
+}
+
+// A row that is not a live row (its State cell says what it is) is tinted by its state, so that deleted
+// rows, body scan finds and rows of stale pages stand apart from the live rows around them.
+QVariant RecordTableModel::state_colour(int row) const {
+    if (titles_.isEmpty() || titles_.front() != QLatin1String(kStateColumnTitle)) return {};
+    const QString& state = cell(row, 0);
+    if (state.isEmpty() || state == QLatin1String("live")) return {};
+    if (state == QLatin1String("deleted")) return QColor(255, 228, 225);
+    if (state == QLatin1String("body scan")) return QColor(255, 243, 205);
+    return QColor(226, 232, 240);  // stale page
 }
 
 QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -46,6 +46,8 @@ public:
     const QString& cell(int row, int column) const;
 
 private:
+    QVariant state_colour(int row) const;
+
     QStringList titles_;
     std::vector<RowCells> rows_;
 };

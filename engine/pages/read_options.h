@@ -16,6 +16,8 @@ struct ReadOptions {
     // With show_deleted: the page body between the slotted records is scanned for deleted records
     // that lost their slot.
     bool show_advanced_deleted = false;
+    // Rows that are not live rows are shown even when they copy a live row or do not decode cleanly.
+    bool keep_every_candidate = false;
     // The database collation is the one the boot page names; otherwise manual_collation_id, when the
     // collation table holds it (and none when it does not).
     bool automatic_collation = true;

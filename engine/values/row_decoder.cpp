@@ -84,6 +84,39 @@ bool within_fixed(std::int64_t offset, ByteSpan fixed) {
     return offset >= 0 && offset <= static_cast<std::int64_t>(fixed.size());
 }
 
+// A moved row is one row: it is shown through its forwarding stub, and at its own place only when no
+// stub leads there. A stub that could not be followed holds no row.
+bool table_skips(const CPrimaryRecord* r, bool show_deleted) {
+    return r == nullptr || r->type == kRecordIndex || r->invalid || (r->ghost && !show_deleted) ||
+           (r->type == kRecordForwarded && r->reached_through_stub) ||
+           (r->type == kRecordForwardingStub && r->fixed_length == record_layout::kUnresolvedStub);
+}
+
+RowOrigin record_origin(const PrimaryRecordPage& page, std::size_t i, const CPrimaryRecord& record) {
+    if (i >= page.listed_slots()) return RowOrigin::kBodyScan;
+    return record.type >= kRecordGhostIndex ? RowOrigin::kDeleted : RowOrigin::kLive;
+}
+
+// A key of the record's stored bytes from its first byte to the end of its last value. The record type
+// bits of the status byte are left out (a ghost equals the live row it was), and so is an appended
+// versioning tag. On a page with compression information its bytes are part of the key: a compact record
+// means what the page's anchor and dictionary make of it.
+std::uint64_t record_key(const PrimaryRecordPage& page, const CPrimaryRecord& r) {
+    ByteSpan bytes = r.whole;
+    std::uint64_t key = std::hash<std::string_view>{}(std::string_view(
+        reinterpret_cast<const char*>(bytes.data()) + (bytes.empty() ? 0 : 1), bytes.empty() ? 0 : bytes.size() - 1));
+    const unsigned status = bytes.empty() ? 0u : std::to_integer<unsigned>(bytes[0]) & ~0x0Eu;
+    key ^= (status + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
+    const CompressionInfo& info = page.compression();
+    if (info.size > 0) {
+        const ByteSpan region = page.page_bytes().subspan(page_layout::kHeaderSize, std::min(info.size, kPageSize - page_layout::kHeaderSize));
+        const std::uint64_t k2 = std::hash<std::string_view>{}(
+            std::string_view(reinterpret_cast<const char*>(region.data()), region.size()));
+        key ^= k2 + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2);
+    }
+    return key;
+}
+
 class PageDecoder {
 public:
     PageDecoder(const PrimaryRecordPage& page, std::vector<ColumnDescriptor>& descriptors, DecodeContext& ctx)
@@ -147,10 +180,9 @@ private:
             slot_ = i;
             row_damaged_ = false;
             if (!decode(*record)) continue;
-            ctx_.row.origin = static_cast<std::size_t>(i) >= page_.listed_slots() ? RowOrigin::kBodyScan
-                              : record->type >= kRecordGhostIndex                 ? RowOrigin::kDeleted
-                                                                                  : RowOrigin::kLive;
+            ctx_.row.origin = record_origin(page_, static_cast<std::size_t>(i), *record);
             ctx_.row.damaged = row_damaged_;
+            ctx_.row.record = static_cast<std::int32_t>(i);
             if (!emit(std::as_const(descriptors_))) break;
         }
     }
@@ -212,11 +244,7 @@ private:
 
     // A moved row is one row: it is shown through its forwarding stub, and at its own place only when
     // no stub leads there. A stub that could not be followed holds no row.
-    bool usual_skip(const CPrimaryRecord* r) const {
-        return r == nullptr || r->type == kRecordIndex || r->invalid || (r->ghost && !ctx_.show_deleted) ||
-               (r->type == kRecordForwarded && r->reached_through_stub) ||
-               (r->type == kRecordForwardingStub && r->fixed_length == record_layout::kUnresolvedStub);
-    }
+    bool usual_skip(const CPrimaryRecord* r) const { return table_skips(r, ctx_.show_deleted); }
     bool definition_skip(const CPrimaryRecord* r) const {
         return r == nullptr || r->type == kRecordLargeFragment;
     }
@@ -814,8 +842,45 @@ const char* row_origin_label(RowOrigin origin) {
             return "deleted";
         case RowOrigin::kBodyScan:
             return "found by body scan";
+        case RowOrigin::kStalePage:
+            return "on a stale page";
     }
     return "live";
+}
+
+const char* row_state_label(RowOrigin origin) {
+    switch (origin) {
+        case RowOrigin::kLive:
+            return "live";
+        case RowOrigin::kDeleted:
+            return "deleted";
+        case RowOrigin::kBodyScan:
+            return "body scan";
+        case RowOrigin::kStalePage:
+            return "stale page";
+    }
+    return "live";
+}
+
+std::vector<TableRecordEntry> table_record_entries(const PrimaryRecordPage& page, bool show_deleted) {
+    std::vector<TableRecordEntry> entries;
+    const std::size_t end = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max<int>(page.header().slot_count, 0)), page.records().size());
+    for (std::size_t i = 0; i < end; ++i) {
+        const CPrimaryRecord* r = page.primary_record(i);
+        if (table_skips(r, show_deleted)) continue;
+        TableRecordEntry e;
+        e.record = static_cast<std::int32_t>(i);
+        e.origin = record_origin(page, i, *r);
+        e.key = record_key(page, *r);
+        e.column_count = r->column_count;
+        e.fixed_length = r->fixed_length;
+        e.compressed = r->compressed;
+        e.well_formed = !r->whole.empty() && std::none_of(r->values.begin(), r->values.end(),
+                                                          [](const ValueItem& v) { return v.refused; });
+        entries.push_back(e);
+    }
+    return entries;
 }
 
 const char* value_damage_text(ValueDamage reason) {

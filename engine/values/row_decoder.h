@@ -76,17 +76,40 @@ enum class RowOrigin : std::uint8_t {
     kLive,      // a record a slot of the page names, not a ghost
     kDeleted,   // a ghost record a slot names: a deleted row the server had not cleaned away yet
     kBodyScan,  // a record the body scan found between the records, which no slot names
+    kStalePage,  // a record of a page that names the table but that no allocation structure of it reaches
 };
 
-// The label of an origin in exports and listings: "live", "deleted", "found by body scan".
+// The label of an origin in exports and listings: "live", "deleted", "found by body scan", "on a stale
+// page".
 const char* row_origin_label(RowOrigin origin);
+// The short label of the State column of row listings: "live", "deleted", "body scan", "stale page".
+const char* row_state_label(RowOrigin origin);
 
 // What the table decoders know of the row they handed over last.
 struct RowFacts {
     RowOrigin origin = RowOrigin::kLive;
     // Some value of the row could not be decoded (ColumnDescriptor::value_damaged says which).
     bool damaged = false;
+    // Index of the row's record in the page's record list (slots first, then what the body scan found).
+    std::int32_t record = -1;
 };
+
+// A record of a data page as the table decoders would take it, seen without decoding its values: where
+// it came from, a key of its stored bytes (equal records have equal keys, whatever their record type),
+// and the shape its parse found.
+struct TableRecordEntry {
+    std::int32_t record = -1;
+    RowOrigin origin = RowOrigin::kLive;
+    std::uint64_t key = 0;
+    std::uint16_t column_count = 0;
+    std::int16_t fixed_length = 0;
+    bool compressed = false;
+    // Every variable value lies inside the record, after the one before it; the record has bytes.
+    bool well_formed = true;
+};
+
+// The records of the page the table decoders turn into rows (same records, same order, same origins).
+std::vector<TableRecordEntry> table_record_entries(const PrimaryRecordPage& page, bool show_deleted);
 
 struct DecodeContext {
     // Its style (format.style) chooses display or export texts for every value the decoders write.

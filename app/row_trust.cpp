@@ -1,0 +1,175 @@
+#include "app/row_trust.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <unordered_set>
+
+#include "app/record_batches.h"
+#include "engine/catalog/type_codes.h"
+#include "engine/pages/record_page.h"
+
+namespace quenlow {
+
+namespace {
+
+constexpr std::int32_t kNotStored = -99;
+
+// What the table's records may look like: the most columns a record may count, and the fixed part
+// lengths the schema and the table's live records have.
+struct RecordShapes {
+    std::int64_t max_columns = 0;
+    // The fixed part's end (from the record start) as the schema places its fixed columns, and the ends
+    // of its fixed columns (a record written before later columns were added ends at one of them);
+    // nothing when a fixed column has no known place.
+    std::optional<std::int64_t> schema_fixed_end;
+    std::set<std::int64_t> column_ends;
+    std::set<std::int16_t> live_fixed_lengths;
+
+    static RecordShapes of_schema(const std::vector<ColumnDescriptor>& columns) {
+        RecordShapes shapes;
+        shapes.max_columns = static_cast<std::int64_t>(columns.size());
+        std::int64_t end = 4;
+        bool known = true;
+        shapes.column_ends.insert(end);
+        for (const ColumnDescriptor& c : columns) {
+            if (c.null_bit > 0) shapes.max_columns = std::max<std::int64_t>(shapes.max_columns, c.null_bit & 0xFFFF);
+            if (c.physical_column_id == kNotStored || c.variable_length || c.sparse) continue;
+            if (c.leaf_offset <= 0) {
+                known = false;
+                continue;
+            }
+            const std::int64_t column_end = std::int64_t{c.leaf_offset} + std::max<std::int16_t>(c.declared_length, 1);
+            shapes.column_ends.insert(column_end);
+            end = std::max(end, column_end);
+        }
+        if (known) shapes.schema_fixed_end = end;
+        return shapes;
+    }
+
+    void add_live(const TableRecordEntry& e) {
+        if (e.compressed) return;
+        max_columns = std::max<std::int64_t>(max_columns, e.column_count);
+        live_fixed_lengths.insert(e.fixed_length);
+    }
+
+    bool fits(const TableRecordEntry& e) const {
+        if (!e.well_formed || e.column_count < 1 || e.column_count > max_columns) return false;
+        if (e.compressed) return true;
+        if (live_fixed_lengths.contains(e.fixed_length)) return true;
+        if (!schema_fixed_end) return live_fixed_lengths.empty();
+        const std::int64_t end = std::int64_t{e.fixed_length} + 4;
+        if (end == *schema_fixed_end) return true;
+        // A record that counts fewer columns than the table was written before the later ones existed.
+        return e.column_count < max_columns && column_ends.contains(end);
+    }
+};
+
+bool text_type(std::int32_t type_code) {
+    switch (type_code) {
+        case kTypeChar:
+        case kTypeVarchar:
+        case kTypeText:
+        case kTypeNchar:
+        case kTypeNvarchar:
+        case kTypeNtext:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool text_plausible(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+        // U+FFFD, what unreadable bytes and lone surrogates become.
+        if (c == 0xEF && text.substr(i, 3) == "\xEF\xBF\xBD") return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string left_out_text(const LeftOutRows& left_out) {
+    return fmt::format(
+        "Left out {} stale copies of rows already shown and {} candidate records that do not decode cleanly.",
+        left_out.stale_copies, left_out.rejected);
+}
+
+bool row_values_plausible(const DecodedRow& row) {
+    for (const ColumnDescriptor& d : row) {
+        // A value stored elsewhere may be gone with its pages while the row's own bytes are intact.
+        if (d.value_damaged && d.damage_reason != ValueDamage::kLargeValueCut &&
+            d.damage_reason != ValueDamage::kXmlRefused)
+            return false;
+        if (!d.value_null && text_type(d.type_code) && !text_plausible(d.value_text)) return false;
+    }
+    return true;
+}
+
+std::shared_ptr<const RowTrust> RowTrust::survey(OpenedDatabase& database, SystemCatalog& catalog,
+                                                 const std::vector<PageAddress>& pages, bool advanced) {
+    auto trust = std::make_shared<RowTrust>();
+    const ReadOptions& options = database.options();
+    trust->keep_every_ = options.keep_every_candidate;
+    if (advanced) {
+        // The pages the table's allocation reaches: what Standard Mode would read.
+        std::set<PageAddress> allocated;
+        walk_table_page_lists(database, catalog, false, [&allocated](PageSource, std::vector<PageAddress> list) {
+            allocated.insert(list.begin(), list.end());
+            return !list.empty();
+        });
+        for (const PageAddress& page : pages)
+            if (!allocated.contains(page)) trust->stale_pages_.insert(page);
+    }
+    if (trust->keep_every_) return trust;
+
+    struct Candidate {
+        PageAddress page;
+        TableRecordEntry entry;
+    };
+    std::vector<Candidate> candidates;
+    std::unordered_set<std::uint64_t> live_keys;
+    RecordShapes shapes = RecordShapes::of_schema(catalog.column_descriptors);
+    PageBuffer spare;
+    for (const PageAddress& address : pages) {
+        if (database.state().stop_requested()) break;
+        auto page = read_data_page(database, address, std::move(spare));
+        if (!page) continue;
+        if (page->header().page_type == kPageTypeData && catalog.current_pages.owns(page->header())) {
+            const bool stale = trust->page_stale(address);
+            for (const TableRecordEntry& e : table_record_entries(*page, options.show_deleted)) {
+                if (!stale && e.origin == RowOrigin::kLive) {
+                    live_keys.insert(e.key);
+                    shapes.add_live(e);
+                } else {
+                    candidates.push_back({address, e});
+                }
+            }
+        }
+        spare = page->take_buffer();
+    }
+    std::unordered_set<std::uint64_t> shown;
+    for (const Candidate& c : candidates) {
+        Verdict verdict = Verdict::kShow;
+        if (live_keys.contains(c.entry.key) || !shown.insert(c.entry.key).second)
+            verdict = Verdict::kStaleCopy;
+        else if (!shapes.fits(c.entry))
+            verdict = Verdict::kRejected;
+        if (verdict != Verdict::kShow) trust->left_out_[c.page][c.entry.record] = verdict;
+    }
+    return trust;
+}
+
+RowTrust::Verdict RowTrust::judge(PageAddress page, const RowFacts& facts, const DecodedRow& row) const {
+    if (facts.origin == RowOrigin::kLive || keep_every_) return Verdict::kShow;
+    if (const auto it = left_out_.find(page); it != left_out_.end()) {
+        if (const auto found = it->second.find(facts.record); found != it->second.end()) return found->second;
+    }
+    return row_values_plausible(row) ? Verdict::kShow : Verdict::kRejected;
+}
+
+}  // namespace quenlow
