@@ -17,35 +17,37 @@ namespace {
 
 constexpr std::int32_t kNotStored = -99;
 
-// What the table's records may look like: the most columns a record may count, and the fixed part
-// lengths the schema and the table's live records have.
+// What the table's records may look like: the most columns a record may count, the fixed part lengths
+// of the table's live records, and the fixed columns the schema places (leaf offset, null bit, the most
+// bytes the value may take).
 struct RecordShapes {
+    struct FixedColumn {
+        std::int64_t offset = 0;
+        std::int64_t null_bit = 0;
+        std::int64_t most_bytes = 0;
+    };
     std::int64_t max_columns = 0;
-    // The fixed part's end (from the record start) as the schema places its fixed columns, and the ends
-    // of its fixed columns (a record written before later columns were added ends at one of them);
-    // nothing when a fixed column has no known place.
-    std::optional<std::int64_t> schema_fixed_end;
-    std::set<std::int64_t> column_ends;
+    std::vector<FixedColumn> fixed_columns;
+    bool schema_places_fixed = true;
     std::set<std::int16_t> live_fixed_lengths;
+
+    // The widest fixed value of a type without a declared length (decimal(38) takes 17 bytes).
+    static constexpr std::int64_t kWidestFixedValue = 17;
 
     static RecordShapes of_schema(const std::vector<ColumnDescriptor>& columns) {
         RecordShapes shapes;
         shapes.max_columns = static_cast<std::int64_t>(columns.size());
-        std::int64_t end = 4;
-        bool known = true;
-        shapes.column_ends.insert(end);
         for (const ColumnDescriptor& c : columns) {
             if (c.null_bit > 0) shapes.max_columns = std::max<std::int64_t>(shapes.max_columns, c.null_bit & 0xFFFF);
             if (c.physical_column_id == kNotStored || c.variable_length || c.sparse) continue;
-            if (c.leaf_offset <= 0) {
-                known = false;
+            if (c.leaf_offset <= 0 || c.null_bit <= 0) {
+                shapes.schema_places_fixed = false;
                 continue;
             }
-            const std::int64_t column_end = std::int64_t{c.leaf_offset} + std::max<std::int16_t>(c.declared_length, 1);
-            shapes.column_ends.insert(column_end);
-            end = std::max(end, column_end);
+            const std::int64_t most =
+                c.declared_length > 0 ? std::max<std::int64_t>(c.declared_length, kWidestFixedValue) : kWidestFixedValue;
+            shapes.fixed_columns.push_back({c.leaf_offset, c.null_bit & 0xFFFF, most});
         }
-        if (known) shapes.schema_fixed_end = end;
         return shapes;
     }
 
@@ -55,38 +57,53 @@ struct RecordShapes {
         live_fixed_lengths.insert(e.fixed_length);
     }
 
+    // Whether the fixed part holds the fixed columns a record of that many columns has, with no more
+    // room after the last of them than its value may take.
+    bool fixed_part_fits_schema(const TableRecordEntry& e) const {
+        const std::int64_t end = std::int64_t{e.fixed_length} + 4;
+        std::int64_t lowest = 4, highest = 4;
+        for (const FixedColumn& c : fixed_columns) {
+            if (c.null_bit > e.column_count) continue;
+            lowest = std::max(lowest, c.offset + 1);
+            highest = std::max(highest, c.offset + c.most_bytes);
+        }
+        return end >= lowest && end <= highest;
+    }
+
     bool fits(const TableRecordEntry& e) const {
         if (!e.well_formed || e.column_count < 1 || e.column_count > max_columns) return false;
         if (e.compressed) return true;
         if (live_fixed_lengths.contains(e.fixed_length)) return true;
-        if (!schema_fixed_end) return live_fixed_lengths.empty();
-        const std::int64_t end = std::int64_t{e.fixed_length} + 4;
-        if (end == *schema_fixed_end) return true;
-        // A record that counts fewer columns than the table was written before the later ones existed.
-        return e.column_count < max_columns && column_ends.contains(end);
+        if (!schema_places_fixed) return live_fixed_lengths.empty();
+        return fixed_part_fits_schema(e);
     }
 };
 
-bool text_type(std::int32_t type_code) {
+enum class TextKind { kNone, kEightBit, kUnicode };
+
+TextKind text_kind(std::int32_t type_code) {
     switch (type_code) {
         case kTypeChar:
         case kTypeVarchar:
         case kTypeText:
+            return TextKind::kEightBit;
         case kTypeNchar:
         case kTypeNvarchar:
         case kTypeNtext:
-            return true;
+            return TextKind::kUnicode;
         default:
-            return false;
+            return TextKind::kNone;
     }
 }
 
-bool text_plausible(std::string_view text) {
+// Control characters other than tab, line feed and carriage return are what bytes that are no text
+// turn into. In Unicode text a replacement character (U+FFFD) stands for a lone surrogate; 8-bit text
+// gets one for every byte its code page leaves undefined, which real text holds too.
+bool text_plausible(std::string_view text, TextKind kind) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
-        // U+FFFD, what unreadable bytes and lone surrogates become.
-        if (c == 0xEF && text.substr(i, 3) == "\xEF\xBF\xBD") return false;
+        if (kind == TextKind::kUnicode && c == 0xEF && text.substr(i, 3) == "\xEF\xBF\xBD") return false;
     }
     return true;
 }
@@ -105,7 +122,8 @@ bool row_values_plausible(const DecodedRow& row) {
         if (d.value_damaged && d.damage_reason != ValueDamage::kLargeValueCut &&
             d.damage_reason != ValueDamage::kXmlRefused)
             return false;
-        if (!d.value_null && text_type(d.type_code) && !text_plausible(d.value_text)) return false;
+        const TextKind kind = text_kind(d.type_code);
+        if (!d.value_null && kind != TextKind::kNone && !text_plausible(d.value_text, kind)) return false;
     }
     return true;
 }

@@ -79,7 +79,8 @@ private:
 };
 
 // Whether a non-live row's decoded values look like a row of the table: no damaged value, and no text
-// with control characters (other than tab, line feed, carriage return) or a replacement character.
+// with control characters (other than tab, line feed, carriage return), and no Unicode text with a
+// replacement character (a lone surrogate).
 bool row_values_plausible(const DecodedRow& row);
 
 }  // namespace quenlow
