@@ -866,6 +866,22 @@ std::vector<TableRecordEntry> table_record_entries(const PrimaryRecordPage& page
     std::vector<TableRecordEntry> entries;
     const std::size_t end = std::min<std::size_t>(
         static_cast<std::size_t>(std::max<int>(page.header().slot_count, 0)), page.records().size());
+    // Where the records the slots name lie on the page: a record of the body scan that shares bytes with
+    // one of them was overwritten in part by it.
+    const ByteSpan bytes = page.page_bytes();
+    const auto place = [&bytes](const CPrimaryRecord& r) -> std::pair<std::size_t, std::size_t> {
+        if (r.whole.empty() || r.whole.data() < bytes.data() || r.whole.data() >= bytes.data() + bytes.size())
+            return {0, 0};
+        const auto start = static_cast<std::size_t>(r.whole.data() - bytes.data());
+        return {start, start + r.whole.size()};
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> named;
+    for (std::size_t i = 0; i < std::min(end, page.listed_slots()); ++i)
+        if (const CPrimaryRecord* r = page.primary_record(i); r != nullptr && !r->invalid) named.push_back(place(*r));
+    const auto overlaps_named = [&named](std::pair<std::size_t, std::size_t> p) {
+        return std::any_of(named.begin(), named.end(),
+                           [&p](const auto& n) { return p.first < n.second && n.first < p.second; });
+    };
     for (std::size_t i = 0; i < end; ++i) {
         const CPrimaryRecord* r = page.primary_record(i);
         if (table_skips(r, show_deleted)) continue;
@@ -878,6 +894,7 @@ std::vector<TableRecordEntry> table_record_entries(const PrimaryRecordPage& page
         e.compressed = r->compressed;
         e.well_formed = !r->whole.empty() && std::none_of(r->values.begin(), r->values.end(),
                                                           [](const ValueItem& v) { return v.refused; });
+        if (e.origin == RowOrigin::kBodyScan && overlaps_named(place(*r))) e.well_formed = false;
         entries.push_back(e);
     }
     return entries;

@@ -104,7 +104,8 @@ struct TableRecordEntry {
     std::uint16_t column_count = 0;
     std::int16_t fixed_length = 0;
     bool compressed = false;
-    // Every variable value lies inside the record, after the one before it; the record has bytes.
+    // Every variable value lies inside the record, after the one before it; the record has bytes; a
+    // record of the body scan shares no byte with a record a slot names.
     bool well_formed = true;
 };
 
