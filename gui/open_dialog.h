@@ -41,6 +41,7 @@ public:
     QCheckBox& sql2000_box() { return *sql2000_; }
     QCheckBox& deleted_box() { return *deleted_; }
     QCheckBox& advanced_deleted_box() { return *advanced_deleted_; }
+    QCheckBox& keep_every_box() { return *keep_every_; }
     QRadioButton& auto_detect() { return *auto_; }
     QRadioButton& manual() { return *manual_; }
     QComboBox& collation_list() { return *collations_; }

@@ -181,15 +181,21 @@ private:
     }
 
     // Opens a file through the dialog's fields and waits for the scan.
-    void open_file(const QString& path) {
-        start_open(path);
+    void open_file(const QString& path, bool fullest = false) {
+        start_open(path, fullest);
         QVERIFY(settle());
     }
 
-    // Confirms the open dialog with the file and returns while the scan runs.
-    void start_open(const QString& path) {
+    // Confirms the open dialog with the file and returns while the scan runs. fullest: Advanced Mode with
+    // both deleted-record boxes checked.
+    void start_open(const QString& path, bool fullest = false) {
         presenter_.fill_dialog = [=, this](OpenDialog& dialog) {
             dialog.path_field().setEditText(path);
+            if (fullest) {
+                dialog.mode_list().setCurrentIndex(1);
+                dialog.deleted_box().setChecked(true);
+                dialog.advanced_deleted_box().setChecked(true);
+            }
             dialog.log_folder_field().setText(logs_);
             dialog.accept();
         };
@@ -231,11 +237,12 @@ private:
 
     // What `quenlow rows` prints for a table: the cells of each row. jsonl carries export values, NULL as
     // null; the tables compared here hold no type whose export text differs from what the list shows.
-    static std::vector<QStringList> cli_rows(const QString& file, const QString& table, int page) {
+    static std::vector<QStringList> cli_rows(const QString& file, const QString& table, int page,
+                                             const QStringList& choices = {}) {
         QProcess cli;
-        cli.start(QStringLiteral(QUENLOW_CLI_PATH), {QStringLiteral("rows"), file, table, QStringLiteral("--format"),
+        cli.start(QStringLiteral(QUENLOW_CLI_PATH), QStringList{QStringLiteral("rows"), file, table, QStringLiteral("--format"),
                                                      QStringLiteral("jsonl"), QStringLiteral("--page"),
-                                                     QString::number(page)});
+                                                     QString::number(page)} + choices);
         cli.waitForFinished(120000);
         std::vector<QStringList> rows;
         for (const QByteArray& line : cli.readAllStandardOutput().split('\n')) {
@@ -596,6 +603,34 @@ private slots:
         QVERIFY(views != nullptr && views->childCount() > 0);
         click_label(views->child(0));
         QVERIFY(window_->records().text_box().toPlainText().contains(QStringLiteral("create view"), Qt::CaseInsensitive));
+    }
+
+    // Rows that are not live rows lead with their state and are tinted; live rows are not.
+    void corpusDeletedRowsShowTheirState() {
+        if (!testing::corpus_available()) QSKIP(testing::corpus_missing_reason().c_str());
+        const testing::CorpusFile* file = testing::find_corpus_file("v661_ybaros");
+        if (file == nullptr) QSKIP("v661_ybaros is not in the corpus");
+        const auto local = testing::materialize(*file);
+        QVERIFY2(local, local.error.c_str());
+        const QString path = QString::fromStdString(local.path.string());
+        open_file(path, true);
+        QTreeWidgetItem* table = child_named(category(QStringLiteral("Tables/User Tables")), QStringLiteral("ReservationTBL"));
+        QVERIFY(table != nullptr);
+        click_label(table);
+        RecordTableModel& model = window_->records().model();
+        QCOMPARE(model.titles().front(), QStringLiteral("State"));
+        const QStringList fullest{QStringLiteral("--mode"), QStringLiteral("advanced"), QStringLiteral("--deleted"),
+                                  QStringLiteral("--advanced-deleted")};
+        QCOMPARE(shown_rows(), cli_rows(path, QStringLiteral("ReservationTBL"), 1, fullest));
+        int tinted = 0;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const bool live = model.cell(r, 0) == QStringLiteral("live");
+            const bool coloured = model.data(model.index(r, 1), Qt::BackgroundRole).isValid();
+            QCOMPARE(coloured, !live);
+            tinted += coloured ? 1 : 0;
+        }
+        QCOMPARE(tinted, 1);  // the earlier version the body scan found
+        screenshot(QStringLiteral("deleted-rows.png"));
     }
 };
 
