@@ -150,7 +150,8 @@ std::shared_ptr<const RowTrust> RowTrust::survey(OpenedDatabase& database, Syste
         TableRecordEntry entry;
     };
     std::vector<Candidate> candidates;
-    std::unordered_set<std::uint64_t> live_keys;
+    // Sorted once all are in: eight bytes a live row, a big table's keys fit where a hash set's would not.
+    std::vector<std::uint64_t> live_keys;
     RecordShapes shapes = RecordShapes::of_schema(catalog.column_descriptors);
     PageBuffer spare;
     for (const PageAddress& address : pages) {
@@ -161,7 +162,7 @@ std::shared_ptr<const RowTrust> RowTrust::survey(OpenedDatabase& database, Syste
             const bool stale = trust->page_stale(address);
             for (const TableRecordEntry& e : table_record_entries(*page, options.show_deleted)) {
                 if (!stale && e.origin == RowOrigin::kLive) {
-                    live_keys.insert(e.key);
+                    live_keys.push_back(e.key);
                     shapes.add_live(e);
                 } else {
                     candidates.push_back({address, e});
@@ -170,10 +171,12 @@ std::shared_ptr<const RowTrust> RowTrust::survey(OpenedDatabase& database, Syste
         }
         spare = page->take_buffer();
     }
+    std::sort(live_keys.begin(), live_keys.end());
     std::unordered_set<std::uint64_t> shown;
     for (const Candidate& c : candidates) {
         Verdict verdict = Verdict::kShow;
-        if (live_keys.contains(c.entry.key) || !shown.insert(c.entry.key).second)
+        if (std::binary_search(live_keys.begin(), live_keys.end(), c.entry.key) ||
+            !shown.insert(c.entry.key).second)
             verdict = Verdict::kStaleCopy;
         else if (!shapes.fits(c.entry))
             verdict = Verdict::kRejected;
