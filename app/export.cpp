@@ -243,6 +243,11 @@ bool Exporter::export_table(SystemCatalog& catalog, TreeItemId item) {
                               if (!write_pages(catalog, pages, table, decode, columns)) failed = true;
                               // A Stop or a failure ends the routes too.
                               return failed || report_.stopped || table.rows_exported > 0;
+                          },
+                          [&](const ChainBreak& broken) {
+                              table.chain_broken_at = fmt::format("{}:{}", broken.at.file_id, broken.at.page_id);
+                              table.pages_past_chain_break += static_cast<std::int64_t>(broken.pages_added);
+                              frame_.add_log_line(chain_break_text(qualified, broken));
                           });
     if (failed) return false;
     if (block_.rows > 0 && !target_.write_rows(block_)) return fail();
@@ -564,6 +569,8 @@ std::string report_json(const ExportReport& report) {
         e["data_pages_listed"] = t.pages_listed;
         e["data_pages_read"] = t.pages_with_rows;
         e["pages_skipped"] = t.pages_skipped;
+        if (!t.chain_broken_at.empty())
+            e["page_chain_break"] = {{"at", t.chain_broken_at}, {"pages_read_past_it", t.pages_past_chain_break}};
         e["complete"] = t.complete;
         if (!t.note.empty()) e["note"] = t.note;
         if (!t.other_rows.empty()) {

@@ -209,6 +209,10 @@ struct TableReport {
     std::int64_t pages_with_rows = 0;
     // Pages of the list that gave no row: unreadable, not a data page of the table, or empty.
     std::int64_t pages_skipped = 0;
+    // The table's page chain ended early at this page ("file:page"; empty: it did not), and this many
+    // data pages of the table were read past the break from its allocation maps or the page map.
+    std::string chain_broken_at;
+    std::int64_t pages_past_chain_break = 0;
     bool complete = false;
     std::string note;  // why the table has no rows, when it has none for a reason
     // Rows that are not live rows, kept apart: per origin (deleted, found by body scan, on a stale page)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
 #include <utility>
 
 #include "engine/pages/allocation_map.h"
@@ -183,6 +184,9 @@ bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loadi
         [this, &context](PageSource source, std::vector<PageAddress> pages) {
             sources_.push_back(source);
             return run_batch_loader(context, std::move(pages));
+        },
+        [&context](const ChainBreak& broken) {
+            if (context.add_log_line) context.add_log_line(chain_break_text(context.catalog.current_object.name, broken));
         });
     if (state.stop_requested()) state.stop.store(false);
     return any;
@@ -193,8 +197,9 @@ namespace {
 // The routes; each hands its page list to the run and answers what the run answered.
 class PageRoutes {
 public:
-    PageRoutes(OpenedDatabase& database, SystemCatalog& catalog, const PageListRun& run)
-        : database_(database), catalog_(catalog), run_(run) {}
+    PageRoutes(OpenedDatabase& database, SystemCatalog& catalog, const PageListRun& run,
+               const ChainBreakNote& broken)
+        : database_(database), catalog_(catalog), run_(run), broken_(broken) {}
 
     bool current_data_pages() const {
         std::vector<PageAddress> pages;
@@ -212,7 +217,7 @@ public:
             const PageAddress first{static_cast<std::uint16_t>(it->second.file_and_index & 0xFFFFu),
                                     static_cast<std::int32_t>(it->second.first_page)};
             return run_(PageSource::kLegacyIndexChain,
-                        walk_data_page_chain(database_, first, &catalog_.current_pages));
+                        completed(walk_data_page_chain(database_, first, &catalog_.current_pages), first));
         }
         const std::vector<PageMapEntry> iam_pages =
             UnitPages::of_object(object_id).entries(database_.iam_pages());
@@ -256,19 +261,72 @@ private:
     }
     bool header_chain(PageAddress first) const {
         return run_(PageSource::kHeaderChain,
-                    walk_header_chain(database_, primary_when_zero(first), &catalog_.current_pages));
+                    completed(walk_header_chain(database_, primary_when_zero(first), &catalog_.current_pages),
+                              primary_when_zero(first)));
+    }
+
+    // The pages the table's allocation maps list: its IAM chain (the 2000 layout: the IAM pages the page
+    // map filed under the object).
+    std::vector<PageAddress> allocated_pages() const {
+        if (database_.state().sql2000_layout.load()) {
+            const std::vector<PageMapEntry> iam_pages =
+                UnitPages::of_object(catalog_.current_object.object_id).entries(database_.iam_pages());
+            if (iam_pages.empty()) return {};
+            return walk_iam_chain(database_, iam_pages.front().address(), iam_pages, &catalog_.current_pages);
+        }
+        const PageAddress iam = catalog_.current_allocation_unit.first_iam_page;
+        if (!valid_page(database_, iam)) return {};
+        return walk_iam_chain(database_, primary_when_zero(iam), {}, &catalog_.current_pages);
+    }
+
+    // A chain that ends where a page still names a next page (or that could not start) broke: the table's
+    // data pages it missed follow it.
+    std::vector<PageAddress> completed(std::vector<PageAddress> chain, PageAddress start) const {
+        if (database_.state().stop_requested()) return chain;
+        ChainBreak broken{start};
+        if (!chain.empty()) {
+            const auto last = database_.read_page_header(primary_when_zero(chain.back()));
+            if (last && last->next_page.page_id == 0) return chain;
+            if (last) broken.at = last->next_page;
+        } else if (start.page_id == 0) {
+            return chain;
+        }
+        std::vector<PageAddress> rest = allocated_pages();
+        if (rest.empty()) {
+            rest = catalog_.current_data_pages;
+            broken.through_page_map = true;
+        }
+        std::set<PageAddress> listed;
+        for (const PageAddress& a : chain) listed.insert(primary_when_zero(a));
+        for (const PageAddress& a : rest) {
+            if (database_.state().stop_requested()) break;
+            if (a.file_id == 0 || a.page_id == 0 || !listed.insert(a).second) continue;
+            const auto header = database_.read_page_header(a);
+            if (!header || header->page_type != kPageTypeData || !catalog_.current_pages.owns(*header)) continue;
+            chain.push_back(a);
+            ++broken.pages_added;
+        }
+        if (broken_) broken_(broken);
+        return chain;
     }
 
     OpenedDatabase& database_;
     SystemCatalog& catalog_;
     const PageListRun& run_;
+    const ChainBreakNote& broken_;
 };
 
 }  // namespace
 
+std::string chain_break_text(std::string_view table, const ChainBreak& broken) {
+    return fmt::format("The page chain of {} ends early at page {}:{}; {} more data pages of it were read through {}.",
+                       table, broken.at.file_id, broken.at.page_id, broken.pages_added,
+                       broken.through_page_map ? "the page map" : "its allocation maps");
+}
+
 bool walk_table_page_lists(OpenedDatabase& database, SystemCatalog& catalog, bool advanced,
-                           const PageListRun& run) {
-    const PageRoutes routes(database, catalog, run);
+                           const PageListRun& run, const ChainBreakNote& broken) {
+    const PageRoutes routes(database, catalog, run, broken);
     if (advanced) return routes.current_data_pages();
     if (database.state().sql2000_layout.load()) return routes.legacy();
     return routes.by_allocation_unit();

@@ -167,11 +167,27 @@ enum class PageSource {
 // Takes one page list of a table: reads its rows and answers whether any row was processed.
 using PageListRun = std::function<bool(PageSource source, std::vector<PageAddress> pages)>;
 
+// A chain of data pages that ended before a page without a next page: at a page that could not be read,
+// that is not a data page of the table, or that the chain had met before.
+struct ChainBreak {
+    PageAddress at;             // the page the chain could not go on to
+    std::size_t pages_added = 0;  // data pages of the table the chain missed, listed after it
+    bool through_page_map = false;  // they came from the page map (no allocation map gave any)
+};
+using ChainBreakNote = std::function<void(const ChainBreak&)>;
+// "The page chain of T ends early at page F:P; N more data pages of it were read through its allocation
+// maps." (or "through the page map").
+std::string chain_break_text(std::string_view table, const ChainBreak& broken);
+
 // Lists the data pages of the catalog's current table by the route the mode and layout choose (above)
 // and hands the list to `run`; where a route falls back when its pages gave no row, the next list
 // follows. True when a run answered true.
+//
+// A chain route whose chain ends early does not end the table there: the table's data pages that its
+// allocation maps list (or, when they list none, that the page map filed under it) and that the chain
+// did not reach follow the chain's pages in the same list, each page once, and `broken` hears of it.
 bool walk_table_page_lists(OpenedDatabase& database, SystemCatalog& catalog, bool advanced,
-                           const PageListRun& run);
+                           const PageListRun& run, const ChainBreakNote& broken = {});
 
 // What a batch needs from the main window.
 struct BatchContext {
