@@ -179,15 +179,19 @@ bool RecordBatches::load_table_rows(const BatchContext& context, bool rows_loadi
     EngineState& state = context.database.state();
     first_load_rows_loading_ = rows_loading;
     reset();
+    // Told after the rows: the row counter overwrites the last log line while they come.
+    std::vector<std::string> breaks;
     const bool any = walk_table_page_lists(
         context.database, context.catalog, context.advanced,
         [this, &context](PageSource source, std::vector<PageAddress> pages) {
             sources_.push_back(source);
             return run_batch_loader(context, std::move(pages));
         },
-        [&context](const ChainBreak& broken) {
-            if (context.add_log_line) context.add_log_line(chain_break_text(context.catalog.current_object.name, broken));
+        [&context, &breaks](const ChainBreak& broken) {
+            breaks.push_back(chain_break_text(context.catalog.current_object.name, broken));
         });
+    if (context.add_log_line)
+        for (const std::string& line : breaks) context.add_log_line(line);
     if (state.stop_requested()) state.stop.store(false);
     return any;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "engine/catalog/catalog_build.h"
 #include "tests/app/fake_front_end.h"
@@ -495,6 +496,58 @@ TEST_F(BatchTest, Sql2000LayoutUsesTheIndexMapOrTheIamPagesOfThePageMap) {
         load(batches, false);
         EXPECT_EQ(batches.sources(), (std::vector<PageSource>{c.source}));
         EXPECT_EQ(batches.row_counter(), 20);
+    }
+}
+
+// A chain of data pages that breaks (a zeroed page, a link to a page of something else, a loop) does not
+// hide the pages after the break: they are read from the allocation maps, each once, and the log says so.
+TEST_F(BatchTest, BrokenPageChainKeepsEveryOtherPage) {
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<std::byte>&, const std::vector<std::int32_t>&)> damage;
+        std::int64_t rows;
+        bool broken;
+    };
+    const auto set_next = [](std::vector<std::byte>& image, std::int32_t page, std::int32_t next) {
+        auto at = page_start(image, page);
+        for (int i = 0; i < 4; ++i) at[16 + i] = std::byte(static_cast<std::uint8_t>(next >> (8 * i)));
+    };
+    const auto zero = [](std::vector<std::byte>& image, std::int32_t page) {
+        std::fill(page_start(image, page), page_start(image, page + 1), std::byte{0});
+    };
+    const std::vector<Case> cases = {
+        {"intact", [](auto&, const auto&) {}, 20, false},
+        {"first page zeroed", [&](auto& image, const auto& pages) { zero(image, pages.front()); }, 18, true},
+        {"middle page zeroed", [&](auto& image, const auto& pages) { zero(image, pages[4]); }, 18, true},
+        {"link to a page of something else", [&](auto& image, const auto& pages) { set_next(image, pages[3], 9); }, 20,
+         true},
+        {"two-page loop", [&](auto& image, const auto& pages) { set_next(image, pages[5], pages[4]); }, 20, true},
+    };
+    for (Layout layout : {Layout::k2005, Layout::k2000}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (layout == Layout::k2000 ? ", 2000 layout" : ""));
+            const std::vector<std::int32_t> pages =
+                testing::build_database_image(wide_table(20, true, layout)).table("Wide")->data_pages;
+            ASSERT_EQ(pages.size(), 10u);
+            open(wide_table(20, true, layout), [&](std::vector<std::byte>& image) { c.damage(image, pages); });
+            // The chain starts at the first data page (the catalog's first page of the unit).
+            catalog->current_allocation_unit.first_page = {kPrimaryFileId, pages.front()};
+            front.records_delete_all_rows();
+            const std::size_t logged = front.log().size();
+            RecordBatches batches(record_rows());
+            load(batches, false);
+            EXPECT_EQ(batches.row_counter(), c.rows);
+            const std::vector<std::string> cells = first_cells();
+            EXPECT_EQ(std::set<std::string>(cells.begin(), cells.end()).size(), cells.size()) << "a row shown twice";
+            const Lines all = front.log();
+            const Lines log(all.begin() + static_cast<std::ptrdiff_t>(std::min(logged, all.size())), all.end());
+            const bool told = std::any_of(log.begin(), log.end(), [](const std::string& line) {
+                return line.starts_with("The page chain of Wide ends early at page ");
+            });
+            // A zeroed first page of a 2005 table is no chain start: its allocation maps are read at once.
+            const bool expected = c.broken && !(layout == Layout::k2005 && std::string(c.name) == "first page zeroed");
+            EXPECT_EQ(told, expected);
+        }
     }
 }
 
