@@ -260,8 +260,40 @@ public:
 
 private:
     bool iam_chain(PageAddress iam) const {
-        return run_(PageSource::kIamChain,
-                    walk_iam_chain(database_, primary_when_zero(iam), {}, &catalog_.current_pages));
+        IamWalkEnd end;
+        std::vector<PageAddress> pages =
+            walk_iam_chain(database_, primary_when_zero(iam), {}, &catalog_.current_pages, &end);
+        if (end.broken_at.page_id != 0 && !database_.state().stop_requested())
+            pages = completed_iam(std::move(pages), end);
+        return run_(PageSource::kIamChain, std::move(pages));
+    }
+
+    // An IAM chain that could not go on: the IAM pages the page map files under the table that the walk
+    // did not read are walked too, and the data pages they allocate that the list lacks follow it.
+    std::vector<PageAddress> completed_iam(std::vector<PageAddress> pages, const IamWalkEnd& end) const {
+        std::set<PageAddress> read(end.visited.begin(), end.visited.end());
+        std::set<PageAddress> listed(pages.begin(), pages.end());
+        ChainBreak broken{end.broken_at};
+        broken.iam_chain = true;
+        for (const UnitPages& unit : catalog_.current_pages.units()) {
+            for (const PageMapEntry& entry : unit.entries(database_.iam_pages())) {
+                if (database_.state().stop_requested()) break;
+                if (read.contains(entry.address())) continue;
+                IamWalkEnd more;
+                for (const PageAddress& a :
+                     walk_iam_chain(database_, entry.address(), {}, &catalog_.current_pages, &more)) {
+                    if (!listed.insert(a).second) continue;
+                    const auto header = database_.read_page_header(a);
+                    if (!header || header->page_type != kPageTypeData || !catalog_.current_pages.owns(*header))
+                        continue;
+                    pages.push_back(a);
+                    ++broken.pages_added;
+                }
+                read.insert(more.visited.begin(), more.visited.end());
+            }
+        }
+        if (broken_) broken_(broken);
+        return pages;
     }
     bool header_chain(PageAddress first) const {
         return run_(PageSource::kHeaderChain,
@@ -323,6 +355,10 @@ private:
 }  // namespace
 
 std::string chain_break_text(std::string_view table, const ChainBreak& broken) {
+    if (broken.iam_chain)
+        return fmt::format("The IAM chain of {} ends early at page {}:{}; {} more data pages of it were read "
+                           "through the IAM pages the page map lists.",
+                           table, broken.at.file_id, broken.at.page_id, broken.pages_added);
     return fmt::format("The page chain of {} ends early at page {}:{}; {} more data pages of it were read through {}.",
                        table, broken.at.file_id, broken.at.page_id, broken.pages_added,
                        broken.through_page_map ? "the page map" : "its allocation maps");

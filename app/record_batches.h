@@ -173,10 +173,14 @@ struct ChainBreak {
     PageAddress at;             // the page the chain could not go on to
     std::size_t pages_added = 0;  // data pages of the table the chain missed, listed after it
     bool through_page_map = false;  // they came from the page map (no allocation map gave any)
+    // The chain was the IAM chain; the pages came from the other IAM pages the page map files under the
+    // table.
+    bool iam_chain = false;
 };
 using ChainBreakNote = std::function<void(const ChainBreak&)>;
 // "The page chain of T ends early at page F:P; N more data pages of it were read through its allocation
-// maps." (or "through the page map").
+// maps." (or "through the page map"); an IAM chain: "The IAM chain of T ends early at page F:P; N more
+// data pages of it were read through the IAM pages the page map lists.".
 std::string chain_break_text(std::string_view table, const ChainBreak& broken);
 
 // Lists the data pages of the catalog's current table by the route the mode and layout choose (above)

@@ -149,9 +149,17 @@ class PageFreeSpace {
 // pointers from start; the SQL Server 2000 layout visits the object's IAM pages as the page map lists
 // them (legacy_iam_pages) and ignores the pointers. An IAM page met twice, an unreadable one, one of
 // another owner, or the stop flag ends the walk.
+//
+// In the 2000 layout an unreadable IAM page or one of another owner is passed over (the next one of the
+// list follows); later layouts cannot go on past it. `end`, when given, hears which IAM pages the walk
+// read and where it could not go on (page id 0 when it ended where a chain ends).
+struct IamWalkEnd {
+    std::vector<PageAddress> visited;
+    PageAddress broken_at{0, 0};
+};
 std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress start,
                                         std::span<const PageMapEntry> legacy_iam_pages = {},
-                                        const TablePages* owner = nullptr);
+                                        const TablePages* owner = nullptr, IamWalkEnd* end = nullptr);
 
 // Lists a chain of data pages from start by their next-page pointers, each page once; a page id met
 // twice, an unreadable page, a page of another owner, or the stop flag ends the walk.

@@ -41,7 +41,7 @@ void append_iam_pages(const IamPage& iam, OpenedDatabase& database, PageFreeSpac
 
 std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress start,
                                         std::span<const PageMapEntry> legacy_iam_pages,
-                                        const TablePages* owner) {
+                                        const TablePages* owner, IamWalkEnd* end) {
     std::vector<PageAddress> pages;
     const EngineState& state = database.state();
     const bool legacy = state.sql2000_layout.load();
@@ -54,9 +54,20 @@ std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress st
     std::set<PageAddress> visited;
     PageFreeSpace free_space(database);
     while (current.page_id != 0 && !state.stop_requested()) {
-        if (!visited.insert(current).second) break;
+        if (!visited.insert(current).second) {
+            if (end != nullptr && !legacy) end->broken_at = current;  // the chain runs in a circle
+            break;
+        }
         auto iam = read_iam_page(database, current);
-        if (!iam || !owned(owner, iam->header())) break;
+        if (!iam || !owned(owner, iam->header())) {
+            // The 2000 layout's list comes from the page map: one bad IAM page does not hide the others.
+            if (legacy && next_legacy < legacy_iam_pages.size()) {
+                current = legacy_iam_pages[next_legacy++].address();
+                continue;
+            }
+            if (end != nullptr) end->broken_at = current;
+            break;
+        }
         append_iam_pages(*iam, database, free_space, pages);
         if (legacy) {
             if (next_legacy >= legacy_iam_pages.size()) break;
@@ -65,6 +76,7 @@ std::vector<PageAddress> walk_iam_chain(OpenedDatabase& database, PageAddress st
             current = iam->header().next_page;
         }
     }
+    if (end != nullptr) end->visited.assign(visited.begin(), visited.end());
     return pages;
 }
 

@@ -551,6 +551,21 @@ TEST_F(BatchTest, BrokenPageChainKeepsEveryOtherPage) {
     }
 }
 
+// An IAM chain that points back to itself ends at once, with every page it allocates read once.
+TEST_F(BatchTest, IamChainThatPointsToItselfEndsPromptly) {
+    const std::int32_t iam = testing::build_database_image(wide_table(20)).table("Wide")->iam_page;
+    open(wide_table(20), [iam](std::vector<std::byte>& image) {
+        auto at = page_start(image, iam);
+        for (int i = 0; i < 4; ++i) at[16 + i] = std::byte(static_cast<std::uint8_t>(iam >> (8 * i)));
+    });
+    RecordBatches batches(record_rows());
+    load(batches, false);
+    EXPECT_EQ(batches.sources(), (std::vector<PageSource>{PageSource::kIamChain}));
+    EXPECT_EQ(batches.row_counter(), 20);
+    const std::vector<std::string> cells = first_cells();
+    EXPECT_EQ(std::set<std::string>(cells.begin(), cells.end()).size(), 20u);
+}
+
 TEST_F(BatchTest, DataPageDecoderHandsOnlyDataPagesWithTheFormOfTheLayout) {
     for (Layout layout : {Layout::k2005, Layout::k2000}) {
         open(wide_table(4, false, layout));
