@@ -183,9 +183,9 @@ void measure(const std::vector<HistoryMaker>& makers) {
                 "precision", "recall (slots)", "recall (scan)", "left out");
     for (HistoryMaker make : makers) {
         test::TempFolder folder;
-        const testing::DatabaseSpec spec = testing::history_database();
-        testing::BuiltDatabase db = testing::build_database_image(spec);
-        const RowHistory history = make(db, spec);
+        const testing::DatabaseSpec blueprint = testing::history_database();
+        testing::BuiltDatabase db = testing::build_database_image(blueprint);
+        const RowHistory history = make(db, blueprint);
         const std::string path = folder.file("history.mdf");
         testing::write_file(path, db.image);
         // QUENLOW_KEEP_HISTORIES=<folder> keeps a copy of every history's file there, to read by hand.

@@ -39,8 +39,8 @@ std::vector<Value> order_values(int id, int qty, std::optional<std::string> name
 // Edits the image of one built database and keeps the truth about every row of its user tables.
 class HistoryEditor {
 public:
-    HistoryEditor(BuiltDatabase& db, const DatabaseSpec& spec) : db_(db), spec_(spec) {
-        for (const TableSpec& table : spec.tables) {
+    HistoryEditor(BuiltDatabase& db, const DatabaseSpec& blueprint) : db_(db), blueprint_(blueprint) {
+        for (const TableSpec& table : blueprint.tables) {
             const BuiltTable* built = db.table(table.name);
             if (built == nullptr) throw std::invalid_argument("no table " + table.name);
             std::size_t row = 0;
@@ -85,8 +85,8 @@ public:
         if (t == nullptr) throw std::invalid_argument("no table " + table);
         return *t;
     }
-    const TableSpec& spec(const std::string& table) {
-        const TableSpec* t = spec_.find_table(table);
+    const TableSpec& table_blueprint(const std::string& table) {
+        const TableSpec* t = blueprint_.find_table(table);
         if (t == nullptr) throw std::invalid_argument("no table " + table);
         return *t;
     }
@@ -98,7 +98,7 @@ public:
     }
 
     Record encode(const std::string& table, const std::vector<Value>& values) {
-        const TableSpec& t = spec(table);
+        const TableSpec& t = table_blueprint(table);
         return encode_record(make_record_layout(t.columns), t.columns, values, nullptr);
     }
 
@@ -161,7 +161,7 @@ public:
     void add_row(const std::string& table, const std::vector<Value>& values, bool live, RecordPlace place,
                  std::int32_t id, std::uint16_t offset, bool allocated = true, bool expected = true) {
         rows_.push_back(
-            {table, row_cells(spec(table), values), live, place, allocated, expected, id, offset});
+            {table, row_cells(table_blueprint(table), values), live, place, allocated, expected, id, offset});
     }
 
     // Takes a data page out of its table's page chain and IAM page; its rows are no longer live.
@@ -203,7 +203,7 @@ public:
 
 private:
     BuiltDatabase& db_;
-    const DatabaseSpec& spec_;
+    const DatabaseSpec& blueprint_;
     std::vector<HistoryRow> rows_;
 };
 
@@ -242,15 +242,15 @@ std::vector<CellText> row_cells(const TableSpec& table, const std::vector<Value>
     return cells;
 }
 
-RowHistory ghost_deletes(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory ghost_deletes(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     e.ghost(e.data_page("Orders", 0), {3, 9, 14, 20, 27, 33, 41, 49});
     e.ghost(e.data_page("Orders", 2), {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
     return e.finish("ghosts");
 }
 
-RowHistory cleaned_ghosts(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory cleaned_ghosts(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     // Clustered-index style: the ghosts' slot entries are removed.
     const std::int32_t first = e.data_page("Orders", 0);
     e.ghost(first, {2, 7, 8, 30, 49});
@@ -260,8 +260,8 @@ RowHistory cleaned_ghosts(BuiltDatabase& db, const DatabaseSpec& spec) {
     return e.finish("cleaned ghosts");
 }
 
-RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t first = e.data_page("Orders", 0), second = e.data_page("Orders", 1),
                        last = e.data_page("Orders", 2);
     // Row 6 in place: a new quantity over the old one, the same length.
@@ -269,7 +269,7 @@ RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& spec) {
         const std::uint16_t at = e.slots(first).at(5);
         const Record updated = e.encode("Orders", order_values(6, 6000, order_name(6)));
         std::memcpy(e.page(first).data() + at, updated.data(), updated.size());
-        e.row_at(first, at).cells = row_cells(e.spec("Orders"), order_values(6, 6000, order_name(6)));
+        e.row_at(first, at).cells = row_cells(e.table_blueprint("Orders"), order_values(6, 6000, order_name(6)));
     }
     // Row 105 grew: written again at the free data offset, its slot moved there.
     {
@@ -295,8 +295,8 @@ RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& spec) {
     return e.finish("updated rows");
 }
 
-RowHistory stale_copy_page(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory stale_copy_page(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t source = e.data_page("Orders", 1);
     const std::int32_t copy = e.add_extent();
     std::memcpy(e.page(copy).data(), e.page(source).data(), kPageSize);
@@ -304,14 +304,14 @@ RowHistory stale_copy_page(BuiltDatabase& db, const DatabaseSpec& spec) {
     return e.finish("stale copy of a live page");
 }
 
-RowHistory deallocated_page(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory deallocated_page(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     e.deallocate("Orders", 2);
     return e.finish("de-allocated page");
 }
 
-RowHistory reused_page(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory reused_page(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t id = e.data_page("Notes", 0);
     // Behind the free data offset, where Notes has not written yet: the tail of an Orders record that a
     // record of Notes overwrote, then whole records of Orders.
@@ -330,8 +330,8 @@ RowHistory reused_page(BuiltDatabase& db, const DatabaseSpec& spec) {
     return e.finish("page reused by another table", {"Orders", "Notes"});
 }
 
-RowHistory garbage_between_records(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory garbage_between_records(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t id = e.data_page("Orders", 2);
     std::mt19937 random(20261210);
     // Random bytes, none of them 0x84, so that no run reads as the start of a data row by chance.
@@ -356,8 +356,8 @@ RowHistory garbage_between_records(BuiltDatabase& db, const DatabaseSpec& spec) 
     return e.finish("garbage between records");
 }
 
-RowHistory ghost_past_page_end(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory ghost_past_page_end(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t id = e.data_page("Orders", 2);
     Record r = e.encode("Orders", order_values(990, 2970, order_name(990)));
     r[0] |= std::byte{kGhostType};
@@ -375,8 +375,8 @@ RowHistory ghost_past_page_end(BuiltDatabase& db, const DatabaseSpec& spec) {
     return e.finish("ghost running past the page end");
 }
 
-RowHistory candidate_overlapping_live(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory candidate_overlapping_live(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t id = e.data_page("Orders", 2);
     const Record deleted = e.encode("Orders", order_values(980, 2940, order_name(980)));
     const std::uint16_t at = e.append(id, deleted, false);
@@ -389,11 +389,11 @@ RowHistory candidate_overlapping_live(BuiltDatabase& db, const DatabaseSpec& spe
     return e.finish("candidate overlapping a live record");
 }
 
-RowHistory older_schema_page(BuiltDatabase& db, const DatabaseSpec& spec) {
-    HistoryEditor e(db, spec);
+RowHistory older_schema_page(BuiltDatabase& db, const DatabaseSpec& blueprint) {
+    HistoryEditor e(db, blueprint);
     const std::int32_t source = e.data_page("Orders", 0);
     const std::int32_t id = e.add_extent();
-    std::vector<ColumnSpec> columns = e.spec("Orders").columns;
+    std::vector<ColumnSpec> columns = e.table_blueprint("Orders").columns;
     columns.pop_back();  // no Name yet
     const RecordLayout layout = make_record_layout(columns);
     std::vector<Record> records;

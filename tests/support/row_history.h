@@ -56,41 +56,41 @@ DatabaseSpec history_database();
 // The values of a row of a table, as the CSV output gives them.
 std::vector<CellText> row_cells(const TableSpec& table, const std::vector<Value>& values);
 
-// Every history below takes the database built from `spec` (history_database() or one of the same
+// Every history below takes the database built from `blueprint` (history_database() or one of the same
 // shape) and changes its image; the table names are those of history_database().
 
 // Rows deleted as ghosts: record type 6, slots kept, the pages' ghost counts raised; one page has every
 // row deleted (ghost count equal to the slot count).
-RowHistory ghost_deletes(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory ghost_deletes(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // Deleted rows cleaned up with their bytes left in the body: on one page the slot entries of ghosts are
 // removed (later slots shift down, the slot count falls; the records keep type 6), on another the slot
 // entries of data rows are zeroed (the record stays, no slot names it).
-RowHistory cleaned_ghosts(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory cleaned_ghosts(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // A row updated in place (old bytes overwritten), one that grew and was written again further down its
 // page (old version left without a slot) and one moved to another page (old version left without a
 // slot).
-RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory updated_rows(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // A copy of a live data page left by a rebuild on a page no IAM page lists (the file grows by an
 // extent): every row on it is an exact copy of a live row.
-RowHistory stale_copy_page(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory stale_copy_page(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // The last data page of Orders de-allocated (left out of the page chain and the IAM page) with its
 // rows, since deleted, still on it.
-RowHistory deallocated_page(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory deallocated_page(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // The page of Notes was a page of Orders before: behind the records of Notes its body still holds
 // records of Orders (and the tail of one that Notes overwrote), without slots.
-RowHistory reused_page(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory reused_page(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // Random bytes in a page body between records, one run starting like a data row; a deleted row
 // follows them.
-RowHistory garbage_between_records(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory garbage_between_records(BuiltDatabase& db, const DatabaseSpec& blueprint);
 
 // Bad input.
 // A ghost record named by a slot near the end of a page whose variable part runs past the page end.
-RowHistory ghost_past_page_end(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory ghost_past_page_end(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // A deleted record without a slot whose tail a newer live record overwrote: a body-scan candidate
 // overlapping a live record.
-RowHistory candidate_overlapping_live(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory candidate_overlapping_live(BuiltDatabase& db, const DatabaseSpec& blueprint);
 // A de-allocated page of Orders whose records were written before Name was added: three columns
 // instead of four.
-RowHistory older_schema_page(BuiltDatabase& db, const DatabaseSpec& spec);
+RowHistory older_schema_page(BuiltDatabase& db, const DatabaseSpec& blueprint);
 
 }  // namespace quenlow::testing
