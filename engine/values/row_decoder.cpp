@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/catalog/type_codes.h"
+#include "engine/values/compact_format.h"
 #include "engine/values/compact_values.h"
 #include "engine/values/sql_variant.h"
 #include "engine/values/value_info.h"
@@ -231,6 +232,7 @@ private:
     bool decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules);
     void compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d, const CompactColumnEntry& e,
                       Taken& taken);
+    void format_compact_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d);
     std::int64_t compact_schema_columns();
     Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
                         RecordCursor& c, std::string& t);
@@ -724,6 +726,13 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         if (!stored.empty() && !append_sql_variant(t, stored, ctx_.format)) note(ValueDamage::kInvalidBytes);
         return;
     }
+    // Most values are written straight from their compact form; a type kept as stored is formatted as
+    // it is; the others, and damaged values, are rebuilt in their ordinary form first.
+    ValueDamage direct_damage = ValueDamage::kNone;
+    if (format_compact_value(t, direct_damage, info, declared_now_, d, stored, ctx_.format) ==
+        CompactFormat::kWritten)
+        return note(direct_damage);
+    if (compact_form_is_ordinary(info.type_code)) return format_compact_bytes(t, info, stored, d);
     const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
     if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {
         note(ValueDamage::kCompactEntry);
@@ -734,7 +743,12 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         }
         return;
     }
-    const ByteSpan bytes(compact_value_);
+    format_compact_bytes(t, info, compact_value_, d);
+}
+
+// Formats a compact value's bytes in their ordinary form; no bytes, no text.
+void PageDecoder::format_compact_bytes(std::string& t, ValueInfo& info, ByteSpan bytes,
+                                       const ColumnDescriptor& d) {
     if (bytes.empty()) return;
     if (info.variable) return format_item_bytes(t, info, bytes, d);
     info.available_bytes = static_cast<std::int64_t>(bytes.size());
