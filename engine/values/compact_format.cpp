@@ -41,14 +41,24 @@ std::array<std::byte, N> le_bytes(std::int64_t value) {
     return bytes;
 }
 
-// SCSU of text whose every character is below U+0080 and no tag: the characters themselves, in the
-// initial state. False for any other byte.
-bool plain_ascii_scsu(std::span<const std::byte> stored) {
+// SCSU of text whose every character is below U+0080, in the initial state: the characters are their
+// own bytes, and a window switch (SC0-SC7, the encoder's pad to an odd length) only changes how bytes
+// from 80 on read, so it writes nothing. False, with out as it was, for any other byte.
+bool append_plain_scsu(std::string& out, std::span<const std::byte> stored) {
+    bool switches = false;
     for (const std::byte b : stored) {
         const auto c = std::to_integer<std::uint8_t>(b);
-        if (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) return false;
         if (c >= 0x80) return false;
+        if (c >= 0x20 || c == 0x09 || c == 0x0A || c == 0x0D) continue;
+        if (c < 0x10 || c > 0x17) return false;
+        switches = true;
     }
+    if (!switches) {
+        out.append(reinterpret_cast<const char*>(stored.data()), stored.size());
+        return true;
+    }
+    for (const std::byte b : stored)
+        if (const auto c = std::to_integer<std::uint8_t>(b); c < 0x10 || c > 0x17) out.push_back(static_cast<char>(c));
     return true;
 }
 
@@ -59,9 +69,7 @@ CompactFormat unicode_text(std::string& out, const ColumnDescriptor& column, std
         append_utf16_text(out, stored);
         return CompactFormat::kWritten;
     }
-    if (!plain_ascii_scsu(stored)) return CompactFormat::kRebuild;
-    out.append(reinterpret_cast<const char*>(stored.data()), stored.size());
-    return CompactFormat::kWritten;
+    return append_plain_scsu(out, stored) ? CompactFormat::kWritten : CompactFormat::kRebuild;
 }
 
 CompactFormat decimal_text(std::string& out, ValueDamage& damage, const ColumnDescriptor& column,

@@ -8,8 +8,8 @@
 //   money smallmoney             the integer, as ten-thousandths (declared size 8 / 4)
 //   datetime smalldatetime       the integer as the ordinary bytes, on the stack
 //   decimal numeric              the magnitude, on the stack (declared size 2 to 17)
-//   nvarchar (no padding)        UTF-16LE as stored; SCSU of plain ASCII as its own bytes; values of
-//                                up to 8000 bytes
+//   nvarchar (no padding)        UTF-16LE as stored; SCSU of plain ASCII as its own bytes (window
+//                                switches aside); values of up to 8000 bytes
 //
 // The text is the one the ordinary formatter makes of the rebuilt value, byte for byte. Every other type
 // and every other case (SCSU with tags or non-ASCII characters, an unusual declared size) is left to the

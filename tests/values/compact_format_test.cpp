@@ -114,7 +114,8 @@ std::vector<Bytes> chosen_values() {
         out.push_back(testing::scsu_encode(utf16));
     }
     for (const Bytes& b : {bytes_of({'a', 0x0C, 'b'}), bytes_of({'a', 0x00, 'b'}), bytes_of({0x0F, 0x00}),
-                           bytes_of({0x01, 0x41, 'z'}), bytes_of({0x00, 0xD8}), bytes_of({'o', 'k', 0x11})})
+                           bytes_of({0x01, 0x41, 'z'}), bytes_of({0x00, 0xD8}), bytes_of({'o', 'k', 0x11}),
+                           bytes_of({'a', 0x17, 'b', 0x10, 'c'}), bytes_of({0x12, 0xC1, 'c'}), bytes_of({0x18})})
         out.push_back(b);
     return out;
 }
