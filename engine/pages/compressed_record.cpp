@@ -72,7 +72,7 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
         if (bytes < 0) return false;
         short_length += static_cast<std::size_t>(bytes);
         if (code == C::kCodeLong) ++long_count;
-        record.column_entries[i].code = code;
+        record.column_entries[i].code = static_cast<std::uint8_t>(code);
     }
     pos += code_bytes;
     const std::size_t clusters = (n - 1) / C::kClusterColumns;
@@ -219,8 +219,8 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
                 entry.null_mark = true;
                 continue;
             case C::kCodeEmpty:
-                if (anchor != nullptr) entry.value = anchor->bytes;
-                entry.length = static_cast<std::int32_t>(entry.value.size());
+                if (anchor != nullptr) entry.set_value(anchor->bytes);
+                entry.length = entry.value_size;
                 continue;
             case C::kCodeBitOne:
                 entry.bit_one = true;
@@ -228,7 +228,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             case C::kCodeLong: {
                 const ValueItem& item = record.values[long_index];
                 if (item.complex) {
-                    entry.long_value = static_cast<std::int32_t>(long_index);
+                    entry.long_value = static_cast<std::int16_t>(long_index);
                     entry.length = item.length;
                     ++long_index;
                     continue;
@@ -254,7 +254,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             }
         }
         if (anchor == nullptr) {
-            entry.value = raw;
+            entry.set_value(raw);
             entry.length = static_cast<std::int32_t>(raw.size());
             continue;
         }
@@ -263,8 +263,8 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             entry.damaged = true;
             continue;
         }
-        entry.prefix = anchor->bytes.first(l);
-        entry.value = raw.subspan(1);
+        entry.set_prefix(anchor->bytes.first(l));
+        entry.set_value(raw.subspan(1));
         entry.length = static_cast<std::int32_t>(l + raw.size() - 1);
     }
 }

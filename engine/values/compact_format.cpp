@@ -57,8 +57,15 @@ bool append_plain_scsu(std::string& out, std::span<const std::byte> stored) {
         out.append(reinterpret_cast<const char*>(stored.data()), stored.size());
         return true;
     }
-    for (const std::byte b : stored)
-        if (const auto c = std::to_integer<std::uint8_t>(b); c < 0x10 || c > 0x17) out.push_back(static_cast<char>(c));
+    const std::size_t start = out.size();
+    out.resize(start + stored.size());
+    char* p = out.data() + start;
+    for (const std::byte b : stored) {
+        const auto c = std::to_integer<std::uint8_t>(b);
+        *p = static_cast<char>(c);
+        p += c < 0x10 || c > 0x17 ? 1 : 0;
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     return true;
 }
 

@@ -705,10 +705,11 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
 void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
                                const CompactColumnEntry& e, Taken& taken) {
     // A value after an anchor prefix is joined to it first.
-    ByteSpan stored = e.value;
-    if (!e.prefix.empty()) {
-        compact_joined_.assign(e.prefix.begin(), e.prefix.end());
-        compact_joined_.insert(compact_joined_.end(), e.value.begin(), e.value.end());
+    ByteSpan stored = e.value();
+    if (e.prefix_size != 0) {
+        const ByteSpan prefix = e.prefix();
+        compact_joined_.assign(prefix.begin(), prefix.end());
+        compact_joined_.insert(compact_joined_.end(), stored.begin(), stored.end());
         stored = compact_joined_;
     }
     if (info.type_code == kTypeBit) {
