@@ -1,5 +1,6 @@
 #include "engine/values/compact_format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -94,11 +95,10 @@ CompactFormat decimal_text(std::string& out, ValueDamage& damage, const ColumnDe
     return CompactFormat::kWritten;
 }
 
-}  // namespace
-
-CompactFormat format_compact_value(std::string& out, ValueDamage& damage, const ValueInfo& info,
-                                   std::int32_t declared, const ColumnDescriptor& column,
-                                   std::span<const std::byte> stored, const FormatContext& context) {
+// The text of a value without an anchor prefix (or with it joined to the stored bytes).
+CompactFormat format_joined(std::string& out, ValueDamage& damage, const ValueInfo& info, std::int32_t declared,
+                            const ColumnDescriptor& column, std::span<const std::byte> stored,
+                            const FormatContext& context) {
     out.clear();
     damage = ValueDamage::kNone;
     if (info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) {
@@ -160,6 +160,34 @@ CompactFormat format_compact_value(std::string& out, ValueDamage& damage, const 
         default:
             return CompactFormat::kRebuild;
     }
+}
+
+}  // namespace
+
+CompactFormat format_compact_value(std::string& out, ValueDamage& damage, const ValueInfo& info,
+                                   std::int32_t declared, const ColumnDescriptor& column,
+                                   std::span<const std::byte> prefix, std::span<const std::byte> stored,
+                                   const FormatContext& context) {
+    if (prefix.empty()) return format_joined(out, damage, info, declared, column, stored, context);
+    out.clear();
+    damage = ValueDamage::kNone;
+    const std::size_t size = prefix.size() + stored.size();
+    if (info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) {
+        // Plain SCSU reads the same in two pieces; a UTF-16 unit may straddle them, and a fixed nchar
+        // value is padded: the rebuild joins those.
+        if (!info.variable || column.declared_length == -1 || size % 2 == 0 || size > kMaxDirectText)
+            return CompactFormat::kRebuild;
+        if (append_plain_scsu(out, prefix) && append_plain_scsu(out, stored)) return CompactFormat::kWritten;
+        out.clear();
+        return CompactFormat::kRebuild;
+    }
+    // The other types take a few bytes: joined on the stack (the longest is a decimal's 20).
+    std::array<std::byte, 20> joined;
+    if (size > joined.size()) return CompactFormat::kRebuild;
+    std::copy(prefix.begin(), prefix.end(), joined.begin());
+    std::copy(stored.begin(), stored.end(), joined.begin() + static_cast<std::ptrdiff_t>(prefix.size()));
+    return format_joined(out, damage, info, declared, column, std::span<const std::byte>(joined.data(), size),
+                         context);
 }
 
 }  // namespace quenlow

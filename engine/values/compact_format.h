@@ -31,12 +31,14 @@ enum class CompactFormat {
     kRebuild,  // no direct form for this value: rebuild its ordinary form and format that
 };
 
-// Writes the text of the compact value `stored` of `column` into `out` (replacing its content). `info`
-// is the column's value description; `declared` the column's declared size (0 when unknown: the fixed
-// types are then left to the rebuild). A value whose bytes are no value of its type is left to the
-// rebuild too, which tells how it is shown.
+// Writes the text of the compact value of `column` whose bytes are `prefix` (leading bytes of the page's
+// anchor value; empty without one) followed by `stored`, into `out` (replacing its content). `info` is
+// the column's value description; `declared` the column's declared size (0 when unknown: the fixed types
+// are then left to the rebuild). A value whose bytes are no value of its type is left to the rebuild
+// too, which tells how it is shown.
 CompactFormat format_compact_value(std::string& out, ValueDamage& damage, const ValueInfo& info,
                                    std::int32_t declared, const ColumnDescriptor& column,
-                                   std::span<const std::byte> stored, const FormatContext& context);
+                                   std::span<const std::byte> prefix, std::span<const std::byte> stored,
+                                   const FormatContext& context);
 
 }  // namespace quenlow

@@ -704,7 +704,15 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
 // The text of one compact value held in the record.
 void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
                                const CompactColumnEntry& e, Taken& taken) {
-    // A value after an anchor prefix is joined to it first.
+    // Most values are written straight from their compact form, anchor prefix and all.
+    if (info.type_code != kTypeBit && info.type_code != kTypeSqlVariant) {
+        ValueDamage direct_damage = ValueDamage::kNone;
+        if (format_compact_value(t, direct_damage, info, declared_now_, d, e.prefix(), e.value(), ctx_.format) ==
+            CompactFormat::kWritten)
+            return note(direct_damage);
+    }
+    // The others take the value with its anchor prefix joined to it: a type kept as stored is formatted as
+    // it is; the rest, and damaged values, are rebuilt in their ordinary form first.
     ByteSpan stored = e.value();
     if (e.prefix_size != 0) {
         const ByteSpan prefix = e.prefix();
@@ -727,12 +735,6 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         if (!stored.empty() && !append_sql_variant(t, stored, ctx_.format)) note(ValueDamage::kInvalidBytes);
         return;
     }
-    // Most values are written straight from their compact form; a type kept as stored is formatted as
-    // it is; the others, and damaged values, are rebuilt in their ordinary form first.
-    ValueDamage direct_damage = ValueDamage::kNone;
-    if (format_compact_value(t, direct_damage, info, declared_now_, d, stored, ctx_.format) ==
-        CompactFormat::kWritten)
-        return note(direct_damage);
     if (compact_form_is_ordinary(info.type_code)) return format_compact_bytes(t, info, stored, d);
     const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
     if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {

@@ -52,15 +52,19 @@ Text rebuilt_text(const ColumnDescriptor& d, const Bytes& stored, const FormatCo
     return out;
 }
 
-Text direct_text(const ColumnDescriptor& d, const Bytes& stored, const FormatContext& ctx) {
+// The direct text of the value whose first `split` bytes are the anchor prefix.
+Text direct_text(const ColumnDescriptor& d, const Bytes& stored, std::size_t split, const FormatContext& ctx) {
     BitCursor bits;
     const ValueInfo info = make_value_info(d, d.type_code, bits);
+    const std::span<const std::byte> all(stored);
     Text out;
     // The buffer may hold an earlier value's text.
     out.text = "earlier";
-    out.written = format_compact_value(out.text, out.damage, info, declared_length_of(d.type_text), d, stored,
-                                       ctx) == CompactFormat::kWritten;
-    if (!out.written) out.text.clear();
+    out.written = format_compact_value(out.text, out.damage, info, declared_length_of(d.type_text), d,
+                                       all.first(split), all.subspan(split), ctx) == CompactFormat::kWritten;
+    if (!out.written) {
+        EXPECT_EQ(out.text, "") << "left to the rebuild, the text must be empty";
+    }
     return out;
 }
 
@@ -120,15 +124,16 @@ std::vector<Bytes> chosen_values() {
     return out;
 }
 
-void expect_same(const ColumnDescriptor& d, const Bytes& stored, const FormatContext& ctx,
+void expect_same(const ColumnDescriptor& d, const Bytes& stored, std::size_t split, const FormatContext& ctx,
                  std::map<std::string, int>& written) {
-    const Text direct = direct_text(d, stored, ctx);
+    const Text direct = direct_text(d, stored, split, ctx);
     if (!direct.written) return;
     ++written[d.type_text];
     const Text old = rebuilt_text(d, stored, ctx);
-    EXPECT_TRUE(old.written) << d.type_text << " " << ::testing::PrintToString(stored);
-    EXPECT_EQ(direct.text, old.text) << d.type_text << " " << ::testing::PrintToString(stored);
-    EXPECT_EQ(direct.damage, old.damage) << d.type_text << " " << ::testing::PrintToString(stored);
+    const std::string what = d.type_text + " " + ::testing::PrintToString(stored) + " split " + std::to_string(split);
+    EXPECT_TRUE(old.written) << what;
+    EXPECT_EQ(direct.text, old.text) << what;
+    EXPECT_EQ(direct.damage, old.damage) << what;
 }
 
 TEST(CompactFormat, WritesWhatTheRebuiltValueFormatsTo) {
@@ -139,13 +144,16 @@ TEST(CompactFormat, WritesWhatTheRebuiltValueFormatsTo) {
         std::map<std::string, int> written;
         std::mt19937 random(20261210);
         for (const ColumnDescriptor& d : direct_columns()) {
-            for (const Bytes& stored : chosen_values()) expect_same(d, stored, ctx, written);
+            // Every split into an anchor prefix and the bytes after it.
+            for (const Bytes& stored : chosen_values())
+                for (std::size_t split = 0; split <= stored.size(); ++split)
+                    expect_same(d, stored, split, ctx, written);
             for (int i = 0; i < 3000; ++i) {
                 Bytes stored(random() % 24);
                 // Mostly printable bytes, so that the SCSU of plain text comes up often.
                 for (std::byte& b : stored)
                     b = static_cast<std::byte>(random() % 4 == 0 ? random() % 256 : 0x20 + random() % 0x60);
-                expect_same(d, stored, ctx, written);
+                expect_same(d, stored, i % 3 == 0 ? random() % (stored.size() + 1) : 0, ctx, written);
             }
         }
         // Every column kind took the direct form for some of its values.
@@ -177,15 +185,27 @@ TEST(CompactFormat, LeavesOtherFormsToTheRebuild) {
         {column("float(8)", kTypeFloat), bytes_of({0xF0, 0x3F})},
         {column("varbinary(8)", kTypeVarbinary), bytes_of({0x01})},
     };
+    // UTF-16 text after an anchor prefix: a unit may straddle the two.
+    {
+        const ColumnDescriptor d = column("nvarchar(40)", kTypeNvarchar);
+        const Bytes text = bytes_of({'o', 0, 'k', 0});
+        std::string out;
+        ValueDamage damage = ValueDamage::kNone;
+        BitCursor bits;
+        EXPECT_EQ(format_compact_value(out, damage, make_value_info(d, d.type_code, bits), 40, d,
+                                       std::span(text).first(1), std::span(text).subspan(1), ctx),
+                  CompactFormat::kRebuild);
+    }
     for (const Case& c : cases) {
         std::string out = "earlier";
         ValueDamage damage = ValueDamage::kNone;
         BitCursor bits;
         const ValueInfo info = make_value_info(c.column, c.column.type_code, bits);
-        EXPECT_EQ(format_compact_value(out, damage, info, declared_length_of(c.column.type_text), c.column, c.stored,
-                                       ctx),
+        EXPECT_EQ(format_compact_value(out, damage, info, declared_length_of(c.column.type_text), c.column, {},
+                                       c.stored, ctx),
                   CompactFormat::kRebuild)
             << c.column.type_text << " " << ::testing::PrintToString(c.stored);
+        EXPECT_EQ(out, "");
     }
 }
 
