@@ -197,6 +197,12 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
     }
 }
 
+ByteSpan compact_prefix(const CompressionInfo& info, std::size_t column, const CompactColumnEntry& entry) {
+    if (entry.prefix_size == 0 || column >= info.anchor_values.size()) return {};
+    const ByteSpan anchor = info.anchor_values[column].bytes;
+    return anchor.first(std::min<std::size_t>(entry.prefix_size, anchor.size()));
+}
+
 void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page) {
     const CompressionInfo& info = page.compression();
     if (info.damaged) {
@@ -220,7 +226,6 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
                 continue;
             case C::kCodeEmpty:
                 if (anchor != nullptr) entry.set_value(anchor->bytes);
-                entry.length = entry.value_size;
                 continue;
             case C::kCodeBitOne:
                 entry.bit_one = true;
@@ -229,7 +234,6 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
                 const ValueItem& item = record.values[long_index];
                 if (item.complex) {
                     entry.long_value = static_cast<std::int16_t>(long_index);
-                    entry.length = item.length;
                     ++long_index;
                     continue;
                 }
@@ -255,7 +259,6 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
         }
         if (anchor == nullptr) {
             entry.set_value(raw);
-            entry.length = static_cast<std::int32_t>(raw.size());
             continue;
         }
         const std::size_t l = raw.empty() ? 0 : byte_at(raw, 0);
@@ -263,9 +266,8 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             entry.damaged = true;
             continue;
         }
-        entry.set_prefix(anchor->bytes.first(l));
+        entry.prefix_size = static_cast<std::uint16_t>(l);
         entry.set_value(raw.subspan(1));
-        entry.length = static_cast<std::int32_t>(l + raw.size() - 1);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/catalog/type_codes.h"
+#include "engine/pages/compressed_record.h"
 #include "engine/values/compact_format.h"
 #include "engine/values/compact_values.h"
 #include "engine/values/sql_variant.h"
@@ -231,7 +232,7 @@ private:
                        RecordCursor& c, const VariableRules& rules, std::string& t);
     bool decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules);
     void compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d, const CompactColumnEntry& e,
-                      Taken& taken);
+                      ByteSpan prefix, Taken& taken);
     void format_compact_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d);
     std::int64_t compact_schema_columns();
     Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
@@ -692,7 +693,8 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
         if (e.long_value >= 0 && static_cast<std::size_t>(e.long_value) < r.values.size())
             taken = take_variable(r.values[static_cast<std::size_t>(e.long_value)], info, d, rules, t);
         else
-            compact_text(t, info, d, e, taken);
+            compact_text(t, info, d, e, compact_prefix(page_.compression(), static_cast<std::size_t>(index), e),
+                         taken);
         if (taken != Taken::kColumnEnds)
             finish(d, info, t, taken, false);
         else
@@ -703,19 +705,18 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
 
 // The text of one compact value held in the record.
 void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
-                               const CompactColumnEntry& e, Taken& taken) {
+                               const CompactColumnEntry& e, ByteSpan prefix, Taken& taken) {
     // Most values are written straight from their compact form, anchor prefix and all.
     if (info.type_code != kTypeBit && info.type_code != kTypeSqlVariant) {
         ValueDamage direct_damage = ValueDamage::kNone;
-        if (format_compact_value(t, direct_damage, info, declared_now_, d, e.prefix(), e.value(), ctx_.format) ==
+        if (format_compact_value(t, direct_damage, info, declared_now_, d, prefix, e.value(), ctx_.format) ==
             CompactFormat::kWritten)
             return note(direct_damage);
     }
     // The others take the value with its anchor prefix joined to it: a type kept as stored is formatted as
     // it is; the rest, and damaged values, are rebuilt in their ordinary form first.
     ByteSpan stored = e.value();
-    if (e.prefix_size != 0) {
-        const ByteSpan prefix = e.prefix();
+    if (!prefix.empty()) {
         compact_joined_.assign(prefix.begin(), prefix.end());
         compact_joined_.insert(compact_joined_.end(), stored.begin(), stored.end());
         stored = compact_joined_;
