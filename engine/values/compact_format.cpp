@@ -70,7 +70,8 @@ bool append_plain_scsu(std::string& out, std::span<const std::byte> stored) {
     return true;
 }
 
-CompactFormat unicode_text(std::string& out, const ColumnDescriptor& column, std::span<const std::byte> stored) {
+CompactFormat unicode_text(std::string& out, const ColumnDescriptor& column,
+                           std::span<const std::byte> stored) {
     if (stored.size() > kMaxDirectText) return CompactFormat::kRebuild;
     // A (max) value is kept as written; otherwise an odd length is the mark of SCSU.
     if (column.declared_length == -1 || stored.size() % 2 == 0) {
@@ -96,9 +97,9 @@ CompactFormat decimal_text(std::string& out, ValueDamage& damage, const ColumnDe
 }
 
 // The text of a value without an anchor prefix (or with it joined to the stored bytes).
-CompactFormat format_joined(std::string& out, ValueDamage& damage, const ValueInfo& info, std::int32_t declared,
-                            const ColumnDescriptor& column, std::span<const std::byte> stored,
-                            const FormatContext& context) {
+CompactFormat format_joined(std::string& out, ValueDamage& damage, const ValueInfo& info,
+                            std::int32_t declared, const ColumnDescriptor& column,
+                            std::span<const std::byte> stored, const FormatContext& context) {
     out.clear();
     damage = ValueDamage::kNone;
     if (info.type_code == kTypeNchar || info.type_code == kTypeNvarchar) {

@@ -693,8 +693,8 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
         if (e.long_value >= 0 && static_cast<std::size_t>(e.long_value) < r.values.size())
             taken = take_variable(r.values[static_cast<std::size_t>(e.long_value)], info, d, rules, t);
         else
-            compact_text(t, info, d, e, compact_prefix(page_.compression(), static_cast<std::size_t>(index), e),
-                         taken);
+            compact_text(t, info, d, e,
+                         compact_prefix(page_.compression(), static_cast<std::size_t>(index), e), taken);
         if (taken != Taken::kColumnEnds)
             finish(d, info, t, taken, false);
         else

@@ -22,7 +22,8 @@ namespace {
 using testing::Bytes;
 using testing::bytes_of;
 
-ColumnDescriptor column(const std::string& type_text, std::int32_t type_code, int precision = 0, int scale = 0) {
+ColumnDescriptor column(const std::string& type_text, std::int32_t type_code, int precision = 0,
+                        int scale = 0) {
     ColumnDescriptor d = make_column_descriptor("c", type_text, type_code);
     d.precision = static_cast<std::uint8_t>(precision);
     d.scale = static_cast<std::uint8_t>(scale);
@@ -53,7 +54,8 @@ Text rebuilt_text(const ColumnDescriptor& d, const Bytes& stored, const FormatCo
 }
 
 // The direct text of the value whose first `split` bytes are the anchor prefix.
-Text direct_text(const ColumnDescriptor& d, const Bytes& stored, std::size_t split, const FormatContext& ctx) {
+Text direct_text(const ColumnDescriptor& d, const Bytes& stored, std::size_t split,
+                 const FormatContext& ctx) {
     BitCursor bits;
     const ValueInfo info = make_value_info(d, d.type_code, bits);
     const std::span<const std::byte> all(stored);
@@ -95,31 +97,35 @@ std::vector<ColumnDescriptor> direct_columns() {
 }
 
 std::vector<Bytes> chosen_values() {
-    std::vector<Bytes> out = {{}, bytes_of({0x00}), bytes_of({0x80}), bytes_of({0xFF}), Bytes(9, std::byte{0x80})};
-    for (std::int64_t v : {std::int64_t{1}, std::int64_t{-1}, std::int64_t{127}, std::int64_t{128}, std::int64_t{-128},
-                           std::int64_t{-129}, std::int64_t{255}, std::int64_t{32767}, std::int64_t{-32768},
-                           std::int64_t{32768}, std::int64_t{2147483647}, std::int64_t{-2147483647} - 1,
-                           std::int64_t{2147483648}, std::int64_t{36524} << 32, std::int64_t{-53690} << 32,
-                           (std::int64_t{2958463} << 32) + 25919999, std::int64_t{2958464} << 32,
-                           std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()})
+    std::vector<Bytes> out = {
+        {}, bytes_of({0x00}), bytes_of({0x80}), bytes_of({0xFF}), Bytes(9, std::byte{0x80})};
+    for (std::int64_t v :
+         {std::int64_t{1}, std::int64_t{-1}, std::int64_t{127}, std::int64_t{128}, std::int64_t{-128},
+          std::int64_t{-129}, std::int64_t{255}, std::int64_t{32767}, std::int64_t{-32768},
+          std::int64_t{32768}, std::int64_t{2147483647}, std::int64_t{-2147483647} - 1,
+          std::int64_t{2147483648}, std::int64_t{36524} << 32, std::int64_t{-53690} << 32,
+          (std::int64_t{2958463} << 32) + 25919999, std::int64_t{2958464} << 32,
+          std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()})
         out.push_back(testing::compact_integer(v));
     // Decimal forms: positive and negative, groups at the edges, 999 and above, groups past the scale.
     for (const Bytes& b : {bytes_of({0xC0, 0x19}), bytes_of({0xBE, 0x19}), bytes_of({0x40, 0x4B}),
                            bytes_of({0xC4, 0xF9, 0xFD, 0xE0}), bytes_of({0xC4, 0xFF, 0xC0}),
-                           bytes_of({0xD3, 0xF9, 0xFE, 0x7F, 0x9F, 0xE7, 0xFE, 0x7F, 0x9F, 0xE7, 0xFE, 0x7F, 0x9F,
-                                     0xE7, 0xF0}),
+                           bytes_of({0xD3, 0xF9, 0xFE, 0x7F, 0x9F, 0xE7, 0xFE, 0x7F, 0x9F, 0xE7, 0xFE, 0x7F,
+                                     0x9F, 0xE7, 0xF0}),
                            bytes_of({0xBD, 0x00, 0x40}), bytes_of({0x3C, 0x19})})
         out.push_back(b);
     // Unicode: SCSU of ASCII at odd lengths, UTF-16 at even ones, tags, controls, a NUL, a lone surrogate.
-    for (std::u16string_view s : std::initializer_list<std::u16string_view>{u"a", u"abc", u"customer name 7", u"tab\there", u"line\r\nend", u"\x7F!!",
-                                  u"caf\u00E9", u"\u65E5\u672C\u8A9E", u"\U0001F600x", std::u16string_view(u"x\0y", 3)}) {
+    for (std::u16string_view s : std::initializer_list<std::u16string_view>{
+             u"a", u"abc", u"customer name 7", u"tab\there", u"line\r\nend", u"\x7F!!", u"caf\u00E9",
+             u"\u65E5\u672C\u8A9E", u"\U0001F600x", std::u16string_view(u"x\0y", 3)}) {
         const Bytes utf16 = testing::utf16le(s);
         out.push_back(utf16);
         out.push_back(testing::scsu_encode(utf16));
     }
-    for (const Bytes& b : {bytes_of({'a', 0x0C, 'b'}), bytes_of({'a', 0x00, 'b'}), bytes_of({0x0F, 0x00}),
-                           bytes_of({0x01, 0x41, 'z'}), bytes_of({0x00, 0xD8}), bytes_of({'o', 'k', 0x11}),
-                           bytes_of({'a', 0x17, 'b', 0x10, 'c'}), bytes_of({0x12, 0xC1, 'c'}), bytes_of({0x18})})
+    for (const Bytes& b :
+         {bytes_of({'a', 0x0C, 'b'}), bytes_of({'a', 0x00, 'b'}), bytes_of({0x0F, 0x00}),
+          bytes_of({0x01, 0x41, 'z'}), bytes_of({0x00, 0xD8}), bytes_of({'o', 'k', 0x11}),
+          bytes_of({'a', 0x17, 'b', 0x10, 'c'}), bytes_of({0x12, 0xC1, 'c'}), bytes_of({0x18})})
         out.push_back(b);
     return out;
 }
@@ -130,7 +136,8 @@ void expect_same(const ColumnDescriptor& d, const Bytes& stored, std::size_t spl
     if (!direct.written) return;
     ++written[d.type_text];
     const Text old = rebuilt_text(d, stored, ctx);
-    const std::string what = d.type_text + " " + ::testing::PrintToString(stored) + " split " + std::to_string(split);
+    const std::string what =
+        d.type_text + " " + ::testing::PrintToString(stored) + " split " + std::to_string(split);
     EXPECT_TRUE(old.written) << what;
     EXPECT_EQ(direct.text, old.text) << what;
     EXPECT_EQ(direct.damage, old.damage) << what;
@@ -157,8 +164,7 @@ TEST(CompactFormat, WritesWhatTheRebuiltValueFormatsTo) {
             }
         }
         // Every column kind took the direct form for some of its values.
-        for (const ColumnDescriptor& d : direct_columns())
-            EXPECT_GT(written[d.type_text], 20) << d.type_text;
+        for (const ColumnDescriptor& d : direct_columns()) EXPECT_GT(written[d.type_text], 20) << d.type_text;
     }
 }
 
@@ -170,15 +176,15 @@ TEST(CompactFormat, LeavesOtherFormsToTheRebuild) {
         Bytes stored;
     };
     const std::vector<Case> cases = {
-        {column("int(4)", kTypeInt), bytes_of({0x80, 0, 0, 0, 1})},     // longer than an int
+        {column("int(4)", kTypeInt), bytes_of({0x80, 0, 0, 0, 1})},  // longer than an int
         {column("tinyint(1)", kTypeTinyint), bytes_of({0x01, 0x02})},
-        {column("money", kTypeMoney), bytes_of({0x81})},                // no declared size
-        {column("money(4)", kTypeMoney), bytes_of({0x81})},             // an unusual declared size
+        {column("money", kTypeMoney), bytes_of({0x81})},                     // no declared size
+        {column("money(4)", kTypeMoney), bytes_of({0x81})},                  // an unusual declared size
         {column("decimal(5)", kTypeDecimal, 9, 0), bytes_of({0xBE, 0x19})},  // 0.01 at scale 0
         {column("decimal(18)", kTypeDecimal, 38, 0), bytes_of({0xC0, 0x19})},
         {column("nvarchar(40)", kTypeNvarchar), bytes_of({'H', 'i', 0x0F, 0x00, 0x21})},  // SCSU with a tag
-        {column("nvarchar(40)", kTypeNvarchar), bytes_of({0xE9})},                  // window character
-        {column("nvarchar(40)", kTypeNvarchar), bytes_of({0x0C})},                  // reserved tag
+        {column("nvarchar(40)", kTypeNvarchar), bytes_of({0xE9})},                        // window character
+        {column("nvarchar(40)", kTypeNvarchar), bytes_of({0x0C})},                        // reserved tag
         {column("nvarchar(4000)", kTypeNvarchar), Bytes(8001, std::byte{'a'})},
         {column("nchar(8)", kTypeNchar), bytes_of({'H', 'i', 0x10})},  // padded to its size
         {column("char(5)", kTypeChar), bytes_of({'a', 'b'})},
@@ -201,8 +207,8 @@ TEST(CompactFormat, LeavesOtherFormsToTheRebuild) {
         ValueDamage damage = ValueDamage::kNone;
         BitCursor bits;
         const ValueInfo info = make_value_info(c.column, c.column.type_code, bits);
-        EXPECT_EQ(format_compact_value(out, damage, info, declared_length_of(c.column.type_text), c.column, {},
-                                       c.stored, ctx),
+        EXPECT_EQ(format_compact_value(out, damage, info, declared_length_of(c.column.type_text), c.column,
+                                       {}, c.stored, ctx),
                   CompactFormat::kRebuild)
             << c.column.type_text << " " << ::testing::PrintToString(c.stored);
         EXPECT_EQ(out, "");
