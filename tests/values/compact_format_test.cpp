@@ -174,6 +174,7 @@ TEST(CompactFormat, LeavesOtherFormsToTheRebuild) {
     struct Case {
         ColumnDescriptor column;
         Bytes stored;
+        std::size_t split = 0;  // bytes of anchor prefix in front
     };
     const std::vector<Case> cases = {
         {column("int(4)", kTypeInt), bytes_of({0x80, 0, 0, 0, 1})},  // longer than an int
@@ -190,25 +191,19 @@ TEST(CompactFormat, LeavesOtherFormsToTheRebuild) {
         {column("char(5)", kTypeChar), bytes_of({'a', 'b'})},
         {column("float(8)", kTypeFloat), bytes_of({0xF0, 0x3F})},
         {column("varbinary(8)", kTypeVarbinary), bytes_of({0x01})},
+        // UTF-16 text after an anchor prefix: a unit may straddle the two.
+        {column("nvarchar(40)", kTypeNvarchar), bytes_of({'o', 0, 'k', 0}), 1},
+        {column("int(4)", kTypeInt),
+         bytes_of({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), 2},
     };
-    // UTF-16 text after an anchor prefix: a unit may straddle the two.
-    {
-        const ColumnDescriptor d = column("nvarchar(40)", kTypeNvarchar);
-        const Bytes text = bytes_of({'o', 0, 'k', 0});
-        std::string out;
-        ValueDamage damage = ValueDamage::kNone;
-        BitCursor bits;
-        EXPECT_EQ(format_compact_value(out, damage, make_value_info(d, d.type_code, bits), 40, d,
-                                       std::span(text).first(1), std::span(text).subspan(1), ctx),
-                  CompactFormat::kRebuild);
-    }
     for (const Case& c : cases) {
         std::string out = "earlier";
         ValueDamage damage = ValueDamage::kNone;
         BitCursor bits;
         const ValueInfo info = make_value_info(c.column, c.column.type_code, bits);
+        const std::span<const std::byte> all(c.stored);
         EXPECT_EQ(format_compact_value(out, damage, info, declared_length_of(c.column.type_text), c.column,
-                                       {}, c.stored, ctx),
+                                       all.first(c.split), all.subspan(c.split), ctx),
                   CompactFormat::kRebuild)
             << c.column.type_text << " " << ::testing::PrintToString(c.stored);
         EXPECT_EQ(out, "");
