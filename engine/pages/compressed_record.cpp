@@ -72,7 +72,7 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
         if (bytes < 0) return false;
         short_length += static_cast<std::size_t>(bytes);
         if (code == C::kCodeLong) ++long_count;
-        record.column_entries[i].code = code;
+        record.column_entries[i].code = static_cast<std::uint8_t>(code);
     }
     pos += code_bytes;
     const std::size_t clusters = (n - 1) / C::kClusterColumns;
@@ -197,6 +197,12 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
     }
 }
 
+ByteSpan compact_prefix(const CompressionInfo& info, std::size_t column, const CompactColumnEntry& entry) {
+    if (entry.prefix_size == 0 || column >= info.anchor_values.size()) return {};
+    const ByteSpan anchor = info.anchor_values[column].bytes;
+    return anchor.first(std::min<std::size_t>(entry.prefix_size, anchor.size()));
+}
+
 void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page) {
     const CompressionInfo& info = page.compression();
     if (info.damaged) {
@@ -219,8 +225,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
                 entry.null_mark = true;
                 continue;
             case C::kCodeEmpty:
-                if (anchor != nullptr) entry.value = anchor->bytes;
-                entry.length = static_cast<std::int32_t>(entry.value.size());
+                if (anchor != nullptr) entry.set_value(anchor->bytes);
                 continue;
             case C::kCodeBitOne:
                 entry.bit_one = true;
@@ -228,8 +233,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             case C::kCodeLong: {
                 const ValueItem& item = record.values[long_index];
                 if (item.complex) {
-                    entry.long_value = static_cast<std::int32_t>(long_index);
-                    entry.length = item.length;
+                    entry.long_value = static_cast<std::int16_t>(long_index);
                     ++long_index;
                     continue;
                 }
@@ -254,8 +258,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             }
         }
         if (anchor == nullptr) {
-            entry.value = raw;
-            entry.length = static_cast<std::int32_t>(raw.size());
+            entry.set_value(raw);
             continue;
         }
         const std::size_t l = raw.empty() ? 0 : byte_at(raw, 0);
@@ -263,9 +266,8 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             entry.damaged = true;
             continue;
         }
-        entry.prefix = anchor->bytes.first(l);
-        entry.value = raw.subspan(1);
-        entry.length = static_cast<std::int32_t>(l + raw.size() - 1);
+        entry.prefix_size = static_cast<std::uint16_t>(l);
+        entry.set_value(raw.subspan(1));
     }
 }
 

@@ -99,6 +99,9 @@ void parse_compact_record(CPrimaryRecord& record, ByteSpan bytes, const CPage& p
 // Reads the compression information of a page whose header says it carries one.
 void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionInfo& info);
 
+// The anchor bytes in front of the value of column `column` (an index into the record's column entries).
+ByteSpan compact_prefix(const CompressionInfo& info, std::size_t column, const CompactColumnEntry& entry);
+
 // Fills the column entries of a valid compact record: NULL marks and each value's bytes with the page's
 // anchor and dictionary applied. A page whose compression information is damaged leaves the record
 // invalid.

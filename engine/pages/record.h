@@ -138,26 +138,34 @@ struct SparseVector {
 };
 
 // One column of a compact record after expansion: NULL mark, and the value's bytes in their compact form
-// with the page's dictionary applied: `prefix` (leading bytes of the anchor value) followed by `value`.
-// The row decoder rebuilds them by type.
+// with the page's dictionary applied: the first prefix_size bytes of the column's anchor value (see
+// compact_prefix) followed by value(). The row decoder rebuilds them by type. Kept to 16 bytes: a page
+// holds one for every column of every record, and the decoder walks them all.
 struct CompactColumnEntry {
+    // Empty, with no prefix, for an empty value (zero, an empty string, bit 0).
+    ByteSpan value() const { return {value_data, value_size}; }
+    // The view lies in one page, so its size fits 16 bits.
+    void set_value(ByteSpan bytes) {
+        value_data = bytes.data();
+        value_size = static_cast<std::uint16_t>(bytes.size());
+    }
+
+    const std::byte* value_data = nullptr;
+    std::uint16_t value_size = 0;
+    std::uint16_t prefix_size = 0;
+    // A long value stored elsewhere: the index of its (complex) value item; -1 otherwise.
+    std::int16_t long_value = -1;
     // The column's code from the record's description array (0 NULL, 1 empty, 2-9 bytes in the short
     // data plus one, 10 long, 11 a bit of value 1, 12 a dictionary symbol); set by the record parse.
-    std::int32_t code = 0;
-    bool null_mark = false;
-    // Bytes of prefix and value together.
-    std::int32_t length = 0;
-    ByteSpan prefix;
-    // Empty, with an empty prefix, for an empty value (zero, an empty string, bit 0).
-    ByteSpan value;
+    std::uint8_t code = 0;
+    bool null_mark : 1 = false;
     // A bit column whose value is 1 (it has no bytes).
-    bool bit_one = false;
+    bool bit_one : 1 = false;
     // The value cannot be rebuilt: a dictionary symbol past the dictionary, a prefix longer than the
     // anchor value.
-    bool damaged = false;
-    // A long value stored elsewhere: the index of its (complex) value item; -1 otherwise.
-    std::int32_t long_value = -1;
+    bool damaged : 1 = false;
 };
+static_assert(sizeof(CompactColumnEntry) <= 16);
 
 // The parts of a record the row decoder reads. Empty views mean "not present".
 class CRecord {

@@ -156,8 +156,40 @@ bool decode_compact_decimal(std::span<const std::byte> stored, std::uint8_t scal
     return true;
 }
 
+bool compact_form_is_ordinary(std::int32_t type_code) {
+    switch (type_code) {
+        case kTypeTinyint:
+        case kTypeSmallint:
+        case kTypeInt:
+        case kTypeBigint:
+        case kTypeMoney:
+        case kTypeSmallmoney:
+        case kTypeDatetime:
+        case kTypeSmalldatetime:
+        case kTypeReal:
+        case kTypeFloat:
+        case kTypeTimestamp:
+        case kTypeDecimal:
+        case kTypeNumeric:
+        case kTypeChar:
+        case kTypeBinary:
+        case kTypeNchar:
+        case kTypeNvarchar:
+        case kTypeDate:
+        case kTypeUniqueidentifier:
+        case kTypeTime:
+        case kTypeDatetime2:
+        case kTypeDatetimeoffset: return false;
+        default: return true;
+    }
+}
+
 CompactValue rebuild_compact_value(std::int32_t type_code, const ColumnDescriptor& column, std::int32_t width,
                                    std::span<const std::byte> stored, std::vector<std::byte>& out) {
+    if (compact_form_is_ordinary(type_code)) {
+        out.assign(stored.begin(), stored.end());
+        return CompactValue::kRebuilt;
+    }
     out.clear();
     const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
     bool ok = true;
@@ -205,7 +237,7 @@ CompactValue rebuild_compact_value(std::int32_t type_code, const ColumnDescripto
         case kTypeTime:
         case kTypeDatetime2:
         case kTypeDatetimeoffset: ok = full_length(stored, w, out); break;
-        default: out.assign(stored.begin(), stored.end()); break;
+        default: break;  // the forms kept as stored are handled above
     }
     return ok ? CompactValue::kRebuilt : CompactValue::kUnreadable;
 }

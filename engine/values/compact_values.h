@@ -49,6 +49,10 @@ enum class CompactValue {
 CompactValue rebuild_compact_value(std::int32_t type_code, const ColumnDescriptor& column, std::int32_t width,
                                    std::span<const std::byte> stored, std::vector<std::byte>& out);
 
+// Whether the compact form of a type is its ordinary stored form (varchar, varbinary, sql_variant, xml,
+// CLR types and the codes no rebuild knows): such a value needs no rebuild.
+bool compact_form_is_ordinary(std::int32_t type_code);
+
 // The compressed integer form: big-endian, top bit flipped, sign-extended from its length (1 to 8
 // bytes; an empty value is 0). Nothing for a longer value.
 bool decode_compact_integer(std::span<const std::byte> stored, std::int64_t& value);

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "engine/catalog/type_codes.h"
+#include "engine/pages/compressed_record.h"
+#include "engine/values/compact_format.h"
 #include "engine/values/compact_values.h"
 #include "engine/values/sql_variant.h"
 #include "engine/values/value_info.h"
@@ -258,7 +260,8 @@ private:
                        RecordCursor& c, const VariableRules& rules, std::string& t);
     bool decode_compact(const CPrimaryRecord& r, bool table, const VariableRules& rules);
     void compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d, const CompactColumnEntry& e,
-                      Taken& taken);
+                      ByteSpan prefix, Taken& taken);
+    void format_compact_bytes(std::string& t, ValueInfo& info, ByteSpan bytes, const ColumnDescriptor& d);
     std::int64_t compact_schema_columns();
     Taken offsets_value(const CPrimaryRecord& r, const ColumnDescriptor& d, ValueInfo& info, bool null,
                         RecordCursor& c, std::string& t);
@@ -718,7 +721,8 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
         if (e.long_value >= 0 && static_cast<std::size_t>(e.long_value) < r.values.size())
             taken = take_variable(r.values[static_cast<std::size_t>(e.long_value)], info, d, rules, t);
         else
-            compact_text(t, info, d, e, taken);
+            compact_text(t, info, d, e,
+                         compact_prefix(page_.compression(), static_cast<std::size_t>(index), e), taken);
         if (taken != Taken::kColumnEnds)
             finish(d, info, t, taken, false);
         else
@@ -729,12 +733,20 @@ bool PageDecoder::decode_compact(const CPrimaryRecord& r, bool table, const Vari
 
 // The text of one compact value held in the record.
 void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDescriptor& d,
-                               const CompactColumnEntry& e, Taken& taken) {
-    // A value after an anchor prefix is joined to it first.
-    ByteSpan stored = e.value;
-    if (!e.prefix.empty()) {
-        compact_joined_.assign(e.prefix.begin(), e.prefix.end());
-        compact_joined_.insert(compact_joined_.end(), e.value.begin(), e.value.end());
+                               const CompactColumnEntry& e, ByteSpan prefix, Taken& taken) {
+    // Most values are written straight from their compact form, anchor prefix and all.
+    if (info.type_code != kTypeBit && info.type_code != kTypeSqlVariant) {
+        ValueDamage direct_damage = ValueDamage::kNone;
+        if (format_compact_value(t, direct_damage, info, declared_now_, d, prefix, e.value(), ctx_.format) ==
+            CompactFormat::kWritten)
+            return note(direct_damage);
+    }
+    // The others take the value with its anchor prefix joined to it: a type kept as stored is formatted as
+    // it is; the rest, and damaged values, are rebuilt in their ordinary form first.
+    ByteSpan stored = e.value();
+    if (!prefix.empty()) {
+        compact_joined_.assign(prefix.begin(), prefix.end());
+        compact_joined_.insert(compact_joined_.end(), stored.begin(), stored.end());
         stored = compact_joined_;
     }
     if (info.type_code == kTypeBit) {
@@ -752,6 +764,7 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         if (!stored.empty() && !append_sql_variant(t, stored, ctx_.format)) note(ValueDamage::kInvalidBytes);
         return;
     }
+    if (compact_form_is_ordinary(info.type_code)) return format_compact_bytes(t, info, stored, d);
     const std::int32_t width = declared_now_ > 0 ? declared_now_ : info.width;
     if (rebuild_compact_value(info.type_code, d, width, stored, compact_value_) != CompactValue::kRebuilt) {
         note(ValueDamage::kCompactEntry);
@@ -762,7 +775,12 @@ void PageDecoder::compact_text(std::string& t, ValueInfo& info, const ColumnDesc
         }
         return;
     }
-    const ByteSpan bytes(compact_value_);
+    format_compact_bytes(t, info, compact_value_, d);
+}
+
+// Formats a compact value's bytes in their ordinary form; no bytes, no text.
+void PageDecoder::format_compact_bytes(std::string& t, ValueInfo& info, ByteSpan bytes,
+                                       const ColumnDescriptor& d) {
     if (bytes.empty()) return;
     if (info.variable) return format_item_bytes(t, info, bytes, d);
     info.available_bytes = static_cast<std::int64_t>(bytes.size());

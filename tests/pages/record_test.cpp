@@ -451,7 +451,7 @@ TEST_F(RecordTest, CompactRecordsParseByTheirOwnLayout) {
     EXPECT_EQ(r->length, static_cast<std::int32_t>(compact.size()));
     ASSERT_EQ(r->column_entries.size(), 3u);
     EXPECT_TRUE(r->column_entries[2].null_mark);
-    EXPECT_EQ(r->column_entries[1].value.size(), 2u);
+    EXPECT_EQ(r->column_entries[1].value().size(), 2u);
 }
 
 // Pages 2 and 3 of a database: a stub on page 2 and what it points to on page 3.
