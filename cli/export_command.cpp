@@ -61,9 +61,11 @@ int run_export(const ExportOptions& options) {
     PosixFileSystem files;
     CliFrontEnd front(TerminalEvents::stderr_is_terminal(), *choices, options.scan.quiet);
     int status = kExitFailed;
+    bool opened = false;
     {
         HeadlessSession session(app, front, files, engine_seams(), interrupted);
-        if (session.open()) {
+        opened = session.open();
+        if (opened) {
             if (const std::optional<ExportSelection> selection = selection_of(options, session)) {
                 ExportSettings settings;
                 settings.decoder = table_page_decoder(ValueStyle::kExport);
@@ -85,6 +87,7 @@ int run_export(const ExportOptions& options) {
         }
     }
     front.finish();
+    if (!opened) print_file_problem(options.scan.file);
     return status;
 }
 

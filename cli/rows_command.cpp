@@ -130,11 +130,14 @@ int run_rows(const RowsOptions& options) {
     settings.placeholders_in_first_batch = !options.all;
     bind_table_display(seams, std::move(settings));
     int status = kExitFailed;
+    bool opened = false;
     {
         HeadlessSession session(app, front, files, std::move(seams), interrupted);
-        if (session.open()) status = print_rows(options, session, front);
+        opened = session.open();
+        if (opened) status = print_rows(options, session, front);
     }
     front.finish();
+    if (!opened) print_file_problem(options.scan.file);
     return status;
 }
 

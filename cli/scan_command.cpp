@@ -26,6 +26,7 @@ int run_scan(const ScanOptions& options) {
         built = session.open();
     }
     front.finish();
+    if (!built) print_file_problem(options.file);
 
     const MainFrame& frame = session.frame();
     if (options.json) {

@@ -1,6 +1,12 @@
 #include "cli/scan_session.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <utility>
 
 #include <fmt/format.h>
@@ -51,6 +57,20 @@ std::optional<OpenChoices> open_choices_from(const ScanOptions& options, Applica
 
 bool interrupted() {
     return interrupt_requested != 0;
+}
+
+std::optional<std::string> file_problem(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return fmt::format("{}: {}", path, std::strerror(errno));
+    if (S_ISDIR(status.st_mode)) return fmt::format("{}: {}", path, std::strerror(EISDIR));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fmt::format("{}: {}", path, std::strerror(errno));
+    ::close(fd);
+    return std::nullopt;
+}
+
+void print_file_problem(const std::string& path) {
+    if (const std::optional<std::string> problem = file_problem(path)) fmt::print(stderr, "{}\n", *problem);
 }
 
 void print_ambiguous(const std::vector<ItemCandidate>& candidates, const std::string& name) {

@@ -36,6 +36,13 @@ private:
 // True once Ctrl-C was pressed while an InterruptAsStop lived (reset when the next one is made).
 bool interrupted();
 
+// When the operating system refuses to open `path` for reading (missing, a folder, no permission): the
+// path and the system's reason, as "PATH: No such file or directory". Nothing when it opens.
+std::optional<std::string> file_problem(const std::string& path);
+// Prints file_problem(path) on stderr, when there is one: after a scan that could not open the file, so
+// that the message the window would show is followed by why.
+void print_file_problem(const std::string& path);
+
 // Prints on stderr that `name` names several objects, one "schema.name" (and object id) a line, so the
 // user can choose one; nothing is shown for an ambiguous name.
 void print_ambiguous(const std::vector<ItemCandidate>& candidates, const std::string& name);

@@ -39,6 +39,8 @@ int run_show(const ShowOptions& options) {
     {
         HeadlessSession session(app, front, files, engine_seams(), interrupted);
         if (!session.open()) {
+            front.finish();
+            print_file_problem(options.scan.file);
             status = kExitFailed;
         } else {
             // An object is found by its item text, its "schema.name" or its name; a name that several

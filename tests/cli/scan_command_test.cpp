@@ -81,11 +81,16 @@ TEST_F(ScanCommandTest, RefusedChoicesAndUnknownCollation) {
         int status;
         const char* message;
     };
+    std::filesystem::create_directory(folder.file("folder.mdf"));
+    const std::string missing_reason = "Please select valid SQL file path to continue the recovery process.\n" +
+                                       folder.file("none.mdf") + ": No such file or directory\n";
+    const std::string folder_reason =
+        "error: File cannot be open...........\n" + folder.file("folder.mdf") + ": Is a directory\n";
     const Case cases[] = {
-        {"missing file",
-         {"scan", folder.file("none.mdf")},
-         1,
-         "Please select valid SQL file path to continue the recovery process.\n"},
+        // The message the window shows, then the system's reason with the path.
+        {"missing file", {"scan", folder.file("none.mdf")}, 1, missing_reason.c_str()},
+        {"missing file, rows", {"rows", "-q", folder.file("none.mdf"), "T"}, 1, missing_reason.c_str()},
+        {"a folder", {"scan", "-q", folder.file("folder.mdf")}, 1, folder_reason.c_str()},
         {"no .mdf in the path",
          {"scan", folder.file("stdout.txt")},
          1,
