@@ -2,8 +2,13 @@
 // any more (deleted rows whose slot was reused or cut off), and adds them to the slot array.
 //
 // From byte 96 the scan parses a record, steps over it by its length, and goes on from there. Where no
-// record can be parsed it searches byte by byte for the start of a typical data row:
-//   30 00 84 00   a primary row (null bitmap and variable columns) whose fixed part ends at 132
+// record can be parsed it searches byte by byte for the start of a data row of the page's table:
+//   status byte A   10 or 30 (a primary row with a null bitmap, without or with variable columns), 1C or
+//                   3C (the same as a deleted data row, type 6), each also with bit 6 (versioning tag)
+//   status byte B   00
+//   fixed-part end  one that a record the page's slots name has: the rows of one table share it
+// and, on any page, for a row whose fixed part ends at 132:
+//   30 00 84 00   a primary row (null bitmap and variable columns)
 //   3C 00 84 00   the same row as a deleted data row (type 6)
 // Every position where a record was parsed becomes a slot, after the original ones. Compact records have
 // no marker to search for: the scan steps from one to the next while the bytes there start one, up to
@@ -11,6 +16,7 @@
 // it, and so does the scan.
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/pages/record_page.h"
 
@@ -22,9 +28,28 @@ constexpr std::int64_t kScanEnd = 8190;
 constexpr std::uint32_t kLiveRowMarker = 0x00840030;
 constexpr std::uint32_t kDeletedRowMarker = 0x0084003C;
 
-bool is_row_marker(ByteSpan buffer, std::int64_t pos) {
+// The fixed-part ends of the ordinary data records the page's slots name (types 0, 1 and 6).
+std::vector<std::uint16_t> slot_fixed_ends(ByteSpan page, const std::vector<std::uint16_t>& slots) {
+    std::vector<std::uint16_t> ends;
+    for (std::uint16_t offset : slots) {
+        if (offset < page_layout::kHeaderSize || offset + 4u > page.size()) continue;
+        const auto status = std::to_integer<std::uint8_t>(page[offset]);
+        const unsigned type = (status >> 1) & 0x07u;
+        if ((status & 0x01) != 0 || (type != 0 && type != 1 && type != 6)) continue;
+        const auto end = load_le_or<std::uint16_t>(page, offset + 2u, 0);
+        if (end >= 4 && end < 8060 && std::find(ends.begin(), ends.end(), end) == ends.end()) ends.push_back(end);
+    }
+    return ends;
+}
+
+bool is_row_marker(ByteSpan buffer, std::int64_t pos, const std::vector<std::uint16_t>& fixed_ends) {
     const auto word = load_le_or<std::uint32_t>(buffer, static_cast<std::size_t>(pos), 0);
-    return word == kLiveRowMarker || word == kDeletedRowMarker;
+    if (word == kLiveRowMarker || word == kDeletedRowMarker) return true;
+    const unsigned status = (word & 0xFFu) & ~0x40u;
+    if (((word >> 8) & 0xFFu) != 0 || (status != 0x10 && status != 0x30 && status != 0x1C && status != 0x3C))
+        return false;
+    const auto end = static_cast<std::uint16_t>(word >> 16);
+    return std::find(fixed_ends.begin(), fixed_ends.end(), end) != fixed_ends.end();
 }
 
 // Compact records lie back to back and carry no marker: after one, the next is read where its status
@@ -50,12 +75,13 @@ void PrimaryRecordPage::run_body_scan() {
     const ByteSpan buffer = this->buffer();
     std::int64_t position = page_layout::kHeaderSize + static_cast<std::int64_t>(compression_.size);
     std::int64_t last_marker = 0;
+    const std::vector<std::uint16_t> fixed_ends = slot_fixed_ends(page, slots);
 
     // Moves position to the next row marker; false when the body ends first.
     auto search_forward = [&]() {
         if (position == last_marker) ++position;
         for (; position < kScanEnd; ++position) {
-            if (is_row_marker(buffer, position)) {
+            if (is_row_marker(buffer, position, fixed_ends)) {
                 last_marker = position;
                 return true;
             }
@@ -77,7 +103,7 @@ void PrimaryRecordPage::run_body_scan() {
             found.push_back(static_cast<std::int32_t>(position));
         const std::int64_t next = position + scan.length;
         position = next;
-        if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next) ||
+        if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next, fixed_ends) ||
             (compact && next < header_.free_data && is_compact_start(buffer, next)))
             continue;
         if (!search_forward()) break;

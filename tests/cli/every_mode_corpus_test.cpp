@@ -30,52 +30,70 @@ using test::run_quenlow;
 // deleted, found by body scan, on a stale page, stale copies left out, candidates rejected.
 using Counts = std::array<std::int64_t, 5>;
 
-// Files not listed have none of them. Read by eye: the body-scan and deleted rows are earlier versions
-// of rows or rows deleted since (mostly the first row of a page, rewritten when columns were added);
-// the stale-page rows of simpledata_sqltest are 1030 deleted rows of test.SchemaTable on pages the
-// table gave back; the stale copies are whole pages of live rows left behind by rebuilds.
+// Files not listed have none of them. Read by eye: the body-scan and deleted rows are rows deleted since
+// (carts, contacts, RSVPs, dinners, ads) and earlier versions of rows; the stale-page rows of
+// simpledata_sqltest are deleted rows of test.SchemaTable on pages the table gave back; the stale copies
+// are whole pages of live rows left behind by rebuilds and moved rows' old places; the rejected ones are
+// records of other tables on reused pages (XML schema type names in webtool's Users, three-column rows
+// in simpledata's one-column RuntimeTable).
 const std::map<std::string, Counts> kPinned = {
     {"v539_northwnd_sql2000data", {0, 0, 0, 91, 0}},
     {"v539_pubs_sql2000data", {0, 0, 0, 152, 0}},
-    {"v611_nerddinner10_original", {0, 1, 0, 0, 0}},
-    {"v611_school_myschoolx", {0, 1, 0, 0, 0}},
-    {"v655_aspnetdb_aep", {0, 2, 0, 0, 0}},
-    {"v655_nerddinner_practice", {1, 1, 2, 0, 0}},
-    {"v655_northwnd_itsligo", {0, 0, 0, 1, 0}},
-    {"v655_qlsinhvien", {0, 1, 0, 1, 0}},
-    {"v655_shafici_school", {0, 6, 0, 1, 0}},
-    {"v655c611_nerddinner_mvcturbine", {0, 1, 0, 0, 0}},
-    {"v661_ybaros", {5, 25, 0, 0, 0}},
-    {"v661c611_nerddinner_dci", {0, 2, 0, 0, 0}},
-    {"v661c655_ynares", {1, 2, 0, 0, 0}},
-    {"v706_mvcmovie", {0, 1, 0, 0, 0}},
-    {"v706_nerddinner_mpogson", {0, 1, 0, 0, 0}},
-    {"v706_personel", {0, 3, 0, 1, 0}},
+    {"v611_nerddinner10_original", {0, 42, 0, 9, 0}},
+    {"v611_school_myschoolx", {0, 6, 0, 1, 0}},
+    {"v611_subsonic_blog", {0, 3, 0, 0, 0}},
+    {"v611c539_pubs_anhnbt", {0, 1, 0, 0, 0}},
+    {"v655_aspnetdb_aep", {0, 7, 0, 0, 0}},
+    {"v655_aspnetdb_webshop", {0, 8, 0, 1, 0}},
+    {"v655_nerddinner_practice", {1, 32, 10, 0, 0}},
+    {"v655_northwnd_itsligo", {0, 2, 0, 1, 0}},
+    {"v655_qlsinhvien", {0, 4, 0, 7, 0}},
+    {"v655_shafici_school", {0, 25, 0, 3, 0}},
+    {"v655c611_nerddinner_mvcturbine", {0, 43, 0, 7, 0}},
+    {"v661_mvcmusicstore_barrett", {0, 3, 0, 0, 0}},
+    {"v661_webtool", {0, 4, 0, 0, 91}},
+    {"v661_ybaros", {5, 433, 0, 47, 0}},
+    {"v661c611_nerddinner_dci", {0, 40, 0, 0, 0}},
+    {"v661c655_ynares", {1, 6, 0, 2, 0}},
+    {"v706_mvcmovie", {0, 19, 0, 0, 0}},
+    {"v706_mvcmusicstore_shiftkey", {0, 3, 0, 0, 0}},
+    {"v706_nerddinner_mpogson", {0, 2, 0, 0, 0}},
+    {"v706_personel", {0, 11, 0, 1, 0}},
     {"v706_school_tarahrr", {0, 1, 0, 0, 0}},
-    {"v706_shopping_vb", {0, 2, 0, 0, 0}},
-    {"v706_simpledata_sqltest", {0, 0, 1030, 2, 0}},
-    {"v706c539_pubs_wessig", {0, 0, 0, 1, 0}},
-    {"v706c655_customer_contact", {0, 2, 0, 0, 0}},
-    {"v706c661_helpdesk", {0, 1, 2, 0, 0}},
-    {"v782_addressbook", {0, 1, 0, 0, 0}},
-    {"v782_demologin", {0, 1, 0, 0, 0}},
-    {"v782c655_nerddinner_jj", {1, 3, 0, 0, 0}},
-    {"v852c611_classifieds", {1, 1, 0, 0, 0}},
+    {"v706_shopping_vb", {0, 37, 0, 8, 0}},
+    {"v706_simpledata_sqltest", {0, 0, 1419, 604, 201}},
+    {"v706c539_pubs_wessig", {0, 61, 0, 71, 0}},
+    {"v706c655_customer_contact", {0, 8, 0, 0, 2}},
+    {"v706c661_helpdesk", {0, 14, 2, 0, 0}},
+    {"v706c661_webtool", {0, 4, 0, 0, 91}},
+    {"v782_addressbook", {0, 58, 0, 0, 0}},
+    {"v782_demologin", {0, 22, 0, 1, 0}},
+    {"v782c655_nerddinner_jj", {1, 44, 0, 8, 0}},
+    {"v852c611_classifieds", {1, 135, 0, 10, 0}},
 };
 
-// The lines of a CSV file after its title line; a line is a row here (corpus rows kept apart hold no
-// line breaks that matter for equality: both sides are cut the same way).
+// The records of a CSV file after its title line, each as written (a quoted field may hold line breaks).
 std::set<std::string> data_lines(const fs::path& file) {
-    std::set<std::string> lines;
+    std::set<std::string> records;
     const std::string text = test::read_bytes(file.string());
-    std::size_t start = text.find('\n');
-    while (start != std::string::npos && start + 1 < text.size()) {
-        const std::size_t end = text.find('\n', start + 1);
-        lines.insert(text.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1));
-        start = end;
+    bool quoted = false, title = true;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') quoted = !quoted;
+        if (quoted || text[i] != '\n') continue;
+        if (!title) records.insert(text.substr(start, i - start));
+        title = false;
+        start = i + 1;
     }
-    return lines;
+    return records;
 }
+
+// Rows kept apart that read like a live row although their stored bytes differ: the table was altered
+// into a new record layout and a page of the old one is still listed, holding the row as it was.
+const std::set<std::string> kSameTextOtherBytes = {
+    "102,Hardware                                          ,Intel Core i7 3770K                               ,"
+    "Clock Speed 3.5GHz                                ,273.04\r",
+};
 
 // Hears of every write to one file: a modification, or the close of a descriptor opened for writing.
 class WriteWatch {
@@ -143,7 +161,8 @@ TEST_P(EveryModeCorpusTest, ReadOnlyInEveryModeAndPinnedCountsInTheFullest) {
             const std::string origin = other["origin"];
             counts[origin == "deleted" ? 0 : origin == "found by body scan" ? 1 : 2] += other["rows"].get<std::int64_t>();
             for (const std::string& line : data_lines(fs::path(out) / other["exported_to"].get<std::string>()))
-                EXPECT_FALSE(live.contains(line)) << table["name"] << " " << origin << ": " << line;
+                EXPECT_TRUE(!live.contains(line) || kSameTextOtherBytes.contains(line))
+                    << table["name"] << " " << origin << ": " << line;
         }
         if (table.contains("rows_left_out")) {
             counts[3] += table["rows_left_out"]["stale_copies"].get<std::int64_t>();
