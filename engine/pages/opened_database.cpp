@@ -12,7 +12,7 @@ namespace L = page_layout;
 
 namespace {
 
-constexpr std::size_t kChunkPages = 128;  // 1 MiB per read in the mapping pass
+constexpr std::size_t kChunkPages = 128;  // 1 MiB per read in the mapping pass (less for a smaller file)
 
 // The four header fields the mapping pass needs.
 struct HeaderKey {
@@ -138,7 +138,7 @@ bool OpenedDatabase::map_primary() {
     events.progress_position(0);
     events.status_text("Mapping Database Objects...........");
     const std::uint64_t step = progress_step(n);
-    std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    std::vector<std::byte> chunk(std::min<std::uint64_t>(kChunkPages, n) * kPageSize);
     EntryCollector system, data, iam;
     auto on_error = [&](std::uint64_t page) {
         if (reported_read_errors_.emplace(kPrimaryFileId, page).second)
@@ -179,7 +179,7 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
     events.progress_position(0);
     const std::uint64_t step = progress_step(m);
     std::uint16_t found_id = 0;
-    std::vector<std::byte> chunk(kChunkPages * kPageSize);
+    std::vector<std::byte> chunk(std::min<std::uint64_t>(kChunkPages, m) * kPageSize);
     EntryCollector system_lists, data_lists;
     auto on_error = [&](std::uint64_t page) {
         read_errors.push_back(page);
