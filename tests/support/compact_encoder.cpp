@@ -9,10 +9,10 @@ namespace quenlow::testing {
 
 namespace {
 
+// Description codes the encoder writes; 1 (empty) and 11 (a bit of value 1) come from the values' own
+// short lengths and bits.
 constexpr int kCodeNull = 0;
-constexpr int kCodeEmpty = 1;
 constexpr int kCodeLong = 10;
-constexpr int kCodeBitOne = 11;
 constexpr int kCodeSymbol = 12;
 constexpr std::size_t kCluster = 30;
 
