@@ -522,6 +522,8 @@ TEST_F(BatchTest, BrokenPageChainKeepsEveryOtherPage) {
         {"link to a page of something else", [&](auto& image, const auto& pages) { set_next(image, pages[3], 9); }, 20,
          true},
         {"two-page loop", [&](auto& image, const auto& pages) { set_next(image, pages[5], pages[4]); }, 20, true},
+        {"the whole chain one cycle", [&](auto& image, const auto& pages) { set_next(image, pages.back(), pages.front()); },
+         20, true},
     };
     for (Layout layout : {Layout::k2005, Layout::k2000}) {
         for (const Case& c : cases) {
