@@ -193,11 +193,11 @@ std::string identity_text(ByteSpan v) {
     const std::size_t length = v.size();
     std::int64_t a = 1;
     std::int64_t b = 1;
-    auto u16 = [&](std::size_t at) { return std::int64_t{load_le<std::uint16_t>(v.data() + at)}; };
-    auto u32 = [&](std::size_t at) { return std::int64_t{load_le<std::uint32_t>(v.data() + at)}; };
+    auto u16 = [&](std::size_t at) { return std::int64_t{load_le<std::uint16_t>(v, at)}; };
+    auto u32 = [&](std::size_t at) { return std::int64_t{load_le<std::uint32_t>(v, at)}; };
     if (length >= 24 && u32(4) == 0 && u32(0) != 0) {
-        a = load_le<std::int64_t>(v.data() + 8);
-        b = load_le<std::int64_t>(v.data() + 16);
+        a = load_le<std::int64_t>(v, 8);
+        b = load_le<std::int64_t>(v, 16);
     } else if (length >= 12) {
         a = u32(4);
         b = u32(8);

@@ -612,7 +612,7 @@ TEST(RecordFuzz, RandomAndMutatedPages) {
                 page[rng() % kPageSize] = byte();
         }
         OpenedDatabase& opened = *by_setting[static_cast<std::size_t>((iteration / 2) % 4)];
-        const auto original_slots = load_le<std::int16_t>(page.data() + 22);
+        const auto original_slots = load_le<std::int16_t>(page, 22);
         PrimaryRecordPage built(std::move(page), opened);
         const std::string where = "iteration " + std::to_string(iteration);
         for (const auto& r : built.records()) {
