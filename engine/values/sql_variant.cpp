@@ -190,8 +190,8 @@ bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, cons
         case kBaseNumeric: {
             // A sign byte of 1 (positive) or 0 (negative), then at most 16 bytes of magnitude.
             const std::uint8_t sign = load_le<std::uint8_t>(data, 0);
-            const bool read =
-                append_decimal(out, load_le<std::uint8_t>(bytes, 2), load_le<std::uint8_t>(bytes, 3), sign, data.subspan(1));
+            const bool read = append_decimal(out, load_le<std::uint8_t>(bytes, 2), load_le<std::uint8_t>(bytes, 3),
+                                             sign, data.subspan(1));
             return read && sign <= 1 && data.size() > 1 && data.size() <= 17;
         }
         case kBaseVarbinary:
