@@ -88,7 +88,10 @@ class RecordBodyParser {
         q += 2 * count;
 
         std::int64_t start = q;
-        record_.values.reserve(static_cast<std::size_t>(count));
+        // Room for the end offsets the record actually holds; ends past the record still add a (refused)
+        // item each, at most kMaxColumns of them.
+        const std::int64_t ends_held = ends_at < m_ ? (m_ - ends_at) / 2 : 0;
+        record_.values.reserve(static_cast<std::size_t>(std::min(count, ends_held)));
         for (std::int64_t i = 0; i < count; ++i) {
             const std::uint16_t raw_end = raw_end_at(i);
             if (page_.stop_requested()) break;
