@@ -7,6 +7,7 @@
 
 #include "engine/pages/opened_database.h"
 #include "engine/pages/page_header.h"
+#include "engine/pages/record.h"
 
 namespace quenlow {
 
@@ -18,7 +19,7 @@ constexpr const char* kOutOfPage = "(out of page)";
 // Bytes shown when a record's length cannot be settled.
 constexpr std::size_t kUnknownLengthWindow = 64;
 constexpr std::size_t kVersioningTagSize = 14;
-constexpr std::size_t kStubSize = 9;
+constexpr std::size_t kStubSize = record_layout::kStubSize;
 constexpr unsigned kMaxPlausibleColumns = 1024;
 // Flag bit 0x0200: the word at offset 60 holds a page checksum instead of torn bits.
 constexpr std::uint16_t kChecksumPresent = 0x0200;
@@ -286,8 +287,9 @@ std::optional<std::size_t> RecordDecoder::stub() {
     const ByteSpan p = rec_;
     add(1, "forwarded to",
         fmt::format("page {} slot {}",
-                    address_text(load_le<std::uint16_t>(p, 5), load_le<std::int32_t>(p, 1)),
-                    load_le<std::int16_t>(p, 7)));
+                    address_text(load_le<std::uint16_t>(p, record_layout::kStubFileId),
+                                 load_le<std::int32_t>(p, record_layout::kStubPageId)),
+                    load_le<std::int16_t>(p, record_layout::kStubSlot)));
     return kStubSize;
 }
 
