@@ -11,6 +11,12 @@ namespace {
 
 namespace S = system_object;
 
+// Legacy index rows (fixed part, at least 64 bytes); only the fields read are listed.
+//   offset | size | field
+//        0 |    4 | object id
+//        8 |    4 | first page id
+//       14 |    2 | index id (1 for the clustered index)
+//       64 |    4 | first IAM page id
 constexpr std::size_t kIndexRowNeeded = 64;
 constexpr std::size_t kIndexObjectId = 0;
 constexpr std::size_t kIndexFirstPage = 8;
