@@ -7,6 +7,7 @@
 
 #include "engine/pages/opened_database.h"
 #include "engine/pages/page_header.h"
+#include "engine/pages/record.h"
 
 namespace quenlow {
 
@@ -18,7 +19,7 @@ constexpr const char* kOutOfPage = "(out of page)";
 // Bytes shown when a record's length cannot be settled.
 constexpr std::size_t kUnknownLengthWindow = 64;
 constexpr std::size_t kVersioningTagSize = 14;
-constexpr std::size_t kStubSize = 9;
+constexpr std::size_t kStubSize = record_layout::kStubSize;
 constexpr unsigned kMaxPlausibleColumns = 1024;
 // Flag bit 0x0200: the word at offset 60 holds a page checksum instead of torn bits.
 constexpr std::uint16_t kChecksumPresent = 0x0200;
@@ -70,30 +71,30 @@ constexpr HeaderFieldSpec kHeaderFields[] = {
     {L::kTornBits, 4, "torn bits", Shape::kHex},
 };
 
-std::int64_t load_signed(const std::byte* p, std::size_t size) {
+std::int64_t load_signed(ByteSpan p, std::size_t size) {
     switch (size) {
         case 1:
-            return load_le<std::int8_t>(p);
+            return load_le<std::int8_t>(p, 0);
         case 2:
-            return load_le<std::int16_t>(p);
+            return load_le<std::int16_t>(p, 0);
         default:
-            return load_le<std::int32_t>(p);
+            return load_le<std::int32_t>(p, 0);
     }
 }
 
-std::uint64_t load_unsigned(const std::byte* p, std::size_t size) {
+std::uint64_t load_unsigned(ByteSpan p, std::size_t size) {
     switch (size) {
         case 1:
-            return load_le<std::uint8_t>(p);
+            return load_le<std::uint8_t>(p, 0);
         case 2:
-            return load_le<std::uint16_t>(p);
+            return load_le<std::uint16_t>(p, 0);
         default:
-            return load_le<std::uint32_t>(p);
+            return load_le<std::uint32_t>(p, 0);
     }
 }
 
 std::string header_value(ByteSpan page, const HeaderFieldSpec& f, PageAddress address) {
-    const std::byte* p = page.data() + f.offset;
+    const ByteSpan p = f.offset <= page.size() ? page.subspan(f.offset) : ByteSpan{};
     std::string text;
     switch (f.shape) {
         case Shape::kSigned:
@@ -112,7 +113,7 @@ std::string header_value(ByteSpan page, const HeaderFieldSpec& f, PageAddress ad
     if (f.offset == L::kFlagBits && (raw & L::kTornBitsPresent) != 0) text += " (torn bits present)";
     if (f.offset == L::kFlagBits && (raw & kChecksumPresent) != 0) text += " (page checksum)";
     if (f.offset == L::kTornBits) {
-        const auto flags = load_le<std::uint16_t>(page.data() + L::kFlagBits);
+        const auto flags = load_le<std::uint16_t>(page, L::kFlagBits);
         if ((flags & L::kTornBitsPresent) == 0 && (flags & kChecksumPresent) != 0)
             text += " (holds the checksum)";
     }
@@ -133,22 +134,22 @@ std::string address_text(std::uint16_t file_id, std::int32_t page_id) {
 std::vector<InspectedField> inspect_header(ByteSpan page, PageAddress address) {
     std::vector<InspectedField> out;
     for (const auto& f : kHeaderFields) out.push_back({f.offset, f.name, header_value(page, f, address)});
-    const std::byte* p = page.data();
+    const ByteSpan p = page;
     out.push_back(
         {std::nullopt, "this page",
-         address_text(load_le<std::uint16_t>(p + L::kFileId), load_le<std::int32_t>(p + L::kPageId))});
+         address_text(load_le<std::uint16_t>(p, L::kFileId), load_le<std::int32_t>(p, L::kPageId))});
     out.push_back({std::nullopt, "previous page",
-                   address_text(load_le<std::uint16_t>(p + L::kPrevFileId),
-                                load_le<std::int32_t>(p + L::kPrevPageId))});
+                   address_text(load_le<std::uint16_t>(p, L::kPrevFileId),
+                                load_le<std::int32_t>(p, L::kPrevPageId))});
     out.push_back({std::nullopt, "next page",
-                   address_text(load_le<std::uint16_t>(p + L::kNextFileId),
-                                load_le<std::int32_t>(p + L::kNextPageId))});
+                   address_text(load_le<std::uint16_t>(p, L::kNextFileId),
+                                load_le<std::int32_t>(p, L::kNextPageId))});
     out.push_back({std::nullopt, "LSN",
-                   fmt::format("( {} : {} : {} )", load_le<std::int32_t>(p + L::kLsn1),
-                               load_le<std::int32_t>(p + L::kLsn2), load_le<std::int16_t>(p + L::kLsn3))});
+                   fmt::format("( {} : {} : {} )", load_le<std::int32_t>(p, L::kLsn1),
+                               load_le<std::int32_t>(p, L::kLsn2), load_le<std::int16_t>(p, L::kLsn3))});
     out.push_back({std::nullopt, "transaction id",
-                   fmt::format("( {} : {} )", load_le<std::int16_t>(p + L::kXactHigh),
-                               load_le<std::int32_t>(p + L::kXactLow))});
+                   fmt::format("( {} : {} )", load_le<std::int16_t>(p, L::kXactHigh),
+                               load_le<std::int32_t>(p, L::kXactLow))});
     return out;
 }
 
@@ -243,7 +244,7 @@ class RecordDecoder {
 };
 
 std::optional<std::size_t> RecordDecoder::run() {
-    const auto a = load_le<std::uint8_t>(rec_.data());
+    const auto a = load_le<std::uint8_t>(rec_, 0);
     add(0, "status byte A", status_a_text(a));
     const unsigned type = (a >> 1) & 7u;
     if (a & 0x01) return compact();
@@ -252,12 +253,12 @@ std::optional<std::size_t> RecordDecoder::run() {
         add(1, "status byte B", kOutOfPage);
         return std::nullopt;
     }
-    add(1, "status byte B", fmt::format("0x{:02X}", load_le<std::uint8_t>(rec_.data() + 1)));
+    add(1, "status byte B", fmt::format("0x{:02X}", load_le<std::uint8_t>(rec_, 1)));
 
     std::size_t end = 0;
     if (type == 3) {
         // Index records carry no end offset: their fixed part runs to the page's minimum record length.
-        end = load_le<std::uint16_t>(page_.data() + L::kMinLen);
+        end = load_le<std::uint16_t>(page_, L::kMinLen);
         add(std::nullopt, "fixed-part end", fmt::format("{} (the header's minimum record length)", end));
         if (end < 1) return std::nullopt;
         add(1, "fixed-part length", fmt::format("{} bytes", end - 1));
@@ -266,7 +267,7 @@ std::optional<std::size_t> RecordDecoder::run() {
             add(2, "fixed-part end", kOutOfPage);
             return std::nullopt;
         }
-        const auto raw = load_le<std::uint16_t>(rec_.data() + 2);
+        const auto raw = load_le<std::uint16_t>(rec_, 2);
         end = raw;
         add(2, "fixed-part end", fmt::format("0x{:04X} -> {}", raw, raw));
         if (raw < 4) {
@@ -283,11 +284,12 @@ std::optional<std::size_t> RecordDecoder::stub() {
         add(1, "forwarded to", kOutOfPage);
         return std::nullopt;
     }
-    const std::byte* p = rec_.data();
+    const ByteSpan p = rec_;
     add(1, "forwarded to",
         fmt::format("page {} slot {}",
-                    address_text(load_le<std::uint16_t>(p + 5), load_le<std::int32_t>(p + 1)),
-                    load_le<std::int16_t>(p + 7)));
+                    address_text(load_le<std::uint16_t>(p, record_layout::kStubFileId),
+                                 load_le<std::int32_t>(p, record_layout::kStubPageId)),
+                    load_le<std::int16_t>(p, record_layout::kStubSlot)));
     return kStubSize;
 }
 
@@ -317,16 +319,16 @@ std::optional<std::size_t> RecordDecoder::compact() {
         return std::nullopt;
     }
     std::size_t pos = 1;
-    std::size_t n = load_le<std::uint8_t>(rec_.data() + 1);
+    std::size_t n = load_le<std::uint8_t>(rec_, 1);
     std::string count_note;
     if ((n & 0x80) != 0) {
         if (!fits(2, 1)) {
             add(1, "column count", kOutOfPage);
             return std::nullopt;
         }
-        n = ((n & 0x7F) << 8) | load_le<std::uint8_t>(rec_.data() + 2);
-        count_note = fmt::format(" (two bytes: 0x{:02X} 0x{:02X})", load_le<std::uint8_t>(rec_.data() + 1),
-                                 load_le<std::uint8_t>(rec_.data() + 2));
+        n = ((n & 0x7F) << 8) | load_le<std::uint8_t>(rec_, 2);
+        count_note = fmt::format(" (two bytes: 0x{:02X} 0x{:02X})", load_le<std::uint8_t>(rec_, 1),
+                                 load_le<std::uint8_t>(rec_, 2));
         ++pos;
     }
     if (n == 0 || n > kMaxPlausibleColumns) {
@@ -345,7 +347,7 @@ std::optional<std::size_t> RecordDecoder::compact() {
     std::vector<unsigned> codes(n);
     std::string listed;
     for (std::size_t i = 0; i < n; ++i) {
-        codes[i] = (load_le<std::uint8_t>(rec_.data() + pos + i / 2) >> (i % 2 == 0 ? 0 : 4)) & 0x0Fu;
+        codes[i] = (load_le<std::uint8_t>(rec_, pos + i / 2) >> (i % 2 == 0 ? 0 : 4)) & 0x0Fu;
         listed += fmt::format("{}{:X}", i == 0 ? "" : i % 10 == 0 ? "  " : " ", codes[i]);
     }
     add(pos, "column codes", listed);
@@ -377,7 +379,7 @@ std::optional<std::size_t> RecordDecoder::compact() {
             std::size_t bytes = 0;
             for (std::size_t i = k * kCompactCluster; i < (k + 1) * kCompactCluster; ++i)
                 bytes += compact_short_bytes(codes[i]).value_or(0);
-            agrees = agrees && bytes == load_le<std::uint8_t>(rec_.data() + pos + k);
+            agrees = agrees && bytes == load_le<std::uint8_t>(rec_, pos + k);
             expected += fmt::format("{}{}", k == 0 ? "" : " ", bytes);
         }
         add(pos, "cluster short-data bytes",
@@ -395,7 +397,7 @@ std::optional<std::size_t> RecordDecoder::compact() {
             : fmt::format("bytes {}..{} ({} bytes)", pos, pos + short_length - 1, short_length));
     pos += short_length;
 
-    if ((load_le<std::uint8_t>(rec_.data()) & kCompactLongRegion) == 0) {
+    if ((load_le<std::uint8_t>(rec_, 0) & kCompactLongRegion) == 0) {
         add(std::nullopt, "long data region",
             long_columns == 0 ? std::string("none")
                               : fmt::format("none (but {} columns have code 10)", long_columns));
@@ -412,7 +414,7 @@ std::optional<std::size_t> RecordDecoder::long_region(std::size_t pos, std::size
         add(pos, "long data flags", kOutOfPage);
         return std::nullopt;
     }
-    const auto flags = load_le<std::uint8_t>(rec_.data() + pos);
+    const auto flags = load_le<std::uint8_t>(rec_, pos);
     std::string flag_text = fmt::format("0x{:02X}", flags);
     if (flags & 0x02) flag_text += ", some values stored elsewhere";
     if ((flags & 0x01) == 0) {
@@ -420,7 +422,7 @@ std::optional<std::size_t> RecordDecoder::long_region(std::size_t pos, std::size
         return std::nullopt;
     }
     add(pos, "long data flags", flag_text);
-    const std::size_t count = load_le<std::uint16_t>(rec_.data() + pos + 1);
+    const std::size_t count = load_le<std::uint16_t>(rec_, pos + 1);
     add(pos + 1, "long value count",
         std::to_string(count) +
             (count == long_columns ? "" : fmt::format(" (the codes give {})", long_columns)));
@@ -436,7 +438,7 @@ std::optional<std::size_t> RecordDecoder::long_region(std::size_t pos, std::size
     std::size_t previous = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = ends + 2 * i;
-        const auto raw = load_le<std::uint16_t>(rec_.data() + at);
+        const auto raw = load_le<std::uint16_t>(rec_, at);
         const std::size_t end = raw & 0x7FFFu;
         std::string text =
             fmt::format("0x{:04X}{} -> {}", raw, (raw & 0x8000) != 0 ? " (elsewhere)" : "", end);
@@ -470,7 +472,7 @@ std::optional<std::size_t> RecordDecoder::columns(std::uint8_t a, std::size_t en
             add(pos, "column count", kOutOfPage);
             return std::nullopt;
         }
-        const unsigned count = load_le<std::uint16_t>(rec_.data() + pos);
+        const unsigned count = load_le<std::uint16_t>(rec_, pos);
         if (count > kMaxPlausibleColumns) {
             add(pos, "column count", fmt::format("{} (implausible: not decoded further)", count));
             return std::nullopt;
@@ -504,7 +506,7 @@ std::optional<std::size_t> RecordDecoder::variable_columns(std::size_t pos,
         add(pos, "variable-column count", kOutOfPage);
         return std::nullopt;
     }
-    const unsigned n = load_le<std::uint16_t>(rec_.data() + pos);
+    const unsigned n = load_le<std::uint16_t>(rec_, pos);
     std::string note = column_count && n > *column_count ? " (more than the column count)" : "";
     add(pos, "variable-column count", std::to_string(n) + note);
     pos += 2;
@@ -516,7 +518,7 @@ std::optional<std::size_t> RecordDecoder::variable_columns(std::size_t pos,
     std::size_t length = start;
     for (unsigned i = 0; i < n; ++i) {
         const std::size_t at = pos + 2 * static_cast<std::size_t>(i);
-        const auto raw = load_le<std::uint16_t>(rec_.data() + at);
+        const auto raw = load_le<std::uint16_t>(rec_, at);
         const bool complex = (raw & 0x8000) != 0;
         const std::size_t value_end = raw & 0x7FFFu;
         std::string text = fmt::format("0x{:04X}{} -> {}", raw, complex ? " (complex)" : "", value_end);
@@ -601,7 +603,7 @@ PageInspection inspect_page(MutableByteSpan page, PageAddress address, bool with
     }
     for (int j = 0; j < n; ++j) {
         const auto offset =
-            load_le<std::uint16_t>(bytes.data() + kPageSize - 2 - 2 * static_cast<std::size_t>(j));
+            load_le<std::uint16_t>(bytes, kPageSize - 2 - 2 * static_cast<std::size_t>(j));
         out.slots.push_back({j, offset, slot_note(offset, n, header.free_data)});
         if (with_records) out.records.push_back(inspect_record(bytes, j, offset));
     }

@@ -96,7 +96,7 @@ bool file_is_current(const fs::path& path) {
     const ssize_t n = ::pread(fd, head.data(), head.size(), static_cast<off_t>(kFileBytes - kPageSize));
     ::close(fd);
     return n == static_cast<ssize_t>(head.size()) &&
-           load_le<std::int32_t>(head.data() + L::kPageId) == static_cast<std::int32_t>(kPages - 1);
+           load_le<std::int32_t>(head, L::kPageId) == static_cast<std::int32_t>(kPages - 1);
 }
 
 void write_all(int fd, const std::byte* data, std::size_t size) {

@@ -12,8 +12,8 @@ namespace quenlow {
 
 void FixedData::read(std::size_t offset, PageAddress& field) const {
     if (!holds(offset, 6)) return;
-    field.page_id = load_le<std::int32_t>(bytes_.data() + offset);
-    field.file_id = load_le<std::uint16_t>(bytes_.data() + offset + 4);
+    field.page_id = load_le<std::int32_t>(bytes_, offset);
+    field.file_id = load_le<std::uint16_t>(bytes_, offset + 4);
 }
 
 std::optional<ByteSpan> FixedData::slice(std::size_t offset, std::size_t length) const {

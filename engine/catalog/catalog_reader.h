@@ -43,7 +43,7 @@ class FixedData {
     // Sets field from the value at offset when it lies wholly inside; otherwise leaves it alone.
     template <typename T>
     void read(std::size_t offset, T& field) const {
-        if (holds(offset, sizeof(T))) field = load_le<T>(bytes_.data() + offset);
+        if (holds(offset, sizeof(T))) field = load_le<T>(bytes_, offset);
     }
     // A page pointer as stored: page id (4 bytes) then file id (2 bytes).
     void read(std::size_t offset, PageAddress& field) const;

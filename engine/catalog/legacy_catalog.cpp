@@ -11,6 +11,12 @@ namespace {
 
 namespace S = system_object;
 
+// Legacy index rows (fixed part, at least 64 bytes); only the fields read are listed.
+//   offset | size | field
+//        0 |    4 | object id
+//        8 |    4 | first page id
+//       14 |    2 | index id (1 for the clustered index)
+//       64 |    4 | first IAM page id
 constexpr std::size_t kIndexRowNeeded = 64;
 constexpr std::size_t kIndexObjectId = 0;
 constexpr std::size_t kIndexFirstPage = 8;
@@ -26,28 +32,70 @@ constexpr std::int32_t kLastSystemObjectId = 100;
 constexpr int kColumnsWithCollation = 20;
 constexpr std::size_t kCollationNeeded = 38;
 
+// Legacy column rows (fixed part, 42 bytes); the name is variable column 1. The collation id is
+// there only in records of more than 20 columns.
+//   offset | size | field
+//        0 |    4 | object id
+//        4 |    1 | system type id
+//        5 |    1 | type status
+//        6 |    2 | user type id
+//        8 |    2 | length
+//       10 |    1 | precision
+//       11 |    1 | scale
+//       12 |    2 | column id
+//       14 |    2 | physical offset
+//       16 |    1 | bit position
+//       17 |    1 | reserved
+//       18 |    2 | column status
+//       20 |    2 | default object id
+//       24 |    4 | domain
+//       28 |    2 | number
+//       30 |    2 | column order
+//       32 |    2 | offset
+//       34 |    4 | collation id
+namespace legacy_column_layout {
+constexpr std::size_t kObjectId = 0;
+constexpr std::size_t kSystemTypeId = 4;
+constexpr std::size_t kTypeStatus = 5;
+constexpr std::size_t kUserTypeId = 6;
+constexpr std::size_t kLength = 8;
+constexpr std::size_t kPrecision = 10;
+constexpr std::size_t kScale = 11;
+constexpr std::size_t kColumnId = 12;
+constexpr std::size_t kPhysicalOffset = 14;
+constexpr std::size_t kBitPosition = 16;
+constexpr std::size_t kReserved = 17;
+constexpr std::size_t kColumnStatus = 18;
+constexpr std::size_t kDefaultObjectId = 20;
+constexpr std::size_t kDomain = 24;
+constexpr std::size_t kNumber = 28;
+constexpr std::size_t kColumnOrder = 30;
+constexpr std::size_t kOffset = 32;
+constexpr std::size_t kCollationId = 34;
+}  // namespace legacy_column_layout
+
 LegacyColumnRow legacy_column_row(const CPrimaryRecord& record) {
     LegacyColumnRow row;
     const FixedData fixed(record.fixed_part);
-    fixed.read(0, row.object_id);
-    fixed.read(4, row.system_type_id);
-    fixed.read(5, row.type_status);
-    fixed.read(6, row.user_type_id);
-    fixed.read(8, row.length);
-    fixed.read(10, row.precision);
-    fixed.read(11, row.scale);
-    fixed.read(12, row.column_id);
-    fixed.read(14, row.physical_offset);
-    fixed.read(16, row.bit_position);
-    fixed.read(17, row.reserved);
-    fixed.read(18, row.column_status);
-    fixed.read(20, row.default_object_id);
-    fixed.read(24, row.domain);
-    fixed.read(28, row.number);
-    fixed.read(30, row.column_order);
-    fixed.read(32, row.offset);
+    fixed.read(legacy_column_layout::kObjectId, row.object_id);
+    fixed.read(legacy_column_layout::kSystemTypeId, row.system_type_id);
+    fixed.read(legacy_column_layout::kTypeStatus, row.type_status);
+    fixed.read(legacy_column_layout::kUserTypeId, row.user_type_id);
+    fixed.read(legacy_column_layout::kLength, row.length);
+    fixed.read(legacy_column_layout::kPrecision, row.precision);
+    fixed.read(legacy_column_layout::kScale, row.scale);
+    fixed.read(legacy_column_layout::kColumnId, row.column_id);
+    fixed.read(legacy_column_layout::kPhysicalOffset, row.physical_offset);
+    fixed.read(legacy_column_layout::kBitPosition, row.bit_position);
+    fixed.read(legacy_column_layout::kReserved, row.reserved);
+    fixed.read(legacy_column_layout::kColumnStatus, row.column_status);
+    fixed.read(legacy_column_layout::kDefaultObjectId, row.default_object_id);
+    fixed.read(legacy_column_layout::kDomain, row.domain);
+    fixed.read(legacy_column_layout::kNumber, row.number);
+    fixed.read(legacy_column_layout::kColumnOrder, row.column_order);
+    fixed.read(legacy_column_layout::kOffset, row.offset);
     if (record.column_count > kColumnsWithCollation && fixed.size() >= kCollationNeeded)
-        fixed.read(34, row.collation_id);
+        fixed.read(legacy_column_layout::kCollationId, row.collation_id);
     return row;
 }
 

@@ -59,8 +59,8 @@ namespace {
 // An address stored on disk as page id then file id; nothing when it does not lie within bytes.
 std::optional<PageAddress> disk_address(ByteSpan bytes, std::size_t offset) {
     if (offset > bytes.size() || A::kDiskAddressSize > bytes.size() - offset) return std::nullopt;
-    return PageAddress{load_le<std::uint16_t>(bytes.data() + offset + 4),
-                       load_le<std::int32_t>(bytes.data() + offset)};
+    return PageAddress{load_le<std::uint16_t>(bytes, offset + 4),
+                       load_le<std::int32_t>(bytes, offset)};
 }
 
 }  // namespace
@@ -104,7 +104,7 @@ std::vector<std::uint8_t> pfs_bytes(PageBuffer& page) {
     if (!slots || slots->empty()) return {};
     const std::size_t offset = slots->front();
     if (offset < page_layout::kHeaderSize || offset > kPageSize - record_layout::kFixedStart) return {};
-    const std::size_t fixed_end = load_le<std::uint16_t>(page.data() + offset + record_layout::kFixedEnd);
+    const std::size_t fixed_end = load_le<std::uint16_t>(page, offset + record_layout::kFixedEnd);
     if (fixed_end <= record_layout::kFixedStart || fixed_end > kPageSize - offset) return {};
     std::vector<std::uint8_t> bytes;
     bytes.reserve(fixed_end - record_layout::kFixedStart);

@@ -17,20 +17,33 @@ using MutableByteSpan = std::span<std::byte>;
 
 static_assert(std::endian::native == std::endian::little, "the loaders assume a little-endian host");
 
-// Loads a T from p without checks; callers have validated the range.
+namespace byte_reader_detail {
+// The one unchecked copy; every caller below has proved that [p, p + sizeof(T)) lies inside its region.
 template <typename T>
-inline T load_le(const std::byte* p) {
+inline T copy_le(const std::byte* p) {
     static_assert(std::is_trivially_copyable_v<T>);
     T value;
     std::memcpy(&value, p, sizeof(T));
     return value;
 }
+}  // namespace byte_reader_detail
+
+// True when `size` bytes starting at offset lie wholly inside bytes.
+inline bool holds_range(ByteSpan bytes, std::size_t offset, std::size_t size) {
+    return offset <= bytes.size() && size <= bytes.size() - offset;
+}
 
 // Loads a T at offset of bytes; yields `fallback` when the value does not lie wholly inside bytes.
 template <typename T>
 inline T load_le_or(ByteSpan bytes, std::size_t offset, T fallback = T{}) {
-    if (offset > bytes.size() || sizeof(T) > bytes.size() - offset) return fallback;
-    return load_le<T>(bytes.data() + offset);
+    if (!holds_range(bytes, offset, sizeof(T))) return fallback;
+    return byte_reader_detail::copy_le<T>(bytes.data() + offset);
+}
+
+// Loads a T at offset of region; yields 0 when the value does not lie wholly inside region.
+template <typename T>
+inline T load_le(ByteSpan region, std::size_t offset) {
+    return load_le_or<T>(region, offset, T{});
 }
 
 // A cursor that refuses to read past the end of its region.
@@ -50,7 +63,7 @@ public:
     template <typename T>
     std::optional<T> read() {
         if (sizeof(T) > remaining()) return std::nullopt;
-        T value = load_le<T>(bytes_.data() + pos_);
+        T value = byte_reader_detail::copy_le<T>(bytes_.data() + pos_);
         pos_ += sizeof(T);
         return value;
     }

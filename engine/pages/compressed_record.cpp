@@ -10,10 +10,6 @@ namespace C = compact_layout;
 
 namespace {
 
-std::uint8_t byte_at(ByteSpan bytes, std::size_t pos) {
-    return std::to_integer<std::uint8_t>(bytes[pos]);
-}
-
 // Bytes a code takes in the short data; -1 for the codes no record may carry.
 int short_bytes(std::int32_t code) {
     if (code >= 2 && code <= 9) return code - 1;
@@ -26,8 +22,8 @@ int short_bytes(std::int32_t code) {
 bool parse_long_region(CPrimaryRecord& record, ByteSpan p, std::size_t& pos, std::size_t long_count,
                        std::size_t clusters) {
     const std::size_t m = p.size();
-    if (pos + 3 > m || (byte_at(p, pos) & 0x01) == 0) return false;
-    const std::size_t count = load_le<std::uint16_t>(p.data() + pos + 1);
+    if (pos + 3 > m || (load_le<std::uint8_t>(p, pos) & 0x01) == 0) return false;
+    const std::size_t count = load_le<std::uint16_t>(p, pos + 1);
     if (count != long_count) return false;
     const std::size_t ends_at = pos + 3;
     const std::size_t data_start = ends_at + 2 * count + clusters;
@@ -35,7 +31,7 @@ bool parse_long_region(CPrimaryRecord& record, ByteSpan p, std::size_t& pos, std
     record.values.reserve(count);
     std::size_t previous = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t raw = load_le<std::uint16_t>(p.data() + ends_at + 2 * i);
+        const std::uint16_t raw = load_le<std::uint16_t>(p, ends_at + 2 * i);
         const std::size_t end = raw & ~record_layout::kComplexBit;
         if (end < previous || end > m - data_start) return false;
         ValueItem item;
@@ -54,10 +50,10 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
     const std::size_t m = p.size();
     if (m < 2) return false;
     std::size_t pos = 2;
-    std::size_t n = byte_at(p, 1);
+    std::size_t n = load_le<std::uint8_t>(p, 1);
     if ((n & C::kTwoByteCount) != 0) {
         if (m < 3) return false;
-        n = ((n & 0x7F) << 8) | byte_at(p, 2);
+        n = ((n & 0x7F) << 8) | load_le<std::uint8_t>(p, 2);
         pos = 3;
     }
     if (n == 0 || n > C::kMaxColumns) return false;
@@ -67,7 +63,7 @@ bool parse_compact(CPrimaryRecord& record, ByteSpan p) {
     std::size_t short_length = 0;
     std::size_t long_count = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::int32_t code = (byte_at(p, pos + i / 2) >> (i % 2 == 0 ? 0 : 4)) & 0x0F;
+        const std::int32_t code = (load_le<std::uint8_t>(p, pos + i / 2) >> (i % 2 == 0 ? 0 : 4)) & 0x0F;
         const int bytes = short_bytes(code);
         if (bytes < 0) return false;
         short_length += static_cast<std::size_t>(bytes);
@@ -139,7 +135,7 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
         return;
     }
     std::copy_n(page_bytes.begin() + static_cast<std::ptrdiff_t>(start), info.raw.size(), info.raw.begin());
-    const std::uint8_t flags = byte_at(page_bytes, start);
+    const std::uint8_t flags = load_le<std::uint8_t>(page_bytes, start);
     info.has_anchor = (flags & C::kAnchorPresent) != 0;
     info.has_dictionary = (flags & C::kDictionaryPresent) != 0;
     // Offsets below are counted from byte 96.
@@ -147,11 +143,11 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
     std::size_t anchor_end = 0;
     std::size_t dictionary_end = 0;
     if (info.has_anchor) {
-        anchor_end = load_le<std::uint16_t>(page_bytes.data() + start + header);
+        anchor_end = load_le<std::uint16_t>(page_bytes, start + header);
         header += 2;
     }
     if (info.has_dictionary) {
-        dictionary_end = load_le<std::uint16_t>(page_bytes.data() + start + header);
+        dictionary_end = load_le<std::uint16_t>(page_bytes, start + header);
         header += 2;
     }
     const std::size_t body = page_bytes.size() - start;
@@ -167,7 +163,7 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
         const ByteSpan bytes = page_bytes.subspan(start + header, anchor_end - header);
         info.anchor = std::make_unique<CPrimaryRecord>(&page, static_cast<std::uint16_t>(bytes.size()));
         CPrimaryRecord& anchor = *info.anchor;
-        const std::uint8_t status = bytes.empty() ? 0 : byte_at(bytes, 0);
+        const std::uint8_t status = bytes.empty() ? 0 : load_le<std::uint8_t>(bytes, 0);
         anchor.compressed = (status & record_layout::kCompactFormatBit) != 0;
         anchor.type = (status >> 1) & 7;
         anchor.has_variable_columns = (status & C::kLongRegionBit) != 0;
@@ -184,12 +180,12 @@ void read_compression_info(ByteSpan page_bytes, const CPage& page, CompressionIn
         const ByteSpan dictionary =
             page_bytes.subspan(start + dictionary_start, dictionary_end - dictionary_start);
         if (dictionary.size() < 2) return;
-        const std::size_t count = load_le<std::uint16_t>(dictionary.data());
+        const std::size_t count = load_le<std::uint16_t>(dictionary, 0);
         if (2 + 2 * count > dictionary.size()) return;
         info.dictionary.reserve(count);
         std::size_t previous = 2 + 2 * count;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t end = load_le<std::uint16_t>(dictionary.data() + 2 + 2 * i);
+            const std::size_t end = load_le<std::uint16_t>(dictionary, 2 + 2 * i);
             if (end < previous || end > dictionary.size()) break;
             info.dictionary.push_back(dictionary.subspan(previous, end - previous));
             previous = end;
@@ -242,7 +238,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
                 break;
             }
             case C::kCodeSymbol: {
-                const std::size_t symbol = byte_at(short_data, short_pos++);
+                const std::size_t symbol = load_le<std::uint8_t>(short_data, short_pos++);
                 if (symbol >= info.dictionary.size()) {
                     entry.damaged = true;
                     continue;
@@ -261,7 +257,7 @@ void expand_compact_record(CPrimaryRecord& record, const PrimaryRecordPage& page
             entry.set_value(raw);
             continue;
         }
-        const std::size_t l = raw.empty() ? 0 : byte_at(raw, 0);
+        const std::size_t l = raw.empty() ? 0 : load_le<std::uint8_t>(raw, 0);
         if (raw.empty() || l > anchor->bytes.size()) {
             entry.damaged = true;
             continue;

@@ -24,7 +24,7 @@ bool page_id_matches(FileReader& reader, std::uint64_t pos, std::uint64_t p) {
     std::array<std::byte, page_layout::kPageId + 4> head{};
     auto n = reader.read_at(pos, head);
     if (!n || *n < head.size()) return false;
-    return load_le<std::int32_t>(head.data() + page_layout::kPageId) == static_cast<std::int64_t>(p);
+    return load_le<std::int32_t>(head, page_layout::kPageId) == static_cast<std::int64_t>(p);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ struct HeaderKey {
     std::uint16_t index_id;
 };
 
-HeaderKey header_key(const std::byte* page) {
-    return {load_le<std::int32_t>(page + L::kObjectId), load_le<std::uint8_t>(page + L::kType),
-            load_le<std::uint16_t>(page + L::kFileId), load_le<std::uint16_t>(page + L::kIndexId)};
+HeaderKey header_key(ByteSpan page) {
+    return {load_le<std::int32_t>(page, L::kObjectId), load_le<std::uint8_t>(page, L::kType),
+            load_le<std::uint16_t>(page, L::kFileId), load_le<std::uint16_t>(page, L::kIndexId)};
 }
 
 // Gathers map entries by object id during a pass over a file and hands every object's list to a PageMap
@@ -151,7 +151,7 @@ bool OpenedDatabase::map_primary() {
         for (std::size_t k = 0; k < count; ++k) {
             if (context_.state.stop_requested()) break;
             const std::uint64_t i = first + k;
-            HeaderKey key = header_key(chunk.data() + k * kPageSize);
+            HeaderKey key = header_key(ByteSpan(chunk).subspan(k * kPageSize, kPageSize));
             PageMapEntry entry{key.file_id, static_cast<std::uint32_t>(i), key.type, key.index_id};
             ++histogram_[key.type & 0xFF];
             if (key.object_id <= 100) system.add(key.object_id, entry);
@@ -192,7 +192,7 @@ std::uint16_t OpenedDatabase::map_secondary(const DataFile& file, std::uint16_t 
         for (std::size_t k = 0; k < count; ++k) {
             if (context_.state.stop_requested()) break;
             const std::uint64_t i = first + k;
-            HeaderKey key = header_key(chunk.data() + k * kPageSize);
+            HeaderKey key = header_key(ByteSpan(chunk).subspan(k * kPageSize, kPageSize));
             std::uint16_t id = listed_file_id != 0 ? listed_file_id : key.file_id;
             PageMapEntry entry{id, static_cast<std::uint32_t>(i), key.type, key.index_id};
             if (is_secondary_system_object(key.object_id)) system_lists.add(key.object_id, entry);

@@ -39,8 +39,9 @@ bool fits(ByteSpan bytes, std::int64_t pos, std::int64_t n) {
            static_cast<std::uint64_t>(n) <= bytes.size() - static_cast<std::uint64_t>(pos);
 }
 
+// A u16 at pos, 0 when it lies outside bytes; a negative pos wraps past the end and reads as 0 too.
 std::uint16_t u16_at(ByteSpan bytes, std::int64_t pos) {
-    return fits(bytes, pos, 2) ? load_le<std::uint16_t>(bytes.data() + pos) : 0;
+    return load_le<std::uint16_t>(bytes, static_cast<std::size_t>(pos));
 }
 
 // Parses the null bitmap and the variable columns of a record whose column count has been read and
@@ -87,7 +88,10 @@ class RecordBodyParser {
         q += 2 * count;
 
         std::int64_t start = q;
-        record_.values.reserve(static_cast<std::size_t>(count));
+        // Room for the end offsets the record actually holds; ends past the record still add a (refused)
+        // item each, at most kMaxColumns of them.
+        const std::int64_t ends_held = ends_at < m_ ? (m_ - ends_at) / 2 : 0;
+        record_.values.reserve(static_cast<std::size_t>(std::min(count, ends_held)));
         for (std::int64_t i = 0; i < count; ++i) {
             const std::uint16_t raw_end = raw_end_at(i);
             if (page_.stop_requested()) break;
@@ -132,9 +136,9 @@ std::optional<ByteSpan> follow_stub(CPrimaryRecord& record, ByteSpan stub, const
     OpenedDatabase* database = page.database();
     if (database == nullptr || forwarding_hops >= R::kMaxForwardingHops) return std::nullopt;
     if (!fits(stub, 0, R::kStubSize)) return std::nullopt;
-    const PageAddress target{load_le<std::uint16_t>(stub.data() + R::kStubFileId),
-                             load_le<std::int32_t>(stub.data() + R::kStubPageId)};
-    const std::int16_t slot = load_le<std::int16_t>(stub.data() + R::kStubSlot);
+    const PageAddress target{load_le<std::uint16_t>(stub, R::kStubFileId),
+                             load_le<std::int32_t>(stub, R::kStubPageId)};
+    const std::int16_t slot = load_le<std::int16_t>(stub, R::kStubSlot);
     if (slot < 0) return std::nullopt;
     auto raw = database->read_raw_page(target);
     if (!raw) return std::nullopt;
@@ -185,8 +189,7 @@ void build_primary_record(CPrimaryRecord& record_out, ByteSpan record, const CPa
 
     const std::int64_t limit = static_cast<std::int64_t>(p.size());
     rec->status_b_is_one = limit > 1 && std::to_integer<std::uint8_t>(p[R::kStatusB]) == 1;
-    const std::int64_t fixed_end =
-        fits(p, R::kFixedEnd, 2) ? load_le<std::int16_t>(p.data() + R::kFixedEnd) : 0;
+    const std::int64_t fixed_end = load_le<std::int16_t>(p, R::kFixedEnd);
     const std::int64_t f = fixed_end - 4;
     rec->fixed_length = static_cast<std::int16_t>(f);
     std::int64_t pos = R::kFixedStart;
@@ -218,20 +221,20 @@ std::optional<StubPlace> back_pointer(const CRecord& forwarded) {
     const ValueItem& last = forwarded.values.back();
     const ByteSpan b = last.data;
     if (!last.complex || b.size() != R::kBackPointerSize ||
-        load_le<std::uint16_t>(b.data()) != R::kBackPointerKind)
+        load_le<std::uint16_t>(b, 0) != R::kBackPointerKind)
         return std::nullopt;
-    return StubPlace{load_le<std::uint16_t>(b.data() + R::kBackPointerFileId),
-                     load_le<std::int32_t>(b.data() + R::kBackPointerPageId),
-                     load_le<std::int16_t>(b.data() + R::kBackPointerSlot)};
+    return StubPlace{load_le<std::uint16_t>(b, R::kBackPointerFileId),
+                     load_le<std::int32_t>(b, R::kBackPointerPageId),
+                     load_le<std::int16_t>(b, R::kBackPointerSlot)};
 }
 
 bool stub_names(ByteSpan record, std::uint16_t file_id, std::int32_t page_id, std::int32_t slot) {
     if (!fits(record, 0, R::kStubSize)) return false;
     const auto status = std::to_integer<std::uint8_t>(record[R::kStatusA]);
     if ((status & R::kCompactFormatBit) != 0 || ((status >> 1) & 7) != kRecordForwardingStub) return false;
-    return load_le<std::int32_t>(record.data() + R::kStubPageId) == page_id &&
-           load_le<std::uint16_t>(record.data() + R::kStubFileId) == file_id &&
-           load_le<std::int16_t>(record.data() + R::kStubSlot) == slot;
+    return load_le<std::int32_t>(record, R::kStubPageId) == page_id &&
+           load_le<std::uint16_t>(record, R::kStubFileId) == file_id &&
+           load_le<std::int16_t>(record, R::kStubSlot) == slot;
 }
 
 ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page) {
@@ -253,8 +256,7 @@ ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page) {
     }
 
     rec.status_b_is_one = p.size() > 1 && std::to_integer<std::uint8_t>(p[R::kStatusB]) == 1;
-    const std::int64_t fixed_end =
-        fits(p, R::kFixedEnd, 2) ? load_le<std::int16_t>(p.data() + R::kFixedEnd) : 0;
+    const std::int64_t fixed_end = load_le<std::int16_t>(p, R::kFixedEnd);
     const std::int64_t f = fixed_end - 4;
     rec.fixed_length = static_cast<std::int16_t>(f);
     std::int64_t pos = R::kFixedStart;
@@ -271,7 +273,7 @@ ScanRecord parse_record_for_scan(ByteSpan record, const CPage& page) {
 std::optional<SparseVector> split_sparse_vector(ByteSpan vector, const CPage& page) {
     const std::int64_t size = static_cast<std::int64_t>(vector.size());
     if (size <= 4) return std::nullopt;
-    const std::int64_t n = load_le<std::int16_t>(vector.data() + 2);
+    const std::int64_t n = load_le<std::int16_t>(vector, 2);
     const std::int64_t ends_at = 4 + 2 * n;
     constexpr auto kPage = static_cast<std::int64_t>(kPageSize);
     if (!(ends_at < kPage && 4 + 4 * n < kPage && ends_at < size)) return std::nullopt;

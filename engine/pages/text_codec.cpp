@@ -39,7 +39,7 @@ void append_utf8(std::string& out, char32_t c) {
 
 std::string utf16le_to_utf8(ByteSpan bytes) {
     const std::size_t units = bytes.size() / 2;
-    auto unit = [&](std::size_t k) -> char32_t { return load_le<std::uint16_t>(bytes.data() + 2 * k); };
+    auto unit = [&](std::size_t k) -> char32_t { return load_le<std::uint16_t>(bytes, 2 * k); };
     std::string out;
     out.reserve(units);
     for (std::size_t k = 0; k < units; ++k) {

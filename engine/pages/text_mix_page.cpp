@@ -27,7 +27,7 @@ std::unique_ptr<TextRecord> parse_text_record(ByteSpan bytes, const CPage& page)
     record->versioning = (status & R::kVersioningBit) != 0;
     record->status_b_is_one = std::to_integer<std::uint8_t>(p[R::kStatusB]) == 1;
 
-    const std::int32_t f = load_le<std::int16_t>(p.data() + R::kFixedEnd);
+    const std::int32_t f = load_le<std::int16_t>(p, R::kFixedEnd);
     const std::int32_t d = f - static_cast<std::int32_t>(L::kLobStart);
     record->length = static_cast<std::int32_t>(L::kLobStart);
     if (d <= 0 || static_cast<std::size_t>(d) > p.size() - L::kLobStart) return record;
@@ -41,8 +41,8 @@ std::unique_ptr<TextRecord> parse_text_record(ByteSpan bytes, const CPage& page)
         record->lob_length = d;
         return record;
     }
-    record->blob_id = load_le<std::uint64_t>(record->lob_bytes.data() + L::kBlobId);
-    record->lob_type = load_le<std::uint16_t>(record->lob_bytes.data() + L::kLobType);
+    record->blob_id = load_le<std::uint64_t>(record->lob_bytes, L::kBlobId);
+    record->lob_type = load_le<std::uint16_t>(record->lob_bytes, L::kLobType);
     record->lob_length = d - static_cast<std::int32_t>(L::kLobHeaderSize);
     return record;
 }
@@ -71,7 +71,7 @@ const TextRecord* TextMixPage::text_record(std::size_t i) const {
 std::unique_ptr<TextMixPage> read_lob_page(OpenedDatabase& database, PageAddress address) {
     std::optional<PageBuffer> raw = database.read_raw_page(address);
     if (!raw) return nullptr;
-    const std::int64_t own_id = load_le<std::int32_t>(raw->data() + page_layout::kPageId);
+    const std::int64_t own_id = load_le<std::int32_t>(*raw, page_layout::kPageId);
     const std::int64_t shift = own_id - address.page_id;
     if (shift != 0) {
         const std::int64_t target = std::int64_t{address.page_id} - shift;

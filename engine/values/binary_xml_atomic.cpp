@@ -7,17 +7,21 @@
 #include <limits>
 #include <string_view>
 
+#include "engine/pages/byte_reader.h"
+
 namespace quenlow::binxml {
 
 namespace {
 
 using E = BinaryXmlError;
 
-template <typename T>
-T load(const std::uint8_t* p) {
-    T value;
-    std::memcpy(&value, p, sizeof value);
-    return value;  // little-endian hosts only, as the rest of the engine
+// The bytes from p to end as a region for the checked loads.
+ByteSpan region(const std::uint8_t* p, std::size_t size) {
+    return {reinterpret_cast<const std::byte*>(p), size};
+}
+
+ByteSpan ahead(const Cursor& c) {
+    return region(c.p, c.left());
 }
 
 std::uint64_t load_unsigned(const std::uint8_t* p, std::size_t size) {
@@ -112,8 +116,8 @@ constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 10000
 
 E append_sql_datetime(std::string& out, Cursor& c) {
     if (c.left() < 8) return E::kTruncated;
-    const auto days = load<std::int32_t>(c.p);
-    const auto ticks = load<std::uint32_t>(c.p + 4);
+    const auto days = load_le<std::int32_t>(ahead(c), 0);
+    const auto ticks = load_le<std::uint32_t>(ahead(c), 4);
     // 1753-01-01 to 9999-12-31, and less than a day of 1/300 s ticks.
     if (days < -53690 || days > 2958463 || ticks >= 25920000) return E::kBadValue;
     c.p += 8;
@@ -128,8 +132,8 @@ E append_sql_datetime(std::string& out, Cursor& c) {
 
 E append_sql_smalldatetime(std::string& out, Cursor& c) {
     if (c.left() < 4) return E::kTruncated;
-    const auto days = load<std::uint16_t>(c.p);
-    const auto minutes = load<std::uint16_t>(c.p + 2);
+    const auto days = load_le<std::uint16_t>(ahead(c), 0);
+    const auto minutes = load_le<std::uint16_t>(ahead(c), 2);
     if (minutes >= 1440) return E::kBadValue;
     c.p += 4;
     append_days(out, std::int64_t{days} - kDays1900To1970);
@@ -141,7 +145,7 @@ E append_sql_smalldatetime(std::string& out, Cursor& c) {
 // The version 1 date, dateTime and time: mixed-radix fields above two kind bits.
 E append_packed_xsd(std::string& out, std::uint8_t token, Cursor& c) {
     if (c.left() < 8) return E::kTruncated;
-    const auto raw = load<std::uint64_t>(c.p);
+    const auto raw = load_le<std::uint64_t>(ahead(c), 0);
     const unsigned kind = token == 0x81 ? 0 : token == 0x82 ? 2 : 1;
     if ((raw & 3) != kind) return E::kBadValue;
     c.p += 8;
@@ -188,7 +192,7 @@ E append_xsd2(std::string& out, std::uint8_t token, Cursor& c) {
     const bool zoned = token == 0x7A || token == 0x7B || token == 0x7C;
     if (zoned) {
         if (c.left() < 2) return E::kTruncated;
-        offset = load<std::int16_t>(c.p);
+        offset = load_le<std::int16_t>(ahead(c), 0);
         c.p += 2;
         if (offset < -840 || offset > 840) return E::kBadValue;
     }
@@ -354,7 +358,7 @@ E append_code_page_text(std::string& out, Cursor& c, bool wide, Escape escape,
     std::size_t size = 0;
     if (const E e = read_blob(c, wide, data, size); e != E::kNone) return e;
     if (size < 4) return E::kBadLength;
-    const auto code_page = load<std::int32_t>(data);
+    const auto code_page = load_le<std::int32_t>(region(data, size), 0);
     data += 4;
     size -= 4;
     if (code_page == 1200) {
@@ -406,6 +410,7 @@ E append_fixed(std::string& out, std::uint8_t token, Cursor& c) {
     const std::size_t size = size_of(token);
     if (c.left() < size) return E::kTruncated;
     const std::uint8_t* p = c.p;
+    const ByteSpan value = region(p, size);
     c.p += size;
     switch (token) {
         case 0x06:
@@ -421,34 +426,34 @@ E append_fixed(std::string& out, std::uint8_t token, Cursor& c) {
             out.append(p[0] != 0 ? "true" : "false");
             break;
         case 0x01:
-            append_integer(out, load<std::int16_t>(p));
+            append_integer(out, load_le<std::int16_t>(value, 0));
             break;
         case 0x89:
-            append_integer(out, load<std::uint16_t>(p));
+            append_integer(out, load_le<std::uint16_t>(value, 0));
             break;
         case 0x02:
-            append_integer(out, load<std::int32_t>(p));
+            append_integer(out, load_le<std::int32_t>(value, 0));
             break;
         case 0x8A:
-            append_integer(out, load<std::uint32_t>(p));
+            append_integer(out, load_le<std::uint32_t>(value, 0));
             break;
         case 0x08:
-            append_integer(out, load<std::int64_t>(p));
+            append_integer(out, load_le<std::int64_t>(value, 0));
             break;
         case 0x8B:
-            append_integer(out, load<std::uint64_t>(p));
+            append_integer(out, load_le<std::uint64_t>(value, 0));
             break;
         case 0x03:
-            append_xsd_float(out, load<float>(p));
+            append_xsd_float(out, load_le<float>(value, 0));
             break;
         case 0x04:
-            append_xsd_float(out, load<double>(p));
+            append_xsd_float(out, load_le<double>(value, 0));
             break;
         case 0x05:
-            append_money(out, load<std::int64_t>(p));
+            append_money(out, load_le<std::int64_t>(value, 0));
             break;
         case 0x14:
-            append_money(out, load<std::int32_t>(p));
+            append_money(out, load_le<std::int32_t>(value, 0));
             break;
         case 0x09:
             append_guid(out, p);

@@ -176,8 +176,8 @@ std::int64_t day_number_at(std::span<const std::byte> bytes, std::size_t offset)
 
 void append_datetime(std::string& out, std::span<const std::byte> bytes) {
     if (bytes.size() < 8) return;
-    const auto ticks = load_le<std::int32_t>(bytes.data());
-    const auto days = load_le<std::int32_t>(bytes.data() + 4);
+    const auto ticks = load_le<std::int32_t>(bytes, 0);
+    const auto days = load_le<std::int32_t>(bytes, 4);
     // The factor is a little above 1/300, so that 300 ticks make a whole second.
     const auto seconds = static_cast<std::int64_t>(ticks * 0.00333333335);
     append_date_and_clock(out, std::int64_t{days} + kDaysTo1900, seconds);
@@ -185,8 +185,8 @@ void append_datetime(std::string& out, std::span<const std::byte> bytes) {
 
 void append_datetime_milliseconds(std::string& out, std::span<const std::byte> bytes) {
     if (bytes.size() < 8) return;
-    const auto ticks = load_le<std::int32_t>(bytes.data());
-    const auto days = load_le<std::int32_t>(bytes.data() + 4);
+    const auto ticks = load_le<std::int32_t>(bytes, 0);
+    const auto days = load_le<std::int32_t>(bytes, 4);
     if (ticks < 0) {
         out.append(kBlank);
         return;
@@ -207,8 +207,8 @@ void append_datetime_milliseconds(std::string& out, std::span<const std::byte> b
 
 void append_smalldatetime(std::string& out, std::span<const std::byte> bytes) {
     if (bytes.size() < 4) return;
-    const auto minutes = load_le<std::int16_t>(bytes.data());
-    const auto days = load_le<std::uint16_t>(bytes.data() + 2);
+    const auto minutes = load_le<std::int16_t>(bytes, 0);
+    const auto days = load_le<std::uint16_t>(bytes, 2);
     append_date_and_clock(out, std::int64_t{days} + kDaysTo1900, std::int64_t{minutes} * 60);
 }
 
@@ -251,7 +251,7 @@ void append_local_time_and_offset(std::string& out, std::span<const std::byte> b
                                   bool iso) {
     if (!fits(bytes, size, 8, 10) || !valid_scale(scale)) return;
     const auto time_size = static_cast<std::size_t>(size - 5);
-    const auto offset = load_le<std::int16_t>(bytes.data() + size - 2);
+    const auto offset = load_le<std::int16_t>(bytes, size - 2);
     const TimeOfDay t = time_of_day(bytes, time_size, scale);
     if (t.seconds >= kSecondsPerDay) {
         out.append(kBlank);

@@ -20,6 +20,10 @@ namespace S = lob_structure_layout;
 // slot (16).
 constexpr std::size_t kRootHeader = 12;
 constexpr std::size_t kRootPointerSize = 12;
+constexpr std::size_t kRootPointerLength = 0;
+constexpr std::size_t kRootPointerPageId = 4;
+constexpr std::size_t kRootPointerFileId = 8;
+constexpr std::size_t kRootPointerSlot = 10;
 // A root pointer's file id above this is damage and is read as the primary file.
 constexpr std::uint16_t kMaxRootFileId = 1000;
 // Text pointer: timestamp (8), page id (32) at 8, file id (16) at 12, slot (16) at 14.
@@ -222,13 +226,13 @@ void read_root(ValueRead& read, ByteSpan item, bool variant) {
     for (std::size_t d = kRootHeader; d < item.size() && item.size() - d >= kRootPointerSize;
          d += kRootPointerSize) {
         if (read.stopped()) break;
-        const std::byte* p = item.data() + d;
-        if (load_le<std::int32_t>(p) <= 0) continue;
+        const ByteSpan p = item.subspan(d, kRootPointerSize);
+        if (load_le<std::int32_t>(p, kRootPointerLength) <= 0) continue;
         PageAddress address;
-        address.page_id = load_le<std::int32_t>(p + 4);
-        address.file_id = load_le<std::uint16_t>(p + 8);
+        address.page_id = load_le<std::int32_t>(p, kRootPointerPageId);
+        address.file_id = load_le<std::uint16_t>(p, kRootPointerFileId);
         if (address.file_id > kMaxRootFileId) address.file_id = kPrimaryFileId;
-        read.fragment(address, load_le<std::uint16_t>(p + 10), variant, 1);
+        read.fragment(address, load_le<std::uint16_t>(p, kRootPointerSlot), variant, 1);
     }
 }
 
@@ -236,9 +240,9 @@ void read_root(ValueRead& read, ByteSpan item, bool variant) {
 bool read_pointer(ValueRead& read, ByteSpan item, bool variant) {
     if (item.size() < record_layout::kTextPointerSize) return false;
     PageAddress address;
-    address.page_id = load_le<std::int32_t>(item.data() + kPointerPageId);
-    address.file_id = load_le<std::uint16_t>(item.data() + kPointerFileId);
-    return read.fragment(address, load_le<std::uint16_t>(item.data() + kPointerSlot), variant, 1);
+    address.page_id = load_le<std::int32_t>(item, kPointerPageId);
+    address.file_id = load_le<std::uint16_t>(item, kPointerFileId);
+    return read.fragment(address, load_le<std::uint16_t>(item, kPointerSlot), variant, 1);
 }
 
 Sink sink_for(const LargeValueFlags& flags, const XmlPieces* pieces) {

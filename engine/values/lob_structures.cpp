@@ -32,18 +32,18 @@ namespace {
 // Reads the declared links of a node that lie wholly inside g, `size` bytes each from `first`; the
 // link's size field is `size_width` bytes, then page id, file id and slot.
 void read_links(LinkNode& node, ByteSpan g, std::size_t first, std::size_t size, std::size_t size_width) {
-    node.max_links = load_le<std::uint16_t>(g.data() + S::kMaxLinks);
-    node.current_links = load_le<std::int16_t>(g.data() + S::kCurrentLinks);
-    node.level = load_le<std::uint16_t>(g.data() + S::kLevel);
+    node.max_links = load_le<std::uint16_t>(g, S::kMaxLinks);
+    node.current_links = load_le<std::int16_t>(g, S::kCurrentLinks);
+    node.level = load_le<std::uint16_t>(g, S::kLevel);
     for (std::int32_t i = 0; i < node.current_links; ++i) {
         const std::size_t at = first + static_cast<std::size_t>(i) * size;
         if (at > g.size() || size > g.size() - at) break;
         LobLink link;
         link.size =
-            size_width == 8 ? load_le<std::int64_t>(g.data() + at) : load_le<std::int32_t>(g.data() + at);
-        link.page.page_id = load_le<std::int32_t>(g.data() + at + size_width);
-        link.page.file_id = load_le<std::uint16_t>(g.data() + at + size_width + 4);
-        link.slot = load_le<std::uint16_t>(g.data() + at + size_width + 6);
+            size_width == 8 ? load_le<std::int64_t>(g, at) : load_le<std::int32_t>(g, at);
+        link.page.page_id = load_le<std::int32_t>(g, at + size_width);
+        link.page.file_id = load_le<std::uint16_t>(g, at + size_width + 4);
+        link.slot = load_le<std::uint16_t>(g, at + size_width + 6);
         node.links.push_back(link);
     }
 }
@@ -52,8 +52,8 @@ void read_links(LinkNode& node, ByteSpan g, std::size_t first, std::size_t size,
 
 std::unique_ptr<LobStructureBase> parse_lob_structure(ByteSpan g) {
     if (g.size() < lob_layout::kLobHeaderSize) return nullptr;
-    const auto blob_id = load_le<std::uint64_t>(g.data() + lob_layout::kBlobId);
-    const auto type = load_le<std::uint16_t>(g.data() + lob_layout::kLobType);
+    const auto blob_id = load_le<std::uint64_t>(g, lob_layout::kBlobId);
+    const auto type = load_le<std::uint16_t>(g, lob_layout::kLobType);
     std::unique_ptr<LobStructureBase> out;
     switch (type) {
         case kLobSmallRoot: {

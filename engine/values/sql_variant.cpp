@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/pages/byte_reader.h"
 #include "engine/values/date_time.h"
 #include "engine/values/padded_load.h"
 
@@ -49,10 +50,6 @@ void append_number(std::string& out, T value) {
     out.append(buffer, result.ptr);
 }
 
-std::uint8_t byte_at(std::span<const std::byte> bytes, std::size_t i) {
-    return std::to_integer<std::uint8_t>(bytes[i]);
-}
-
 // Values of one fixed length; the data starts at 2. In export style float, real, smallmoney and datetime
 // keep every stored digit, as their columns do.
 void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std::byte> data, bool exact) {
@@ -66,7 +63,7 @@ void append_fixed_size(std::string& out, std::uint8_t base, std::span<const std:
         case kBaseTinyint:
             return append_number(out, load_padded<std::uint8_t>(data));
         case kBaseBit:
-            out.append(byte_at(data, 0) != 0 ? "True" : "False");
+            out.append(load_le<std::uint8_t>(data, 0) != 0 ? "True" : "False");
             return;
         case kBaseFloat:
             if (exact) return append_shortest(out, load_padded<double>(data));
@@ -148,7 +145,7 @@ std::size_t data_offset_of(std::uint8_t base) {
 
 bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, const FormatContext& context) {
     if (bytes.size() < 2) return false;  // not even the base type and version
-    const std::uint8_t base = byte_at(bytes, 0);
+    const std::uint8_t base = load_le<std::uint8_t>(bytes, 0);
     const bool exact = context.style == ValueStyle::kExport;
     // The date and time formatters write nothing, or one blank, for a value they cannot read.
     const auto date_read = [&out, start = out.size()] {
@@ -178,23 +175,23 @@ bool append_sql_variant(std::string& out, std::span<const std::byte> bytes, cons
     const int size = static_cast<int>(data.size());
     switch (base) {
         case kBaseTime:
-            append_time(out, data, byte_at(bytes, 2), size);
+            append_time(out, data, load_le<std::uint8_t>(bytes, 2), size);
             return date_read();
         case kBaseDatetime2:
-            append_datetime2(out, data, byte_at(bytes, 2), size);
+            append_datetime2(out, data, load_le<std::uint8_t>(bytes, 2), size);
             return date_read();
         case kBaseDatetimeoffset:
             if (exact)
-                append_datetimeoffset_iso(out, data, byte_at(bytes, 2), size);
+                append_datetimeoffset_iso(out, data, load_le<std::uint8_t>(bytes, 2), size);
             else
-                append_datetimeoffset(out, data, byte_at(bytes, 2), size);
+                append_datetimeoffset(out, data, load_le<std::uint8_t>(bytes, 2), size);
             return date_read();
         case kBaseDecimal:
         case kBaseNumeric: {
             // A sign byte of 1 (positive) or 0 (negative), then at most 16 bytes of magnitude.
-            const std::uint8_t sign = byte_at(data, 0);
-            const bool read =
-                append_decimal(out, byte_at(bytes, 2), byte_at(bytes, 3), sign, data.subspan(1));
+            const std::uint8_t sign = load_le<std::uint8_t>(data, 0);
+            const bool read = append_decimal(out, load_le<std::uint8_t>(bytes, 2), load_le<std::uint8_t>(bytes, 3),
+                                             sign, data.subspan(1));
             return read && sign <= 1 && data.size() > 1 && data.size() <= 17;
         }
         case kBaseVarbinary:

@@ -126,7 +126,7 @@ struct SlotRecord {
 };
 
 std::uint16_t u16(ByteSpan bytes, std::size_t at) {
-    return load_le<std::uint16_t>(bytes.data() + at);
+    return load_le<std::uint16_t>(bytes, at);
 }
 
 // The records a built page holds, slot by slot, with their names.

@@ -173,7 +173,8 @@ TEST_F(UnitPagesDisplayTest, APageNamingAnUnknownUnitBelongsToNoTable) {
         const testing::BuiltTable* t = image.table("Big");
         ASSERT_GE(t->data_pages.size(), 3u);
         std::byte* page = image.image.data() + static_cast<std::size_t>(t->data_pages[1]) * kPageSize;
-        foreign_rows = static_cast<std::size_t>(load_le<std::int16_t>(page + page_layout::kSlotCount));
+        foreign_rows =
+            static_cast<std::size_t>(load_le<std::int16_t>(ByteSpan(page, kPageSize), page_layout::kSlotCount));
         const std::int32_t unknown = 4321;
         std::memcpy(page + page_layout::kObjectId, &unknown, sizeof unknown);
     });

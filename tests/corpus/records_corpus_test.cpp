@@ -117,7 +117,7 @@ TEST(RecordsCorpus, BodyScanStaysInsideThePageBody) {
             for (const PageMapEntry& entry : entries) {
                 auto raw = file.db->read_raw_page(entry.address());
                 if (!raw) continue;
-                const auto original = load_le<std::int16_t>(raw->data() + page_layout::kSlotCount);
+                const auto original = load_le<std::int16_t>(*raw, page_layout::kSlotCount);
                 CDataPage page(std::move(*raw), *file.db);
                 ++pages;
                 for (const auto& r : page.scan_candidates()) {

@@ -134,7 +134,7 @@ TEST(BootPage, FixedFields) {
     EXPECT_EQ(boot.kept_412, 0x44444444u);
     EXPECT_EQ(boot.kept_416, 0x55555555u);
     ASSERT_EQ(boot.record_data().size(), kPageSize - 100);
-    EXPECT_EQ(load_le<std::uint16_t>(boot.record_data().data()), 706);
+    EXPECT_EQ(load_le<std::uint16_t>(boot.record_data(), 0), 706);
 }
 
 TEST(BootPage, ShortBufferGivesEmptyFields) {

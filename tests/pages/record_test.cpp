@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "engine/pages/compressed_record.h"
 #include "engine/pages/record_page.h"
 #include "tests/support/record_builder.h"
 
@@ -190,6 +191,36 @@ TEST_F(RecordTest, FourThousandSlotsGiveNoRecordsInEverySetting) {
         EXPECT_FALSE(built->slot_array().has_value());
         EXPECT_TRUE(built->records().empty());
         EXPECT_TRUE(built->scan_candidates().empty());
+    }
+}
+
+// Counts read from a record size nothing beyond what the page can hold: a compact record whose column
+// count is past the limit is refused before its entries are made, one whose count fits the limit gets no
+// more entries than that, and an ordinary record whose variable count runs past its end keeps one item
+// per declared column at most.
+TEST_F(RecordTest, HugeCountsSizeNothingPastThePage) {
+    struct Case {
+        const char* name;
+        Bytes record;
+        std::size_t most_entries;
+        std::size_t most_values;
+    };
+    constexpr auto kCompactLimit = static_cast<std::size_t>(compact_layout::kMaxColumns);
+    constexpr auto kOrdinaryLimit = static_cast<std::size_t>(record_layout::kMaxColumns);
+    const Case cases[] = {
+        {"compact, 1023 columns in 7 bytes", bytes_of({0x21, 0x83, 0xFF, 0, 0, 0, 0}), kCompactLimit, 0},
+        {"compact, 32767 columns", bytes_of({0x21, 0xFF, 0xFF, 0, 0, 0, 0}), 0, 0},
+        {"compact, 127 columns in 6 bytes", bytes_of({0x21, 0x7F, 0, 0, 0, 0}), 127, 0},
+        {"ordinary, 1023 variable columns in 10 bytes",
+         bytes_of({0x20, 0x00, 0x04, 0x00, 0xFF, 0x03, 0x0A, 0x00, 'x', 'y'}), 0, kOrdinaryLimit},
+        {"ordinary, 65535 columns", bytes_of({0x20, 0x00, 0x04, 0x00, 0xFF, 0xFF, 0x0A, 0x00, 'x', 'y'}), 0, 0},
+    };
+    for (const Case& c : cases) {
+        auto page = build_one(c.record);
+        const CPrimaryRecord* r = page->primary_record(0);
+        ASSERT_NE(r, nullptr) << c.name;
+        EXPECT_LE(r->column_entries.size(), c.most_entries) << c.name;
+        EXPECT_LE(r->values.size(), c.most_values) << c.name;
     }
 }
 
@@ -612,7 +643,7 @@ TEST(RecordFuzz, RandomAndMutatedPages) {
                 page[rng() % kPageSize] = byte();
         }
         OpenedDatabase& opened = *by_setting[static_cast<std::size_t>((iteration / 2) % 4)];
-        const auto original_slots = load_le<std::int16_t>(page.data() + 22);
+        const auto original_slots = load_le<std::int16_t>(page, 22);
         PrimaryRecordPage built(std::move(page), opened);
         const std::string where = "iteration " + std::to_string(iteration);
         for (const auto& r : built.records()) {

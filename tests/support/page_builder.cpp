@@ -182,7 +182,7 @@ std::uint32_t set_torn(MutableByteSpan page) {
         if (k != 0) last = static_cast<std::byte>((static_cast<std::uint8_t>(last) & 0xFCu) | (~low & 3u));
     }
     store_le<std::uint32_t>(page, L::kTornBits, torn);
-    const auto flags = load_le<std::uint16_t>(page.data() + L::kFlagBits);
+    const auto flags = load_le<std::uint16_t>(page, L::kFlagBits);
     store_le<std::uint16_t>(page, L::kFlagBits, static_cast<std::uint16_t>(flags | L::kTornBitsPresent));
     return torn;
 }
