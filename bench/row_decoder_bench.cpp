@@ -10,6 +10,7 @@
 #include "engine/catalog/type_codes.h"
 #include "engine/values/row_decoder.h"
 #include "tests/support/record_builder.h"
+#include "tests/support/stored_column.h"
 
 namespace quenlow {
 namespace {
@@ -24,13 +25,7 @@ void append_le(Bytes& out, T value) {
 }
 
 ColumnDescriptor column(std::int32_t id, const char* type_text, std::int32_t code, std::int16_t leaf) {
-    ColumnDescriptor d = make_column_descriptor("column_" + std::to_string(id), type_text, code);
-    d.column_id = d.physical_column_id = id;
-    d.physical_position_known = true;
-    d.leaf_offset = leaf;
-    d.null_bit = id;
-    d.nullable = true;
-    return d;
+    return testing::stored_column(id, type_text, code, leaf, true);
 }
 
 std::vector<ColumnDescriptor> table() {

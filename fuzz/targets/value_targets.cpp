@@ -17,6 +17,7 @@
 #include "engine/values/xml_converter.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_targets.h"
+#include "tests/support/stored_column.h"
 
 namespace quenlow::fuzz {
 
@@ -89,12 +90,7 @@ std::vector<PageBuffer> from_page_one(std::vector<PageBuffer> pages) {
 // -2, ... in their order in the variable section.
 ColumnDescriptor stored(std::int32_t id, const char* type_text, std::int32_t type_code, std::int16_t leaf,
                         std::uint8_t precision = 0, std::uint8_t scale = 0) {
-    ColumnDescriptor d = make_column_descriptor("c" + std::to_string(id), type_text, type_code);
-    d.column_id = d.physical_column_id = id;
-    d.physical_position_known = true;
-    d.leaf_offset = leaf;
-    d.null_bit = id;
-    d.nullable = true;
+    ColumnDescriptor d = testing::stored_column(id, type_text, type_code, leaf, true);
     d.precision = precision;
     d.scale = scale;
     return d;

@@ -12,6 +12,7 @@
 #include "tests/support/catalog_page_builder.h"
 #include "tests/support/compact_encoder.h"
 #include "tests/support/record_builder.h"
+#include "tests/support/stored_column.h"
 
 #ifdef QUENLOW_TEST_WITH_ICU
 #include <unicode/ucnv.h>
@@ -30,14 +31,9 @@ Bytes utf16(std::u16string_view s) { return testing::utf16le(s); }
 
 ColumnDescriptor column(std::int32_t id, const std::string& type_text, std::int32_t type_code,
                         bool nullable = true) {
-    ColumnDescriptor d = make_column_descriptor("c" + std::to_string(id), type_text, type_code);
-    d.column_id = id;
-    d.physical_column_id = id;
-    d.physical_position_known = true;
+    ColumnDescriptor d = testing::stored_column(id, type_text, type_code, 0, nullable);
     // Placed as in an ordinary record: the compact decoder must not need these.
     d.leaf_offset = static_cast<std::int16_t>(d.variable_length ? -id : 4 * id);
-    d.null_bit = id;
-    d.nullable = nullable;
     return d;
 }
 

@@ -12,6 +12,7 @@
 #include "tests/support/binary_xml_writer.h"
 #include "tests/support/record_builder.h"
 #include "tests/support/recording_events.h"
+#include "tests/support/stored_column.h"
 
 namespace quenlow {
 namespace {
@@ -69,14 +70,7 @@ Bytes utf16(const std::u16string& s) {
 // A stored column placed by its physical position.
 ColumnDescriptor column(std::int32_t id, const std::string& type_text, std::int32_t type_code,
                         std::int16_t leaf_offset, bool nullable = false) {
-    ColumnDescriptor d = make_column_descriptor("c" + std::to_string(id), type_text, type_code);
-    d.column_id = id;
-    d.physical_column_id = id;
-    d.physical_position_known = true;
-    d.leaf_offset = leaf_offset;
-    d.null_bit = id;
-    d.nullable = nullable;
-    return d;
+    return testing::stored_column(id, type_text, type_code, leaf_offset, nullable);
 }
 
 // The key column of a keyed page and one variable column.

@@ -10,6 +10,7 @@
 #include "engine/catalog/type_codes.h"
 #include "engine/values/row_decoder.h"
 #include "tests/support/record_builder.h"
+#include "tests/support/stored_column.h"
 
 namespace quenlow {
 namespace {
@@ -52,13 +53,7 @@ Bytes utf16(const std::string& ascii) {
 
 ColumnDescriptor column(std::int32_t id, const std::string& type_text, std::int32_t type_code,
                         std::int16_t leaf_offset) {
-    ColumnDescriptor d = make_column_descriptor("c" + std::to_string(id), type_text, type_code);
-    d.column_id = id;
-    d.physical_column_id = id;
-    d.physical_position_known = true;
-    d.leaf_offset = leaf_offset;
-    d.null_bit = id;
-    return d;
+    return testing::stored_column(id, type_text, type_code, leaf_offset);
 }
 
 // int, money, decimal(18,2), nvarchar(40): fixed values one after the other, then the name.
