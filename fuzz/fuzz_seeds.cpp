@@ -173,10 +173,11 @@ std::vector<Seed> builder_seeds(std::string_view target) {
             out.push_back(std::move(seed));
         }
     } else if (target == "value_format") {
-        // Each column type over a few stored forms: zeros, ones and a rising run.
+        // Each column type over stored bytes of the lengths the types take, as ordinary values (even
+        // lengths) and as compact ones (odd lengths).
         for (std::uint8_t type = 0; type < 33; ++type) {
             for (std::size_t n : {1, 3, 4, 8, 10, 16, 17}) {
-                Seed seed = {std::byte{type}, std::byte{0}};
+                Seed seed = {std::byte{type}, n % 2 == 0 ? std::byte{0} : std::byte{4}};
                 for (std::size_t i = 0; i < n; ++i) seed.push_back(static_cast<std::byte>(i * 37 + 1));
                 out.push_back(std::move(seed));
             }

@@ -9,6 +9,8 @@
 #include "engine/catalog/type_codes.h"
 #include "engine/pages/engine_state.h"
 #include "engine/pages/record_page.h"
+#include "engine/values/compact_format.h"
+#include "engine/values/compact_values.h"
 #include "engine/values/lob_reader.h"
 #include "engine/values/row_decoder.h"
 #include "engine/values/scsu.h"
@@ -145,6 +147,26 @@ int value_format(const std::uint8_t* data, std::size_t size) {
 
     std::vector<std::byte> units;
     (void)scsu_to_utf16(ByteSpan(exact.get(), value.size()), units);
+
+    // The same bytes as a compressed record keeps them: the high bits of the style byte cut off a prefix,
+    // as a page's anchor value gives one; what has no direct form is rebuilt and formatted as stored.
+    if ((style & 4) != 0) {
+        ByteSpan stored(value.empty() ? nullptr : exact.get(), value.size());
+        const ByteSpan prefix = stored.first(std::min<std::size_t>(style >> 4, stored.size()));
+        stored = stored.subspan(prefix.size());
+        ValueDamage damage = ValueDamage::kNone;
+        if (format_compact_value(out, damage, info, c.declared_length, c, prefix, stored, context) ==
+            CompactFormat::kRebuild) {
+            std::vector<std::byte> rebuilt;
+            if (rebuild_compact_value(c.type_code, c, c.declared_length, stored, rebuilt) == CompactValue::kRebuilt) {
+                BitCursor again;
+                ValueInfo rebuilt_info = make_value_info(c, c.type_code, again);
+                if (rebuilt_info.variable) rebuilt_info.value_length = static_cast<std::int16_t>(std::min<std::size_t>(rebuilt.size(), 0x7FFF));
+                rebuilt_info.available_bytes = static_cast<std::int64_t>(rebuilt.size());
+                (void)format_value_to(out, rebuilt_info, rebuilt.empty() ? nullptr : rebuilt.data(), c, context);
+            }
+        }
+    }
     return 0;
 }
 
