@@ -105,13 +105,17 @@ int allocation(const std::uint8_t* data, std::size_t size) {
         const PageAddress at{kPrimaryFileId, static_cast<std::int32_t>(i)};
         auto raw = opened.read_raw_page(at);
         if (!raw) continue;
-        ExtentAllocationMap map(*raw, opened);
-        for (const ExtentRange& extent : map.allocated_extents(64)) (void)extent_pages(extent);
         (void)free_space.known_free(at);
-        IamWalkEnd end;
-        (void)walk_iam_chain(opened, at, opened.iam_pages().lookup(map.header().object_id), nullptr, &end);
         (void)walk_data_page_chain(opened, at);
         (void)walk_header_chain(opened, at);
+        // Bitmaps are expanded one entry per extent (64,000 a page): only where a reader would expand
+        // one, on the allocation pages and on the first page whatever it holds.
+        const auto type = std::to_integer<std::uint8_t>((*raw)[page_layout::kType]);
+        if (i != 0 && type != kPageTypeGam && type != kPageTypeSgam && type != kPageTypeIam) continue;
+        ExtentAllocationMap map(*raw, opened);
+        for (const ExtentRange& extent : map.allocated_extents(64)) (void)extent_pages(extent);
+        IamWalkEnd end;
+        (void)walk_iam_chain(opened, at, opened.iam_pages().lookup(map.header().object_id), nullptr, &end);
     }
     return 0;
 }
