@@ -14,8 +14,13 @@
 // no marker to search for: the scan steps from one to the next while the bytes there start one, up to
 // the start of the page's free space. On a page with compression information the records start after
 // it, and so does the scan.
+//
+// Every byte of the body is looked at a bounded number of times: the fixed-part ends and the slot
+// offsets are kept as bit sets, so a page whose slots name thousands of records costs no more per byte
+// than one that names a few.
 
 #include <algorithm>
+#include <bitset>
 #include <vector>
 
 #include "engine/pages/record_page.h"
@@ -28,28 +33,32 @@ constexpr std::int64_t kScanEnd = 8190;
 constexpr std::uint32_t kLiveRowMarker = 0x00840030;
 constexpr std::uint32_t kDeletedRowMarker = 0x0084003C;
 
+// The largest fixed-part end a data row can have, and one bit for every end below it.
+constexpr std::size_t kFixedEndLimit = 8060;
+using FixedEnds = std::bitset<kFixedEndLimit>;
+
 // The fixed-part ends of the ordinary data records the page's slots name (types 0, 1 and 6).
-std::vector<std::uint16_t> slot_fixed_ends(ByteSpan page, const std::vector<std::uint16_t>& slots) {
-    std::vector<std::uint16_t> ends;
+FixedEnds slot_fixed_ends(ByteSpan page, const std::vector<std::uint16_t>& slots) {
+    FixedEnds ends;
     for (std::uint16_t offset : slots) {
         if (offset < page_layout::kHeaderSize || offset + 4u > page.size()) continue;
         const auto status = std::to_integer<std::uint8_t>(page[offset]);
         const unsigned type = (status >> 1) & 0x07u;
         if ((status & 0x01) != 0 || (type != 0 && type != 1 && type != 6)) continue;
         const auto end = load_le_or<std::uint16_t>(page, offset + 2u, 0);
-        if (end >= 4 && end < 8060 && std::find(ends.begin(), ends.end(), end) == ends.end()) ends.push_back(end);
+        if (end >= 4 && end < kFixedEndLimit) ends.set(end);
     }
     return ends;
 }
 
-bool is_row_marker(ByteSpan buffer, std::int64_t pos, const std::vector<std::uint16_t>& fixed_ends) {
+bool is_row_marker(ByteSpan buffer, std::int64_t pos, const FixedEnds& fixed_ends) {
     const auto word = load_le_or<std::uint32_t>(buffer, static_cast<std::size_t>(pos), 0);
     if (word == kLiveRowMarker || word == kDeletedRowMarker) return true;
     const unsigned status = (word & 0xFFu) & ~0x40u;
     if (((word >> 8) & 0xFFu) != 0 || (status != 0x10 && status != 0x30 && status != 0x1C && status != 0x3C))
         return false;
     const auto end = static_cast<std::uint16_t>(word >> 16);
-    return std::find(fixed_ends.begin(), fixed_ends.end(), end) != fixed_ends.end();
+    return end < kFixedEndLimit && fixed_ends.test(end);
 }
 
 // Compact records lie back to back and carry no marker: after one, the next is read where its status
@@ -69,13 +78,16 @@ void trim_candidate(CRecord& record) {
 
 void PrimaryRecordPage::run_body_scan() {
     const std::vector<std::uint16_t>& slots = *slot_array_;
-    const std::size_t original = slots.size();
     std::vector<std::int32_t> found(slots.begin(), slots.end());
+    std::bitset<kPageSize> slotted;  // the offsets the original slots name
+    for (std::uint16_t offset : slots) {
+        if (offset < kPageSize) slotted.set(offset);
+    }
     const ByteSpan page = page_bytes();
     const ByteSpan buffer = this->buffer();
     std::int64_t position = page_layout::kHeaderSize + static_cast<std::int64_t>(compression_.size);
     std::int64_t last_marker = 0;
-    const std::vector<std::uint16_t> fixed_ends = slot_fixed_ends(page, slots);
+    const FixedEnds fixed_ends = slot_fixed_ends(page, slots);
 
     // Moves position to the next row marker; false when the body ends first.
     auto search_forward = [&]() {
@@ -98,9 +110,7 @@ void PrimaryRecordPage::run_body_scan() {
         const bool compact = scan.record->compressed;
         trim_candidate(*scan.record);
         candidates_.push_back(std::move(scan.record));
-        if (std::find(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(original), position) ==
-            found.begin() + static_cast<std::ptrdiff_t>(original))
-            found.push_back(static_cast<std::int32_t>(position));
+        if (!slotted.test(static_cast<std::size_t>(position))) found.push_back(static_cast<std::int32_t>(position));
         const std::int64_t next = position + scan.length;
         position = next;
         if (next >= static_cast<std::int64_t>(kPageSize) || is_row_marker(buffer, next, fixed_ends) ||
