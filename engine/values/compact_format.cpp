@@ -9,6 +9,7 @@
 #include "engine/values/compact_values.h"
 #include "engine/values/date_time.h"
 #include "engine/values/text_conversion.h"
+#include "engine/values/value_format.h"
 
 namespace quenlow {
 
@@ -16,13 +17,6 @@ namespace {
 
 // The longest value written here: its UTF-16 form stays within what one value may hold.
 constexpr std::size_t kMaxDirectText = 8000;
-
-template <typename T>
-void append_number(std::string& out, T value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    out.append(buffer, result.ptr);
-}
 
 // The integer of a compact value whose ordinary form takes `size` bytes; false when it does not fit.
 bool integer_of(std::span<const std::byte> stored, std::size_t size, std::int64_t& value) {

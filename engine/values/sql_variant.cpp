@@ -5,6 +5,7 @@
 #include "engine/pages/byte_reader.h"
 #include "engine/values/date_time.h"
 #include "engine/values/padded_load.h"
+#include "engine/values/value_format.h"
 
 namespace quenlow {
 
@@ -42,13 +43,6 @@ enum BaseType : std::uint8_t {
 // Where varchar, nvarchar and nchar values keep their collation id (after the maximum length); their
 // data starts 4 bytes later, so the id is always there when there is data.
 constexpr std::size_t kVariantCollation = 4;
-
-template <typename T>
-void append_number(std::string& out, T value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    out.append(buffer, result.ptr);
-}
 
 // Values of one fixed length; the data starts at 2. In export style float, real, smallmoney and datetime
 // keep every stored digit, as their columns do.

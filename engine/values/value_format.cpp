@@ -14,13 +14,6 @@ namespace quenlow {
 
 namespace {
 
-template <typename T>
-void append_number(std::string& out, T value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    out.append(buffer, result.ptr);
-}
-
 // Bit columns share the bytes of the fixed part through the record's cursor: the first of up to eight
 // takes a byte (declared size 1, so the fixed position moves on), the others read the next bits of that
 // byte (declared size 0). The first column reads the lowest bit.

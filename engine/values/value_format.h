@@ -27,6 +27,7 @@
 // format_value_to overwrites the string in place, so a row buffer that is reused for every record keeps
 // its capacity and formatting allocates nothing for most values.
 
+#include <charconv>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -80,6 +81,14 @@ std::int32_t database_code_page(const FormatContext& context);
 std::int32_t collation_code_page(std::int32_t collation_id, const FormatContext& context);
 // The code page of a char, varchar or text column's 8-bit text: its collation's.
 std::int32_t column_code_page(const ColumnDescriptor& column, const FormatContext& context);
+
+// Appends the decimal digits of an integer (with a minus sign when negative).
+template <typename T>
+void append_number(std::string& out, T value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
+}
 
 // Building blocks, also used by large values and sql_variant. Each append_ form appends to `out`; the
 // other form returns the text.
