@@ -9,6 +9,7 @@
 #include "engine/pages/page_address.h"
 #include "fuzz/fuzz_targets.h"
 #include "tests/support/binary_xml_writer.h"
+#include "tests/support/catalog_page_builder.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/lob_builder.h"
 
@@ -37,15 +38,6 @@ Seed with_prefix(std::initializer_list<std::uint8_t> prefix, const std::byte* by
     for (std::uint8_t b : prefix) seed.push_back(std::byte{b});
     seed.insert(seed.end(), bytes, bytes + n);
     return seed;
-}
-
-Seed utf16(std::string_view ascii) {
-    Seed out;
-    for (char c : ascii) {
-        out.push_back(static_cast<std::byte>(c));
-        out.push_back(std::byte{0});
-    }
-    return out;
 }
 
 // A small database with one table of every common type (LOB values among them), a compressed table of
@@ -160,7 +152,7 @@ std::vector<Seed> builder_seeds(std::string_view target) {
         // A text pointer and an in-row root, each over the LOB pages a store laid out from page 1.
         testing::LobStore store(1, Layout::k2005);
         const Seed pointer = store.text_pointer_value(Seed(20000, std::byte{0x5A}));
-        const Seed root = store.in_row_root_value(utf16("an nvarchar(max) value that is kept off the row"));
+        const Seed root = store.in_row_root_value(testing::utf16le("an nvarchar(max) value that is kept off the row"));
         Seed pages;
         for (const auto& [id, page] : store.pages()) {
             pages.resize(static_cast<std::size_t>(id - 1) * kPageSize);

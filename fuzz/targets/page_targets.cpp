@@ -35,9 +35,9 @@ int page_header(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     PageBuffer page = input.page();
     CPage_Header header(MutableByteSpan(page.data(), page.size()));
-    auto slots = read_slot_array(ByteSpan(page.data(), page.size()), header);
+    (void)read_slot_array(ByteSpan(page.data(), page.size()), header);
     (void)page_type_name(header.page_type);
-    return slots ? 0 : 0;
+    return 0;
 }
 
 int record_page(const std::uint8_t* data, std::size_t size) {
@@ -46,16 +46,10 @@ int record_page(const std::uint8_t* data, std::size_t size) {
     PageBuffer page = input.page();
     FuzzDatabase db(pages_around(page), bits);
     if (db.get() == nullptr) return 0;
+    // Building the page parses every record its slots name and every one the body scan finds.
     CDataPage built(page, *db.get());
-    std::size_t fields = 0;
-    for (const auto& record : built.records()) {
-        if (record) fields += record->values.size();
-    }
-    for (const auto& record : built.scan_candidates()) {
-        if (record) fields += record->values.size();
-    }
-    const auto entries = table_record_entries(built, (bits & 2) != 0);
-    return static_cast<int>((fields + entries.size()) & 0);
+    (void)table_record_entries(built, (bits & 2) != 0);
+    return 0;
 }
 
 int text_page(const std::uint8_t* data, std::size_t size) {
